@@ -1,0 +1,121 @@
+#include "app/quillmoor_dlg.h"
+
+#include <cstdio>
+
+#include "app/credential_file.h"
+#include "browser/link_targets.h"
+#include "resources/site_profile.h"
+#include "resources/templates.h"
+#include "resources/texts.h"
+#include "update/update_check.h"
+
+namespace larkwend {
+
+IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWidth,
+                                   int iconHeight) {
+  return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
+}
+
+CQuillmoorDlg::CQuillmoorDlg(Platform& platform)
+    : CDialog(platform.dialogs, MainDialogTemplate()), platform_(platform), m_hIcon(IDR_MAINFRAME) {}
+
+CQuillmoorDlg::~CQuillmoorDlg() {
+  // Reverse declaration order, as the members would go, but explicit: the frame documents are
+  // given back before the browser that produced them.
+  m_chapterUrls.clear();
+  m_rightFrameDoc.Reset();
+  m_leftFrameDoc.Reset();
+  if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
+}
+
+void CQuillmoorDlg::DoDataExchange(DataExchange& dx) {
+  // Control 1000 is bound to the browser wrapper on the first exchange.
+  if (!m_browser.control()) {
+    if (BrowserControl* control = dx.window.GetBrowserControl(IDC_BROWSER)) {
+      m_browser.Attach(control);
+      control->SetEventSink(this);
+    }
+  }
+  if (dx.saveAndValidate)
+    m_loginType = dx.window.GetComboSelection(IDC_LOGIN_TYPE);
+  else
+    dx.window.SetComboSelection(IDC_LOGIN_TYPE, m_loginType);
+}
+
+bool CQuillmoorDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  DialogWindow& w = *window();
+
+  w.SetIcon(m_hIcon);
+
+  PixelRect browser = w.GetItemRect(IDC_BROWSER);
+  PixelRect client = w.GetClientRect();
+  m_widthMargin = client.width - browser.width;
+  m_heightMargin = client.height - browser.height;
+
+  char title[64] = {};
+  std::snprintf(title, sizeof title, std::string(texts::kTitleFormat).c_str(),
+                std::string(texts::kProductName).c_str(), APP_VERSION / 100, APP_VERSION % 100);
+  w.SetTitle(title);
+
+  m_browser.SetSilent(true);
+  m_browser.Navigate2(Gbk(site::PortalLoginUrl));
+
+  w.SetItemText(IDC_ACCOUNT, ReadCredential(kAccountKey));
+  w.SetItemText(IDC_PASSWORD, ReadCredential(kPasswordKey));
+
+  m_capturedAccount.fill('\0');
+  m_loginType = LOGIN_BY_ID_CARD;
+  UpdateData(false);
+  return true;
+}
+
+void CQuillmoorDlg::OnCommand(int id, int notifyCode) {
+  // The message map: clicks (notification 0) of the buttons and of the banner picture.
+  struct Entry {
+    int id;
+    void (CQuillmoorDlg::*handler)();
+  };
+  static constexpr Entry kMessageMap[] = {
+      {IDC_USAGE, &CQuillmoorDlg::OnUsageButton},
+      {IDC_QUICK_LOGIN, &CQuillmoorDlg::OnQuickLogin},
+      {IDC_PERSONAL_CENTER, &CQuillmoorDlg::OnPersonalCenter},
+      {IDC_COURSE_LIST, &CQuillmoorDlg::OnCourseList},
+      {IDC_AUTO_STUDY, &CQuillmoorDlg::OnAutoStudyButton},
+      {IDC_BANNER, &CQuillmoorDlg::OnBannerClicked},
+  };
+  if (notifyCode == BN_CLICKED)
+    for (const Entry& entry : kMessageMap)
+      if (entry.id == id) return (this->*entry.handler)();
+  CDialog::OnCommand(id, notifyCode);
+}
+
+void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
+  if (!m_browser.HasWindow() || !window()) return;
+  // A client area smaller than the margins (a minimised window) would ask for a negative size.
+  int width = clientWidth - m_widthMargin;
+  int height = clientHeight - m_heightMargin;
+  window()->SetItemSize(IDC_BROWSER, width < 0 ? 0 : width, height < 0 ? 0 : height);
+}
+
+// The event sink of control 1000.
+void CQuillmoorDlg::BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
+                                    bool& cancel) {
+  OnBeforeNavigate2(browserObject, url, cancel);
+}
+
+void CQuillmoorDlg::DocumentComplete(dom::Dispatch* browserObject, const dom::WideText&) {
+  OnDocumentComplete(m_browser, browserObject);
+}
+
+void CQuillmoorDlg::NewWindow3(bool& cancel, unsigned, const dom::WideText&,
+                               const dom::WideText& url) {
+  OnNewWindow3(m_browser, cancel, url);
+}
+
+int CQuillmoorDlg::ShowMessage(std::string_view utf8Text, unsigned type) {
+  if (!window()) return IDCANCEL;
+  return window()->MessageBox(Gbk(utf8Text), Gbk(site::MessageCaption), type);
+}
+
+}  // namespace larkwend

@@ -1,0 +1,125 @@
+// CQuillmoorDlg: the main window. A strip of login controls, five buttons and a banner above the
+// embedded browser; its handlers are the whole program's behaviour after start-up.
+//
+// The class is one, its work is not: each group of handlers lives in the file of its own job.
+//   app/quillmoor_dlg.cpp            construction, initialisation, routing, resizing
+//   app/usage_dlg.cpp                the usage button and the banner
+//   automation/login_assistance.cpp  navigation watching, credential capture, quick login
+//   automation/chapter_scanner.cpp   frames, unfinished chapters, completion check
+//   automation/auto_study.cpp        the timed cycle and the alert dismisser
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "browser/browser_control.h"
+#include "browser/differ_web.h"
+#include "browser/dom.h"
+#include "browser/web_browser2.h"
+#include "platform/dialog.h"
+#include "platform/platform.h"
+
+namespace larkwend {
+
+constexpr int LOGIN_BY_ID_CARD = 0;
+constexpr int LOGIN_BY_USER_NAME = 1;
+
+// Control ids of the main window.
+enum : int {
+  IDC_BROWSER = 1000,
+  IDC_USAGE = 1001,
+  IDC_ACCOUNT = 1002,
+  IDC_PASSWORD = 1003,
+  IDC_QUICK_LOGIN = 1004,
+  IDC_PERSONAL_CENTER = 1005,
+  IDC_COURSE_LIST = 1006,
+  IDC_AUTO_STUDY = 1007,
+  IDC_BANNER = 1008,
+  IDC_LOGIN_TYPE = 1009,
+};
+
+// Auto-study timers; each one's period in milliseconds equals its id.
+enum : unsigned {
+  TIMER_POPUP_CLOSE = 100,
+  TIMER_WAIT_FOR_LIST = 3000,
+  TIMER_NEXT_CHAPTER = 5000,
+  TIMER_CHECK_PROGRESS = 45000,
+};
+
+// Where the icon is drawn in a minimised window: centred, rounding as the original did.
+struct IconPosition {
+  int x, y;
+};
+IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWidth,
+                                   int iconHeight);
+
+class CQuillmoorDlg : public CDialog, private BrowserEvents {
+ public:
+  explicit CQuillmoorDlg(Platform& platform);
+  ~CQuillmoorDlg() override;
+
+  // Dialog framework.
+  bool OnInitDialog() override;
+  void OnCommand(int id, int notifyCode) override;
+  void OnTimer(unsigned id) override;
+  void OnSize(int sizeType, int clientWidth, int clientHeight) override;
+  int OnQueryDragIcon() const { return m_hIcon; }
+
+  // Login assistance.
+  void OnBeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url, bool& cancel);
+  void CaptureCredentials();
+  void OnQuickLogin();
+  void OnPersonalCenter();
+  void OnCourseList();
+
+  // Chapter scanner.
+  bool FindChapterFrames();
+  int ScanUnfinishedChapters();
+  static std::string ExtractUrlAttribute(const std::string& html);
+  int CheckChapterCompletion();
+
+  // Auto-study cycle.
+  void ArmAutoStudy();
+  int OpenFirstUnfinishedChapter();
+  bool RemovePagePopup(dom::Document* document);
+  void OnAutoStudyButton();
+
+  // Usage dialog and banner.
+  void OnUsageButton();
+  void OnBannerClicked();
+
+  // Read by tests and by the handlers' files; the dialog owns them.
+  Platform& platform() const { return platform_; }
+
+ protected:
+  void DoDataExchange(DataExchange& dx) override;
+
+ private:
+  // BrowserEvents: the event sink of control 1000.
+  void BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
+                       bool& cancel) override;
+  void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) override;
+  void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
+                  const dom::WideText& url) override;
+
+  // Shows a box owned by this window with the caption every box of the main window carries.
+  int ShowMessage(std::string_view utf8Text, unsigned type);
+
+  Platform& platform_;
+
+ public:
+  // Declaration order is the one the handlers' files rely on; destruction runs in reverse.
+  int m_hIcon;
+  CWebBrowser2 m_browser;
+  CDifferWeb m_differWeb;
+  int m_widthMargin = 0;
+  int m_heightMargin = 0;
+  int m_loginType = LOGIN_BY_ID_CARD;
+  dom::Ref<dom::Document> m_leftFrameDoc;
+  dom::Ref<dom::Document> m_rightFrameDoc;
+  std::vector<std::string> m_chapterUrls;
+  std::array<char, 24> m_capturedAccount{};
+};
+
+}  // namespace larkwend

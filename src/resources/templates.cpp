@@ -1,0 +1,59 @@
+#include "resources/templates.h"
+
+namespace larkwend {
+
+const DialogTemplate& MainDialogTemplate() {
+  // Template order is the tab order. The caption is replaced at initialisation.
+  static const DialogTemplate kMain{
+      IDD_MAIN,
+      678,
+      346,
+      "Larkwend",
+      "MS Shell Dlg",
+      8,
+      /*resizable=*/true,
+      {
+          {1000, ControlKind::kBrowser, "", {0, 36, 677, 310}, kVisible | kTabStop},
+          {1001, ControlKind::kPushButton, "使用说明", {430, 2, 55, 32},
+           kVisible | kDefaultButton | kTabStop},
+          {1002, ControlKind::kEdit, "", {49, 4, 92, 12}, kVisible | kBorder | kTabStop | kAutoHScroll},
+          {1003, ControlKind::kEdit, "", {49, 20, 92, 12},
+           kVisible | kBorder | kTabStop | kAutoHScroll | kPassword},
+          {-1, ControlKind::kLabel, "密码", {25, 23, 17, 8}, kVisible | kLeftAligned | kGroup},
+          {1004, ControlKind::kPushButton, "快捷登录", {148, 2, 55, 32}, kVisible | kTabStop},
+          {1005, ControlKind::kPushButton, "个人中心", {224, 2, 55, 32}, kVisible | kTabStop},
+          {-1, ControlKind::kBlackFrame, "", {420, 4, 1, 28}, kVisible},
+          {-1, ControlKind::kBlackFrame, "", {213, 4, 1, 28}, kVisible},
+          {1008, ControlKind::kPicture, "", {490, 0, 187, 36}, kVisible | kNotify, IDB_BANNER},
+          {1006, ControlKind::kPushButton, "课程列表", {289, 2, 55, 32}, kVisible | kTabStop},
+          {1007, ControlKind::kPushButton, "自动学习", {356, 2, 55, 32}, kVisible | kTabStop},
+          {1009, ControlKind::kComboBox, "", {5, 4, 42, 31},
+           kVisible | kDropDownList | kVScroll | kTabStop},
+      },
+      1009,
+      {"身份证", "用户名"},
+  };
+  return kMain;
+}
+
+const DialogTemplate& UsageDialogTemplate() {
+  static const DialogTemplate kUsage{
+      IDD_USAGE,
+      320,
+      158,
+      "使用说明",
+      "MS Shell Dlg",
+      8,
+      /*resizable=*/false,
+      {
+          {1003, ControlKind::kEdit, "", {5, 5, 308, 147},
+           kVisible | kMultiLine | kBorder | kTabStop | kAutoVScroll | kAutoHScroll |
+               kNoHideSelection | kWantReturn},
+      },
+      -1,
+      {},
+  };
+  return kUsage;
+}
+
+}  // namespace larkwend

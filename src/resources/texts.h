@@ -1,0 +1,39 @@
+// The program's own words, in one place. Kept here as UTF-8 source text; the program's code
+// works in GBK and converts with Gbk() where it uses them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace larkwend {
+
+inline std::string Gbk(std::string_view utf8) { return Utf8ToGbk(utf8); }
+
+namespace texts {
+
+inline constexpr std::string_view kProductName = "Larkwend";
+inline constexpr std::string_view kTitleFormat = "%s V%d.%d";
+
+// Login assistance.
+inline constexpr std::string_view kUnknownSite = "未知站点";
+inline constexpr std::string_view kEnterStudySystemFirst = "请先进入到学习系统。";
+
+// Auto-study cycle.
+inline constexpr std::string_view kPopupCloseScript = "$.Msg.tb_remove();";
+inline constexpr std::string_view kScriptLanguage = "JavaScript";
+inline constexpr std::string_view kScriptMessageTitle = "来自网页的消息";
+inline constexpr std::string_view kScriptMessageOk = "确定";
+inline constexpr std::string_view kChapterPageKey = "Study_v2.aspx";
+inline constexpr std::string_view kNoUnfinishedChapter = "没有找到未完成章节";
+inline constexpr std::string_view kAutoStudyStarted = "自动学习已启动。";
+inline constexpr std::string_view kOpenBookStudyFirst = "请先进入到 [书本学习] 页面。";
+
+// Update gate.
+inline constexpr std::string_view kUpdateCaption = "Larkwend";
+inline constexpr std::string_view kOfferNewerMinor = "下载最新版本V%d.%d？";
+inline constexpr std::string_view kOfferNewerMajor = "V%d版本已不适用，下载最新版本？";
+
+}  // namespace texts
+}  // namespace larkwend

@@ -1,0 +1,148 @@
+// The in-memory browser host: pages built compactly by a test, a control that raises the same
+// events in the same order as the real one, and a way to make any single call fail.
+//
+// Every object handed out is counted; `LiveReferences()` says how many references the code under
+// test still holds, so a test can prove that an operation released everything on every path.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/browser_control.h"
+#include "browser/dom.h"
+
+namespace larkwend::fake {
+
+struct Element {
+  std::string tag = "div";
+  std::string id, name;
+  dom::WideText className = std::string();
+  dom::WideText innerHTML = std::string();
+  dom::WideText outerHTML;  // null: built from tag, href and inner markup
+  dom::WideText outerText = std::string();
+  dom::WideText value = std::string();  // inputs
+  dom::WideText target = std::string();  // anchors and areas
+  std::string href;
+  int clicks = 0;
+  std::function<void()> onClick;
+
+  bool IsInput() const { return tag == "input"; }
+  bool IsLink() const { return (tag == "a" || tag == "area") && !href.empty(); }
+};
+using ElementPtr = std::shared_ptr<Element>;
+
+struct Page {
+  std::string url;
+  std::vector<ElementPtr> elements;  // document order
+  std::vector<std::shared_ptr<Page>> frames;
+  bool definesPopupScript = true;  // execScript succeeds only when the page's script exists
+  std::vector<std::string> scriptsRun;
+
+  // Builders; each returns the element so a test can keep a handle on it.
+  ElementPtr Add(Element e);
+  ElementPtr Input(const std::string& id, const std::string& name = {},
+                   const std::string& value = {});
+  ElementPtr Anchor(const std::string& href, const std::string& target = {},
+                    const std::string& inner = {});
+  ElementPtr Area(const std::string& href, const std::string& target);
+  ElementPtr Div(const std::string& className, const std::string& inner = {});
+  ElementPtr Button(const std::string& id);
+  ElementPtr WithId(const std::string& id, const std::string& outerText);
+  std::shared_ptr<Page> Frame(const std::string& url);
+
+  ElementPtr FindById(const std::string& id) const;
+};
+using PagePtr = std::shared_ptr<Page>;
+PagePtr MakePage(const std::string& url);
+
+// Calls are named "Face.method", e.g. "Document.get_all", "Query.InputElement",
+// "Control.get_Document", "Collection.item", "Frames.item", "Element.click".
+class Host {
+ public:
+  // Every call with this name fails from now on (or only the nth, counting from 1).
+  void Fail(const std::string& call, int nth = 0) { failures_[call] = nth; }
+  // Every call with this name succeeds but yields null.
+  void Null(const std::string& call) { nulls_[call] = true; }
+  void ClearFailures() {
+    failures_.clear();
+    nulls_.clear();
+  }
+
+  // Names of the calls made since the last ClearLog, in order.
+  const std::vector<std::string>& calls() const { return calls_; }
+  void ClearLog() { calls_.clear(); }
+
+  long LiveReferences() const { return live_; }
+
+  // Used by the fake objects.
+  dom::Status Enter(const std::string& call);  // kFailed, kFalse (null wanted) or kOk
+  void Count(long delta) { live_ += delta; }
+
+ private:
+  std::map<std::string, int> failures_;
+  std::map<std::string, bool> nulls_;
+  std::map<std::string, int> seen_;
+  std::vector<std::string> calls_;
+  long live_ = 0;
+};
+
+class Control : public BrowserControl {
+ public:
+  explicit Control(Host& host);
+  ~Control() override;
+
+  // BrowserControl.
+  void Navigate(const dom::WideText& url) override;
+  void Navigate2(const dom::WideText& url) override;
+  dom::Status get_Document(dom::Ref<dom::Document>& out) override;
+  dom::Status get_LocationURL(dom::WideText& out) override;
+  dom::Status get_ReadyState(long& out) override;
+  void put_Silent(bool silent) override { silent_ = silent; }
+  void Refresh() override { ++refreshes_; }
+  dom::Ref<dom::Dispatch> ControlIdentity() override;
+  bool HasWindow() const override { return hasWindow_; }
+  void SetEventSink(BrowserEvents* sink) override { sink_ = sink; }
+
+  // Pages the control can load, by URL; an address with no page loads an empty one.
+  void Serve(const PagePtr& page) { served_[page->url] = page; }
+  // A navigation as the real control does it: BeforeNavigate2 while the current page is still
+  // the document (unless cancelled), then the new page and DocumentComplete for each frame and
+  // for the top level. Frame completions carry the frame's own identity.
+  void Load(const PagePtr& page);
+  void LoadUrl(const std::string& url);
+  // Raises only BeforeNavigate2 for a frame navigation (the frame's identity).
+  bool RaiseFrameBeforeNavigate(const std::string& url);
+  // Carries out the navigations asked for with Navigate/Navigate2, in order.
+  void Pump();
+
+  PagePtr page() const { return page_; }
+  void SetReadyState(long state) { readyState_ = state; }
+  void SetHasWindow(bool has) { hasWindow_ = has; }
+  bool silent() const { return silent_; }
+  int refreshes() const { return refreshes_; }
+  // Every URL given to Navigate or Navigate2, in order.
+  const std::vector<std::string>& navigations() const { return navigations_; }
+  // Whether the last navigation came through Navigate (true) or Navigate2.
+  const std::vector<bool>& navigateKinds() const { return kinds_; }
+  dom::Dispatch* identity() const;
+  Host& host() const { return host_; }
+
+ private:
+  Host& host_;
+  PagePtr page_;
+  std::map<std::string, PagePtr> served_;
+  std::vector<std::string> pending_;
+  std::vector<std::string> navigations_;
+  std::vector<bool> kinds_;
+  BrowserEvents* sink_ = nullptr;
+  long readyState_ = READYSTATE_COMPLETE;
+  bool silent_ = false;
+  bool hasWindow_ = true;
+  int refreshes_ = 0;
+  dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
+};
+
+}  // namespace larkwend::fake

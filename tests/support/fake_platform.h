@@ -1,0 +1,186 @@
+// In-memory platform services for unit tests: dialogs whose controls are plain values, timers the
+// test fires, message boxes the test answers, and a recording shell, association table and
+// desktop. Nothing here draws, sleeps or touches the network.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_browser.h"
+#include "platform/desktop_windows.h"
+#include "platform/dialog.h"
+#include "platform/platform.h"
+#include "platform/shell.h"
+
+namespace larkwend::fake {
+
+struct ShownMessage {
+  std::string text;     // GBK, as the program passed it
+  std::string caption;  // GBK
+  unsigned type;
+  bool owned;  // owned by a dialog window (false: no owner)
+};
+
+class DialogSystem;
+
+class DialogWindow : public larkwend::DialogWindow {
+ public:
+  DialogWindow(DialogSystem& system, const DialogTemplate& tmpl, DialogHandler& handler);
+
+  // larkwend::DialogWindow.
+  void SetTitle(const std::string& text) override { title_ = text; }
+  void SetIcon(int iconResource) override { icon_ = iconResource; }
+  bool HasItem(int id) const override { return items_.count(id) != 0; }
+  std::string GetItemText(int id) override;
+  void SetItemText(int id, const std::string& text) override;
+  void AddComboItem(int id, const std::string& text) override;
+  int GetComboSelection(int id) override;
+  void SetComboSelection(int id, int index) override;
+  PixelRect GetItemRect(int id) override;
+  PixelRect GetClientRect() override { return {0, 0, clientWidth_, clientHeight_}; }
+  void SetItemSize(int id, int width, int height) override;
+  bool IsMinimized() override { return minimized_; }
+  BrowserControl* GetBrowserControl(int id) override;
+  void SetTimer(unsigned id, unsigned periodMs) override;
+  void KillTimer(unsigned id) override { timers_.erase(id); }
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  void EndDialog(int result) override { result_ = result; }
+
+  // Test side.
+  const std::string& title() const { return title_; }
+  int icon() const { return icon_; }
+  const std::vector<std::string>& comboItems(int id) { return items_[id].comboItems; }
+  // Running timers by id, with their periods.
+  const std::map<unsigned, unsigned>& timers() const { return timers_; }
+  bool TimerRunning(unsigned id) const { return timers_.count(id) != 0; }
+  // Delivers one tick of a running timer; false when it does not run.
+  bool FireTimer(unsigned id);
+  void Click(int id) { handler_.OnCommand(id, BN_CLICKED); }
+  void Resize(int clientWidth, int clientHeight);
+  void SetMinimized(bool minimized) { minimized_ = minimized; }
+  std::optional<int> result() const { return result_; }
+  Control& browser() { return *browser_; }
+
+ private:
+  struct Item {
+    ControlKind kind;
+    std::string text;
+    std::vector<std::string> comboItems;
+    int selection = -1;
+    PixelRect rect;
+  };
+
+  DialogSystem& system_;
+  DialogHandler& handler_;
+  std::map<int, Item> items_;
+  std::map<unsigned, unsigned> timers_;
+  std::unique_ptr<Control> browser_;
+  std::string title_;
+  int icon_ = 0;
+  int clientWidth_, clientHeight_;
+  bool minimized_ = false;
+  std::optional<int> result_;
+};
+
+class DialogSystem : public larkwend::DialogSystem {
+ public:
+  explicit DialogSystem(Host& host) : host_(host) {}
+
+  // Runs the template: builds its window, attaches the handler, initialises it, then hands the
+  // window to the test's `onModal` (if any) and returns the result it ended with (IDCANCEL if
+  // it never ended). Windows stay inspectable afterwards through `windows()`.
+  int RunModal(const DialogTemplate& tmpl, DialogHandler& handler) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  void Beep(unsigned type) override { beeps.push_back(type); }
+
+  // Builds and initialises a window that stays open for the test to drive.
+  DialogWindow& Open(const DialogTemplate& tmpl, DialogHandler& handler);
+
+  // What the test scripts and reads.
+  std::function<void(DialogWindow&)> onModal;
+  std::deque<int> answers;  // answers to the next message boxes; IDOK (or IDNO) when empty
+  std::vector<ShownMessage> messages;
+  std::vector<unsigned> beeps;
+  std::vector<int> templatesRun;  // ids of the dialogs run or opened, in order
+  const std::vector<std::unique_ptr<DialogWindow>>& windows() const { return windows_; }
+
+  int NextAnswer(unsigned type);
+  Host& host() const { return host_; }
+
+ private:
+  Host& host_;
+  std::vector<std::unique_ptr<DialogWindow>> windows_;
+};
+
+class Shell : public larkwend::Shell {
+ public:
+  struct Call {
+    std::string verb, file, parameters;
+    int show;
+  };
+  std::intptr_t Execute(const std::string& verb, const std::string& file,
+                        const std::string& parameters, int showCommand) override;
+  unsigned StartCommandLine(const std::string& commandLine, int showCommand) override;
+
+  std::intptr_t executeResult = 42;  // > 32: opened
+  unsigned startResult = 33;         // > 31: started
+  std::vector<Call> executed;
+  std::vector<std::string> started;
+};
+
+class FileAssociations : public larkwend::FileAssociations {
+ public:
+  // Sets a key's default value; a key set to nullopt exists without a value.
+  void Set(const std::string& key, std::optional<std::string> defaultValue) {
+    keys_[key] = std::move(defaultValue);
+  }
+  long OpenKey(const std::string& subKey, Key& key) override;
+  long QueryDefaultValue(Key key, char* buffer, long capacity) override;
+  void CloseKey(Key key) override { open_.erase(key); }
+  std::size_t OpenKeys() const { return open_.size(); }
+
+ private:
+  std::map<std::string, std::optional<std::string>> keys_;
+  std::map<Key, std::string> open_;
+  Key next_ = 1;
+};
+
+class DesktopWindows : public larkwend::DesktopWindows {
+ public:
+  // Adds a top-level window with child texts; returns its id. Children get ids parent*100+n.
+  WindowId AddWindow(const std::string& title, const std::vector<std::string>& children);
+  void RemoveWindow(WindowId id);
+  WindowId FindTopLevelWindow(const std::string& title) override;
+  WindowId FindChildWindow(WindowId parent, const std::string& text) override;
+  void PostClick(WindowId button) override;
+  std::vector<WindowId> Clicks();
+
+ private:
+  struct Window {
+    WindowId id;
+    std::string title;
+    std::vector<std::string> children;
+  };
+  std::mutex mutex_;
+  std::vector<Window> windows_;
+  std::vector<WindowId> clicks_;
+  WindowId next_ = 1;
+};
+
+// Everything together, as the program's code receives it.
+struct PlatformFixture {
+  Host host;
+  DialogSystem dialogs{host};
+  Shell shell;
+  FileAssociations associations;
+  DesktopWindows desktop;
+  larkwend::Platform platform{dialogs, shell, associations, desktop};
+};
+
+}  // namespace larkwend::fake

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the practice site need, when missing.
+# Sourced by ./test and ./run; fast when everything is there.
+set -euo pipefail
+
+LARKWEND_PACKAGES=(
+  g++ cmake make pkg-config
+  libgtk-3-dev libwebkit2gtk-4.1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev libjs-jquery
+  xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+)
+
+missing=()
+for package in "${LARKWEND_PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi
