@@ -9,7 +9,9 @@
 
 namespace larkwend {
 
-inline dom::WideText ToWide(std::string_view gbk) { return GbkToUtf8(gbk); }
+inline dom::WideText ToWide(std::string_view gbk) {
+  return GbkToUtf8(gbk);
+}
 
 // A null browser text reads as empty text.
 inline std::string ToNarrow(const dom::WideText& wide) {

@@ -22,11 +22,15 @@ namespace larkwend::dom {
 
 using Status = std::int32_t;
 constexpr Status kOk = 0;
-constexpr Status kFalse = 1;          // succeeded, but nothing there (a null result)
-constexpr Status kFailed = -1;        // the call failed
-constexpr Status kNoInterface = -2;   // the object does not have the face asked for
-constexpr bool Succeeded(Status s) { return s >= 0; }
-constexpr bool Failed(Status s) { return s < 0; }
+constexpr Status kFalse = 1;         // succeeded, but nothing there (a null result)
+constexpr Status kFailed = -1;       // the call failed
+constexpr Status kNoInterface = -2;  // the object does not have the face asked for
+constexpr bool Succeeded(Status s) {
+  return s >= 0;
+}
+constexpr bool Failed(Status s) {
+  return s < 0;
+}
 
 // Browser text: UTF-8, or null.
 using WideText = std::optional<std::string>;

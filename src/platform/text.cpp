@@ -1,7 +1,7 @@
 #include "platform/text.h"
 
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 
 namespace larkwend {
 namespace {
@@ -52,7 +52,11 @@ class Converter {
 
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t pos) {
   unsigned char c = static_cast<unsigned char>(s[pos]);
-  std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+  std::size_t n = c < 0x80           ? 1
+                  : (c >> 5) == 0x6  ? 2
+                  : (c >> 4) == 0xE  ? 3
+                  : (c >> 3) == 0x1E ? 4
+                                     : 1;
   std::size_t len = 1;
   while (len < n && pos + len < s.size() &&
          (static_cast<unsigned char>(s[pos + len]) & 0xC0) == 0x80)

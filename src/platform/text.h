@@ -13,7 +13,9 @@
 namespace larkwend {
 
 // 0x81..0xFE starts a double-byte character.
-constexpr bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+constexpr bool IsGbkLeadByte(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
 
 // A character GBK cannot hold becomes "?"; malformed UTF-8 bytes become "?" too. Never fails
 // into an empty string for non-empty input.

@@ -23,7 +23,7 @@ struct Element {
   dom::WideText innerHTML = std::string();
   dom::WideText outerHTML;  // null: built from tag, href and inner markup
   dom::WideText outerText = std::string();
-  dom::WideText value = std::string();  // inputs
+  dom::WideText value = std::string();   // inputs
   dom::WideText target = std::string();  // anchors and areas
   std::string href;
   int clicks = 0;
@@ -62,8 +62,11 @@ PagePtr MakePage(const std::string& url);
 // "Control.get_Document", "Collection.item", "Frames.item", "Element.click".
 class Host {
  public:
-  // Every call with this name fails from now on (or only the nth, counting from 1).
-  void Fail(const std::string& call, int nth = 0) { failures_[call] = nth; }
+  // Every call with this name fails from now on (or only the nth from now, counting from 1).
+  void Fail(const std::string& call, int nth = 0) {
+    failures_[call] = nth;
+    seen_[call] = 0;
+  }
   // Every call with this name succeeds but yields null.
   void Null(const std::string& call) { nulls_[call] = true; }
   void ClearFailures() {
