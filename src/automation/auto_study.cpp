@@ -1,12 +1,152 @@
-// Placeholder: the auto-study cycle arrives with its own work.
+// The auto-study cycle: four window timers that open the first unfinished chapter, check its
+// progress, press the completion control, close the page's pop-up and move on, until no chapter
+// is left. Plus the auto-study button, which only says whether the cycle can run here.
+//
+//   3000   wait for the chapter list; open the first unfinished chapter, then start 45000
+//   45000  compare progress with the required level; on completion start 100 and 5000
+//   100    run the page's pop-up close script (stops itself after a while, see below)
+//   5000   once: open the next unfinished chapter, or stop everything and say so
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "app/quillmoor_dlg.h"
+#include "automation/alert_dismisser.h"
+#include "browser/conversions.h"
+#include "resources/site_profile.h"
+#include "resources/texts.h"
 
 namespace larkwend {
+namespace {
 
-void CQuillmoorDlg::ArmAutoStudy() {}
-void CQuillmoorDlg::OnTimer(unsigned) {}
-int CQuillmoorDlg::OpenFirstUnfinishedChapter() { return 0; }
-bool CQuillmoorDlg::RemovePagePopup(dom::Document*) { return false; }
-void CQuillmoorDlg::OnAutoStudyButton() {}
+// Started once per process, at the first timer tick that finds the page complete. The run flag
+// is shared with the worker, hence atomic; nothing clears it, the worker ends with the process.
+bool g_alertDismisserStarted = false;
+std::atomic<bool> g_alertDismisserRun{false};
+
+// Timer 100 counts its own ticks and stops itself once it has run this many since it was last
+// started, so the close script does not run ten times a second through every later chapter.
+constexpr int kPopupCloseTicks = 100;
+int g_popupCloseTickCount = 0;
+
+void StartPopupClosing(DialogWindow& window) {
+  g_popupCloseTickCount = 0;
+  window.SetTimer(TIMER_POPUP_CLOSE, TIMER_POPUP_CLOSE);
+}
+
+}  // namespace
+
+void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
+                          std::chrono::milliseconds pause) {
+  const std::string title = Gbk(texts::kScriptMessageTitle);
+  const std::string ok = Gbk(texts::kScriptMessageOk);
+  while (run.load()) {
+    if (WindowId box = desktop.FindTopLevelWindow(title)) {
+      if (WindowId button = desktop.FindChildWindow(box, ok)) {
+        desktop.PostClick(button);
+        desktop.PostClick(button);
+      }
+    }
+    std::this_thread::sleep_for(pause);
+  }
+}
+
+void CQuillmoorDlg::ArmAutoStudy() {
+  DialogWindow* w = window();
+  if (!w) return;
+  w->KillTimer(TIMER_CHECK_PROGRESS);
+  w->KillTimer(TIMER_NEXT_CHAPTER);
+  w->KillTimer(TIMER_POPUP_CLOSE);
+  if (m_capturedAccount[0] != '\0') w->SetTimer(TIMER_WAIT_FOR_LIST, TIMER_WAIT_FOR_LIST);
+}
+
+void CQuillmoorDlg::OnTimer(unsigned id) {
+  DialogWindow* w = window();
+  if (!w) return;
+  // A page that is still loading suspends the cycle: the tick is dropped, the timers run on.
+  if (m_browser.GetReadyState() != READYSTATE_COMPLETE) return;
+
+  if (!g_alertDismisserStarted) {
+    g_alertDismisserStarted = true;
+    g_alertDismisserRun = true;
+    std::thread(AlertDismisserThread, std::ref(platform_.desktop), std::cref(g_alertDismisserRun),
+                std::chrono::milliseconds(500))
+        .detach();
+  }
+
+  switch (id) {
+    case TIMER_POPUP_CLOSE:
+      if (FindChapterFrames()) RemovePagePopup(m_rightFrameDoc.get());
+      if (++g_popupCloseTickCount > kPopupCloseTicks) {
+        g_popupCloseTickCount = 0;
+        w->KillTimer(TIMER_POPUP_CLOSE);
+      }
+      break;
+    case TIMER_WAIT_FOR_LIST:
+      if (ScanUnfinishedChapters() == 1) {
+        OpenFirstUnfinishedChapter();
+        w->KillTimer(TIMER_WAIT_FOR_LIST);
+        w->SetTimer(TIMER_CHECK_PROGRESS, TIMER_CHECK_PROGRESS);
+      }
+      break;
+    case TIMER_CHECK_PROGRESS:
+      if (CheckChapterCompletion() == 1) {
+        StartPopupClosing(*w);
+        w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
+      }
+      break;
+    case TIMER_NEXT_CHAPTER:
+      w->KillTimer(TIMER_NEXT_CHAPTER);
+      ScanUnfinishedChapters();
+      if (!m_chapterUrls.empty()) {
+        OpenFirstUnfinishedChapter();
+      } else {
+        w->KillTimer(TIMER_WAIT_FOR_LIST);
+        w->KillTimer(TIMER_NEXT_CHAPTER);
+        w->KillTimer(TIMER_CHECK_PROGRESS);
+        w->KillTimer(TIMER_POPUP_CLOSE);
+        ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+int CQuillmoorDlg::OpenFirstUnfinishedChapter() {
+  if (!FindChapterFrames() || m_chapterUrls.empty()) return 0;
+  const std::string& target = m_chapterUrls.front();
+  dom::Ref<dom::ElementCollection> links;
+  if (dom::Failed(m_leftFrameDoc->get_links(links)) || !links) return 0;
+  long length = 0;
+  if (dom::Failed(links->get_length(length)) || length <= 0) return 0;
+  for (long i = 0; i < length; ++i) {
+    dom::Ref<dom::Dispatch> item;
+    if (dom::Failed(links->item(i, item)) || !item) continue;
+    dom::Ref<dom::Element> link;
+    if (dom::Failed(dom::Query(item.get(), link))) continue;
+    dom::WideText html;
+    if (dom::Failed(link->get_outerHTML(html))) continue;
+    if (ToNarrow(html).find(target) != std::string::npos) {
+      link->click();
+      return 1;
+    }
+  }
+  return 0;
+}
+
+bool CQuillmoorDlg::RemovePagePopup(dom::Document* document) {
+  if (!document) return false;
+  dom::Ref<dom::Window> pageWindow;
+  if (dom::Failed(document->get_parentWindow(pageWindow)) || !pageWindow) return false;
+  return dom::Succeeded(pageWindow->execScript(std::string(texts::kPopupCloseScript),
+                                               std::string(texts::kScriptLanguage)));
+}
+
+void CQuillmoorDlg::OnAutoStudyButton() {
+  bool onChapterPage = m_browser.GetLocationURL().find(texts::kChapterPageKey) != std::string::npos;
+  ShowMessage(onChapterPage ? texts::kAutoStudyStarted : texts::kOpenBookStudyFirst,
+              MB_ICONINFORMATION);
+}
 
 }  // namespace larkwend
