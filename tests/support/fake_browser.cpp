@@ -1,6 +1,5 @@
 #include "fake_browser.h"
 
-
 namespace larkwend::fake {
 namespace {
 
@@ -292,7 +291,9 @@ class DocumentObject : public Counted<dom::Document> {
   Status get_frames(Ref<dom::FramesCollection>& out) override {
     return Give<FramesObject>(Enter("Document.get_frames"), out, host(), page_);
   }
-  Status get_URL(WideText& out) override { return GiveText(Enter("Document.get_URL"), out, page_->url); }
+  Status get_URL(WideText& out) override {
+    return GiveText(Enter("Document.get_URL"), out, page_->url);
+  }
   Status get_parentWindow(Ref<dom::Window>& out) override {
     return Give<WindowObject>(Enter("Document.get_parentWindow"), out, host(), page_);
   }
@@ -411,11 +412,17 @@ dom::Status Host::Enter(const std::string& call) {
 Control::Control(Host& host)
     : host_(host), identity_(new IdentityObject(host, /*counted=*/false)) {}
 
-Control::~Control() { identity_->Release(); }
+Control::~Control() {
+  identity_->Release();
+}
 
-dom::Dispatch* Control::identity() const { return identity_; }
+dom::Dispatch* Control::identity() const {
+  return identity_;
+}
 
-dom::Ref<dom::Dispatch> Control::ControlIdentity() { return dom::Ref<dom::Dispatch>(identity_); }
+dom::Ref<dom::Dispatch> Control::ControlIdentity() {
+  return dom::Ref<dom::Dispatch>(identity_);
+}
 
 void Control::Navigate(const dom::WideText& url) {
   navigations_.push_back(url.value_or(""));
