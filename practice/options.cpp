@@ -1,0 +1,220 @@
+#include "options.h"
+
+#include <charconv>
+#include <functional>
+#include <limits>
+#include <string_view>
+
+#include "site_addresses.h"
+
+namespace larkwend::practice {
+namespace {
+
+// Parses a whole decimal integer within [low, high]; nullopt otherwise.
+std::optional<int> ParseInt(std::string_view text, int low, int high) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<double> ParsePositiveDouble(std::string_view text) {
+  double value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || !(value > 0) || value > 1e6) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<UpdateFault> ParseFault(std::string_view text) {
+  if (text == "none") return UpdateFault::kNone;
+  if (text == "silent") return UpdateFault::kSilent;
+  if (text == "close") return UpdateFault::kClose;
+  if (text == "zero") return UpdateFault::kZeroLength;
+  if (text == "negative") return UpdateFault::kNegativeLength;
+  if (text == "short") return UpdateFault::kShortBody;
+  if (text == "huge") return UpdateFault::kHugeLength;
+  return std::nullopt;
+}
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+struct OptionSpec {
+  std::string_view name;
+  std::string_view argument;  // empty: a flag
+  std::string_view help;
+  // Applies the argument; returns false when it is not acceptable.
+  std::function<bool(PracticeOptions&, std::string_view)> apply;
+};
+
+std::function<bool(PracticeOptions&, std::string_view)> IntInto(int PracticeOptions::*field,
+                                                                int low, int high) {
+  return [=](PracticeOptions& o, std::string_view v) {
+    auto value = ParseInt(v, low, high);
+    if (value) o.*field = *value;
+    return value.has_value();
+  };
+}
+
+std::function<bool(PracticeOptions&, std::string_view)> TextInto(
+    std::string PracticeOptions::*field) {
+  return [=](PracticeOptions& o, std::string_view v) {
+    o.*field = std::string(v);
+    return true;
+  };
+}
+
+// Chapter times stay below 100 hours so that "hh:mm:ss" keeps two digits of hours and the
+// textual order of two displays is their time order.
+constexpr int kMaxChapterSeconds = 99 * 3600 + 59 * 60 + 59;
+
+const std::vector<OptionSpec>& Specs() {
+  static const std::vector<OptionSpec> specs = {
+      {"--http-port", "N", "port of both web sites (default: the site profile's, 0: any free)",
+       IntInto(&PracticeOptions::httpPort, 0, 65535)},
+      {"--update-port", "N", "port of the update service (default: the site profile's)",
+       IntInto(&PracticeOptions::updatePort, 0, 65535)},
+      {"--no-update-service", "", "do not run the update service (connections are refused)",
+       [](PracticeOptions& o, std::string_view) {
+         o.updateService = false;
+         return true;
+       }},
+      {"--courses", "N", "number of courses (1-50, default 2)",
+       IntInto(&PracticeOptions::courses, 1, 50)},
+      {"--chapters", "N", "chapters per course (1-999, default 4)",
+       IntInto(&PracticeOptions::chapters, 1, 999)},
+      {"--finished", "N", "the first N chapters of every course start finished (default 1)",
+       IntInto(&PracticeOptions::finishedChapters, 0, 999)},
+      {"--chapter-seconds", "S", "study seconds each chapter requires (default 90)",
+       IntInto(&PracticeOptions::chapterSeconds, 1, kMaxChapterSeconds)},
+      {"--time-scale", "X", "study seconds credited per real second (default 1)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto value = ParsePositiveDouble(v);
+         if (value) o.timeScale = *value;
+         return value.has_value();
+       }},
+      {"--stall-chapter", "N",
+       "chapter N of every course freezes the first time it is opened, until reloaded (0: none)",
+       IntInto(&PracticeOptions::stallChapter, 0, 999)},
+      {"--stall-after", "S", "study seconds into that opening when it freezes (default 10)",
+       IntInto(&PracticeOptions::stallAfterSeconds, 0, kMaxChapterSeconds)},
+      {"--user", "NAME", "portal user name (default Student01)",
+       TextInto(&PracticeOptions::userName)},
+      {"--password", "TEXT", "portal password (default pass123)",
+       TextInto(&PracticeOptions::password)},
+      {"--id-card", "NUMBER", "portal ID-card number (default 11010519491231002X)",
+       TextInto(&PracticeOptions::idCard)},
+      {"--fixed-code", "NNNN", "every verification code is NNNN instead of a random one",
+       [](PracticeOptions& o, std::string_view v) {
+         o.fixedCode = std::string(v);
+         return v.size() == 4 && IsDigits(v);
+       }},
+      {"--open-study", "", "the study platform's pages need no login through the portal",
+       [](PracticeOptions& o, std::string_view) {
+         o.openStudy = true;
+         return true;
+       }},
+      {"--update-version", "TEXT", "version number the update service announces (default 301)",
+       TextInto(&PracticeOptions::updateVersion)},
+      {"--update-link", "URL", "download link it announces (default: the portal's /download/)",
+       TextInto(&PracticeOptions::updateLink)},
+      {"--update-body", "TEXT", "raw reply text instead of \"version|link\" (sent in GBK)",
+       [](PracticeOptions& o, std::string_view v) {
+         o.updateBody = std::string(v);
+         return true;
+       }},
+      {"--update-fault", "MODE",
+       "none, silent, close, zero, negative, short (half the body, then close), huge",
+       [](PracticeOptions& o, std::string_view v) {
+         auto fault = ParseFault(v);
+         if (fault) o.updateFault = *fault;
+         return fault.has_value();
+       }},
+      {"--jquery", "PATH", "jQuery file to serve (default Debian's libjs-jquery)",
+       TextInto(&PracticeOptions::jqueryPath)},
+      {"--log", "", "print every HTTP request on standard error",
+       [](PracticeOptions& o, std::string_view) {
+         o.logRequests = true;
+         return true;
+       }},
+  };
+  return specs;
+}
+
+}  // namespace
+
+PracticeOptions DefaultOptions() {
+  PracticeOptions options;
+  options.httpPort = SiteAddresses::FromProfile().httpPort;
+  options.updatePort = SiteAddresses::FromProfile().updatePort;
+  return options;
+}
+
+ParseResult ParseOptions(const std::vector<std::string>& args) {
+  ParseResult result{DefaultOptions(), false, {}};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      result.help = true;
+      continue;
+    }
+    std::string_view value;
+    bool inlineValue = false;
+    if (auto eq = arg.find('='); eq != std::string_view::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      inlineValue = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const auto& candidate : Specs()) {
+      if (candidate.name == arg) spec = &candidate;
+    }
+    if (!spec) {
+      result.error = "unknown option " + std::string(arg);
+      return result;
+    }
+    if (!spec->argument.empty() && !inlineValue) {
+      if (i + 1 >= args.size()) {
+        result.error = std::string(arg) + " needs " + std::string(spec->argument);
+        return result;
+      }
+      value = args[++i];
+    } else if (spec->argument.empty() && inlineValue) {
+      result.error = std::string(arg) + " takes no value";
+      return result;
+    }
+    if (!spec->apply(result.options, value)) {
+      result.error = "bad value for " + std::string(arg) + ": " + std::string(value);
+      return result;
+    }
+  }
+  if (result.options.finishedChapters > result.options.chapters) {
+    result.options.finishedChapters = result.options.chapters;
+  }
+  return result;
+}
+
+std::string UsageText() {
+  std::string text =
+      "Usage: larkwend-practice [options]\n"
+      "Serves the practice portal and study platform on 127.0.0.1 (both hosts on one port,\n"
+      "told apart by the Host header) and the update service on its own port.\n\n";
+  for (const auto& spec : Specs()) {
+    std::string left = "  " + std::string(spec.name);
+    if (!spec.argument.empty()) left += " " + std::string(spec.argument);
+    if (left.size() < 28)
+      left.resize(28, ' ');
+    else
+      left += "\n" + std::string(28, ' ');
+    text += left + std::string(spec.help) + "\n";
+  }
+  text += "  --help                    this text\n";
+  return text;
+}
+
+}  // namespace larkwend::practice

@@ -1,0 +1,65 @@
+// Command-line options of the practice site: what it serves, how fast chapters progress, and
+// how its update service answers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace larkwend::practice {
+
+// How the update service misbehaves, for the client's failure paths.
+enum class UpdateFault {
+  kNone,            // length and the whole body
+  kSilent,          // accepts and reads, never answers
+  kClose,           // closes right after accepting
+  kZeroLength,      // length 0, nothing else
+  kNegativeLength,  // length -1, nothing else
+  kShortBody,       // the full length, half of the body, then close
+  kHugeLength,      // length 0x7FFFFFFF, the body, then close
+};
+
+struct PracticeOptions {
+  int httpPort = 0;    // 0: any free port (the default below is the site profile's port)
+  int updatePort = 0;  // 0: any free port
+  bool updateService = true;
+
+  int courses = 2;
+  int chapters = 4;          // per course
+  int finishedChapters = 1;  // the first N chapters of every course start finished
+  int chapterSeconds = 90;   // study time each chapter requires
+  double timeScale = 1.0;    // study seconds credited per real second
+
+  int stallChapter = 0;  // chapter number (in every course) whose first opening freezes; 0: none
+  int stallAfterSeconds = 10;  // study seconds into that opening when it freezes
+
+  std::string userName = "Student01";
+  std::string password = "pass123";
+  std::string idCard = "11010519491231002X";
+  std::string fixedCode;   // when set, every verification code is this text
+  bool openStudy = false;  // the study platform's pages need no study session
+
+  std::string updateVersion = "301";
+  std::string updateLink;                 // empty: the portal's download page
+  std::optional<std::string> updateBody;  // raw reply text (UTF-8), replaces "version|link"
+  UpdateFault updateFault = UpdateFault::kNone;
+
+  std::string jqueryPath = "/usr/share/javascript/jquery/jquery.min.js";
+  bool logRequests = false;
+};
+
+// The options with the site profile's ports filled in.
+PracticeOptions DefaultOptions();
+
+struct ParseResult {
+  PracticeOptions options;
+  bool help = false;
+  std::string error;  // non-empty: the arguments were not usable
+};
+
+// Parses `args` (without the program name) over DefaultOptions().
+ParseResult ParseOptions(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace larkwend::practice

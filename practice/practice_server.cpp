@@ -1,0 +1,113 @@
+#include "practice_server.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "http_util.h"
+#include "portal_pages.h"
+#include "study_pages.h"
+
+namespace larkwend::practice {
+namespace {
+
+StudyConfig StudyConfigOf(const PracticeOptions& o) {
+  return {o.courses,   o.chapters,     o.finishedChapters, o.chapterSeconds,
+          o.timeScale, o.stallChapter, o.stallAfterSeconds};
+}
+
+bool ReadFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  text = content.str();
+  return true;
+}
+
+}  // namespace
+
+PracticeServer::PracticeServer(PracticeOptions options, StudyClock clock)
+    : options_(std::move(options)),
+      portal_({options_.userName, options_.password, options_.idCard}, options_.fixedCode),
+      study_(StudyConfigOf(options_), std::move(clock)),
+      context_{options_, SiteAddresses::FromProfile(), portal_, study_, 0},
+      router_(SiteAddresses::FromProfile()) {}
+
+PracticeServer::~PracticeServer() {
+  Stop();
+}
+
+bool PracticeServer::Start(std::string& error) {
+  std::string jquery;
+  if (!ReadFile(options_.jqueryPath, jquery)) {
+    error = "cannot read jQuery from " + options_.jqueryPath + " (package libjs-jquery)";
+    return false;
+  }
+  AddPortalPages(router_, context_);
+  AddStudyPages(router_, context_, std::move(jquery));
+  router_.GetOnBoth("/__state", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Cache-Control", "no-store");
+    SendJson(response, StateJson());
+  });
+  router_.Install(http_);
+  if (options_.logRequests) {
+    http_.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+      std::fprintf(stderr, "%s %s%s -> %d\n", request.method.c_str(),
+                   request.get_header_value("Host").c_str(), request.target.c_str(),
+                   response.status);
+    });
+  }
+
+  if (options_.httpPort == 0) {
+    context_.httpPort = http_.bind_to_any_port("127.0.0.1");
+  } else if (http_.bind_to_port("127.0.0.1", options_.httpPort)) {
+    context_.httpPort = options_.httpPort;
+  }
+  if (context_.httpPort <= 0) {
+    error = "cannot listen on 127.0.0.1:" + std::to_string(options_.httpPort);
+    return false;
+  }
+
+  if (options_.updateService) {
+    std::string link =
+        options_.updateLink.empty() ? context_.PortalOrigin() + "/download/" : options_.updateLink;
+    std::string body = options_.updateBody.value_or(options_.updateVersion + "|" + link);
+    update_ = std::make_unique<UpdateService>(ToGbk(body), options_.updateFault);
+    if (!update_->Start(options_.updatePort, error)) {
+      update_.reset();
+      return false;
+    }
+  }
+  httpThread_ = std::jthread([this] {
+    http_.listen_after_bind();
+    httpReturned_ = true;
+  });
+  return true;
+}
+
+void PracticeServer::Stop() {
+  if (httpThread_.joinable()) {
+    // listen_after_bind may not have entered its loop yet; stop() must not race ahead of it.
+    while (!http_.is_running() && !httpReturned_) std::this_thread::yield();
+    http_.stop();
+    httpThread_.join();
+  }
+  if (update_) update_->Stop();
+}
+
+std::string PracticeServer::StateJson() const {
+  JsonObject state;
+  state.Add("httpPort", context_.httpPort);
+  state.Add("updatePort", UpdatePort());
+  portal_.AddJson(state);
+  study_.AddJson(state);
+  if (update_) {
+    update_->AddJson(state);
+  } else {
+    state.AddRaw("updateRequests", "[]");
+  }
+  return state.str();
+}
+
+}  // namespace larkwend::practice

@@ -1,0 +1,53 @@
+// The practice site as one object: both web sites on one HTTP port and the update service on
+// another, all on 127.0.0.1, with the state they keep. The program `larkwend-practice` runs one;
+// tests run one in-process on free ports.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "host_router.h"
+#include "options.h"
+#include "portal_state.h"
+#include "site_context.h"
+#include "study_state.h"
+#include "update_service.h"
+
+namespace larkwend::practice {
+
+class PracticeServer {
+ public:
+  explicit PracticeServer(PracticeOptions options,
+                          StudyClock clock = std::chrono::steady_clock::now);
+  ~PracticeServer();
+  PracticeServer(const PracticeServer&) = delete;
+  PracticeServer& operator=(const PracticeServer&) = delete;
+
+  // Binds both ports and starts serving. False with `error` set when a port cannot be had or
+  // jQuery cannot be read.
+  bool Start(std::string& error);
+  void Stop();
+
+  int HttpPort() const { return context_.httpPort; }
+  int UpdatePort() const { return update_ ? update_->Port() : 0; }
+
+  // Everything the site has seen and keeps, as JSON (also served at /__state).
+  std::string StateJson() const;
+
+ private:
+  const PracticeOptions options_;
+  PortalState portal_;
+  StudyState study_;
+  SiteContext context_;
+  HostRouter router_;
+  httplib::Server http_;
+  std::jthread httpThread_;
+  std::atomic<bool> httpReturned_{false};  // the listening loop has ended (or never ran)
+  std::unique_ptr<UpdateService> update_;
+};
+
+}  // namespace larkwend::practice

@@ -1,0 +1,33 @@
+// What the page handlers of both sites share: the options, the addresses, the stored state and
+// the port the sites are reached on.
+#pragma once
+
+#include <string>
+
+#include "options.h"
+#include "portal_state.h"
+#include "site_addresses.h"
+#include "study_state.h"
+
+namespace larkwend::practice {
+
+inline constexpr const char* kPortalCookie = "QMEDU_SID";
+inline constexpr const char* kStudyCookie = "QMSTUDY_SID";
+
+struct SiteContext {
+  const PracticeOptions& options;
+  const SiteAddresses& addresses;
+  PortalState& portal;
+  StudyState& study;
+  int httpPort = 0;  // set once the port is bound, before the first request
+
+  // "http://host:port", for links from one site to the other.
+  std::string PortalOrigin() const {
+    return "http://" + addresses.portalHost + ":" + std::to_string(httpPort);
+  }
+  std::string StudyOrigin() const {
+    return "http://" + addresses.studyHost + ":" + std::to_string(httpPort);
+  }
+};
+
+}  // namespace larkwend::practice

@@ -1,0 +1,291 @@
+#include "study_pages.h"
+
+#include <cstdio>
+
+#include "html.h"
+#include "http_util.h"
+#include "json.h"
+
+namespace larkwend::practice {
+namespace {
+
+// The frames' names; the chapter links open their chapter in the content frame by name.
+constexpr const char* kListFrame = "chapterList";
+constexpr const char* kContentFrame = "chapterContent";
+
+// How often an open content frame reports to the server, in real milliseconds.
+constexpr int kHeartbeatMs = 250;
+
+const char* kStudyStyle =
+    "<style>body{font-family:sans-serif;margin:1em}li{margin:.4em 0}.done{color:#888}"
+    ".undone a{font-weight:bold}#TB_overlay{position:fixed;left:0;top:0;width:100%;height:100%;"
+    "background:#000;opacity:.4}#TB_window{position:fixed;left:20%;top:25%;width:60%;"
+    "background:#fff;border:2px solid #369;padding:1em}#TB_title{font-weight:bold;"
+    "border-bottom:1px solid #369;margin-bottom:.5em}</style>";
+
+// The site's pop-up helper, in the style of the thickbox plug-ins: tb_show opens a box over the
+// page, tb_remove closes it (and tells the server, so tests can see it was closed).
+const char* kMsgScript = R"JS((function ($) {
+  $.Msg = {
+    tb_show: function (caption, html) {
+      $('#TB_overlay, #TB_window').remove();
+      $('body').append('<div id="TB_overlay"></div><div id="TB_window"><div id="TB_title"></div>' +
+                       '<div id="TB_content"></div></div>');
+      $('#TB_title').text(caption);
+      $('#TB_content').html(html);
+    },
+    tb_remove: function () {
+      if ($('#TB_window').length === 0) return false;
+      $('#TB_overlay, #TB_window').remove();
+      $.post('/stu/popup_closed.aspx');
+      return false;
+    }
+  };
+})(jQuery);
+)JS";
+
+bool StudyAllowed(SiteContext& context, const httplib::Request& request) {
+  return context.options.openStudy || context.study.HasSession(CookieValue(request, kStudyCookie));
+}
+
+void SendLoginRequired(SiteContext& context, httplib::Response& response) {
+  std::string login = context.PortalOrigin() + context.addresses.loginPath;
+  SendHtml(response,
+           HtmlPage("401 Unauthorized",
+                    "<h1>401 Unauthorized</h1>\n<p id=\"errorMessage\">请先登录学员门户。</p>\n"
+                    "<p><a href=\"" +
+                        EscapeHtml(login) + "\">学员登录</a></p>"),
+           401);
+}
+
+// The course named by the `courseId` parameter; answers the error itself when there is none.
+std::optional<CourseInfo> RequestedCourse(SiteContext& context, const httplib::Request& request,
+                                          httplib::Response& response) {
+  auto id = PositiveNumber(request.get_param_value("courseId"));
+  if (!id) {
+    SendError(response, 400, "courseId must be a course number.");
+    return std::nullopt;
+  }
+  auto course = context.study.Course(*id);
+  if (!course) SendError(response, 404, "No course " + std::to_string(*id) + ".");
+  return course;
+}
+
+void HandleCourseList(SiteContext& context, const httplib::Request& request,
+                      httplib::Response& response) {
+  bool allowed = StudyAllowed(context, request);
+  // The portal's link carries a ticket; it opens a study session of the platform's own.
+  if (std::string ticket = request.get_param_value("ticket"); !ticket.empty()) {
+    if (auto account = context.portal.AccountOfTicket(ticket)) {
+      SetSessionCookie(response, kStudyCookie, context.study.NewSession(*account));
+      allowed = true;
+    }
+  }
+  if (!allowed) return SendLoginRequired(context, response);
+  std::string rows;
+  for (int id = 1; id <= context.study.CourseCount(); ++id) {
+    auto course = context.study.Course(id);
+    int done = 0;
+    for (const auto& chapter : course->chapters) done += chapter.done ? 1 : 0;
+    rows += "<tr><td>" + EscapeHtml(course->name) + "</td><td>" + std::to_string(done) + "/" +
+            std::to_string(course->chapters.size()) + "</td><td><a id=\"course" +
+            std::to_string(id) + "\" href=\"/stu/Study_v2.aspx?courseId=" + std::to_string(id) +
+            "\" target=\"_blank\">书本学习</a></td></tr>\n";
+  }
+  response.set_header("Cache-Control", "no-store");
+  SendHtml(response, HtmlPage("我的课程",
+                              "<h1>我的课程</h1>\n<table id=\"courses\" border=\"1\">\n"
+                              "<tr><th>课程</th><th>已完成章节</th><th></th></tr>\n" +
+                                  rows + "</table>",
+                              kStudyStyle));
+}
+
+void HandleChapterPage(SiteContext& context, const httplib::Request& request,
+                       httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  auto course = RequestedCourse(context, request, response);
+  if (!course) return;
+  int shown = context.study.ChapterToShow(course->id).value_or(1);
+  response.set_header("Cache-Control", "no-store");
+  SendHtml(
+      response,
+      "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><title>书本学习 - " +
+          EscapeHtml(course->name) + "</title></head>\n<frameset cols=\"300,*\">\n" +
+          "<frame name=\"" + kListFrame + "\" id=\"" + kListFrame + "\" src=\"" +
+          ChapterListPath(course->id) + "\">\n<frame name=\"" + kContentFrame + "\" id=\"" +
+          kContentFrame + "\" src=\"" + ChapterPath(course->id, shown) +
+          "\">\n</frameset></html>\n");
+}
+
+void HandleChapterList(SiteContext& context, const httplib::Request& request,
+                       httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  auto course = RequestedCourse(context, request, response);
+  if (!course) return;
+  std::string items;
+  for (const auto& chapter : course->chapters) {
+    std::string path = ChapterPath(course->id, chapter.number);
+    // The link carries the chapter's address in its own url attribute, so the entry's markup and
+    // the link's markup both hold the same url="..." text.
+    items += std::string("<li class=\"") + (chapter.done ? "done" : "undone") + "\"><a url=\"" +
+             path + "\" href=\"" + path + "\" target=\"" + kContentFrame + "\">" +
+             EscapeHtml(chapter.title) + "</a> <span class=\"state\">" +
+             (chapter.done ? "已完成" : "未完成") + "</span></li>\n";
+  }
+  response.set_header("Cache-Control", "no-store");
+  SendHtml(response, HtmlPage("章节列表",
+                              "<h3>" + EscapeHtml(course->name) + "</h3>\n<ul id=\"chapters\">\n" +
+                                  items + "</ul>",
+                              kStudyStyle));
+}
+
+std::string ContentPage(const StudyState::OpenedChapter& opened) {
+  const ChapterInfo& chapter = opened.chapter;
+  char id[32];
+  std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
+  std::string body =
+      "<h3 id=\"chapterTitle\">" + EscapeHtml(chapter.title) +
+      "</h3>\n"
+      "<p>已学时长：<span id=\"learnedTime\">" +
+      FormatStudyTime(chapter.learnedSeconds) +
+      "</span></p>\n<p>要求时长：<span id=\"requiredTime\">" +
+      FormatStudyTime(chapter.requiredSeconds) + "</span></p>\n" + "<p id=\"chapterState\">" +
+      (chapter.done ? "本章已完成" : "学习中") +
+      "</p>\n"
+      "<input type=\"button\" id=\"btnFinish\" value=\"完成本章学习\" "
+      "onclick=\"finishChapter()\">\n"
+      "<div "
+      "class=\"text\"><p>请认真阅读本章内容。学习时长达到要求后，点击“完成本章学习”。</p></div>\n"
+      "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
+      "<script>\n"
+      "var chapterId = " +
+      JsonQuote(id) +
+      ";\n"
+      "var viewToken = " +
+      JsonQuote(opened.viewToken) +
+      ";\n"
+      "setInterval(function () {\n"
+      "  $.post('/stu/heartbeat.aspx', {view: viewToken}, function (r) {\n"
+      "    $('#learnedTime').text(r.learned);\n"
+      "  }, 'json');\n"
+      "}, " +
+      std::to_string(kHeartbeatMs) +
+      ");\n"
+      // Completion is one synchronous request, so the answer, the pop-up and the alert all come
+      // while the click is being handled, as on the real platform.
+      "function finishChapter() {\n"
+      "  var xhr = new XMLHttpRequest();\n"
+      "  xhr.open('POST', '/stu/finish.aspx', false);\n"
+      "  xhr.setRequestHeader('Content-Type', 'application/x-www-form-urlencoded');\n"
+      "  xhr.send('id=' + encodeURIComponent(chapterId));\n"
+      "  var r = {message: '提交失败'};\n"
+      "  try { r = JSON.parse(xhr.responseText); } catch (e) {}\n"
+      "  if (xhr.status !== 200) { alert(r.message); return; }\n"
+      "  $('#chapterState').text('本章已完成');\n"
+      "  $.Msg.tb_show('提示', '<p>' + $('<span>').text(r.message).html() + '</p>');\n"
+      "  alert(r.message);\n"
+      "  parent." +
+      std::string(kListFrame) +
+      ".location.reload();\n"
+      "}\n"
+      "</script>";
+  return HtmlPage(chapter.title, body, kStudyStyle);
+}
+
+void HandleContent(SiteContext& context, const httplib::Request& request,
+                   httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  auto id = ParseChapterId(request.get_param_value("id"));
+  if (!id) return SendError(response, 400, "id must name a chapter as course-chapter.");
+  auto opened = context.study.OpenChapter(id->first, id->second);
+  if (!opened) return SendError(response, 404, "No such chapter.");
+  response.set_header("Cache-Control", "no-store");
+  SendHtml(response, ContentPage(*opened));
+}
+
+void HandleHeartbeat(SiteContext& context, const httplib::Request& request,
+                     httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
+  auto beat = context.study.Heartbeat(request.get_param_value("view"));
+  if (!beat) return SendJsonError(response, 404, "This chapter page is no longer open.");
+  SendJson(response, JsonObject()
+                         .Add("ok", true)
+                         .Add("learned", FormatStudyTime(beat->chapter.learnedSeconds))
+                         .Add("seconds", static_cast<std::int64_t>(beat->chapter.learnedSeconds))
+                         .Add("frozen", beat->frozen)
+                         .str());
+}
+
+void HandleFinish(SiteContext& context, const httplib::Request& request,
+                  httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
+  auto id = ParseChapterId(request.get_param_value("id"));
+  if (!id) return SendJsonError(response, 400, "id must name a chapter as course-chapter.");
+  switch (context.study.Finish(id->first, id->second)) {
+    case FinishOutcome::kDone:
+      return SendJson(response,
+                      JsonObject().Add("ok", true).Add("message", "恭喜，本章学习已完成！").str());
+    case FinishOutcome::kAlreadyDone:
+      return SendJson(response,
+                      JsonObject().Add("ok", true).Add("message", "本章已经完成。").str());
+    case FinishOutcome::kTooEarly:
+      return SendJsonError(response, 403, "学习时长未达到要求，不能完成本章。");
+    case FinishOutcome::kUnknownChapter:
+      return SendJsonError(response, 404, "No such chapter.");
+  }
+}
+
+}  // namespace
+
+std::string ChapterPath(int course, int chapter) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/stu/book_right.aspx?id=%d-%03d", course, chapter);
+  return path;
+}
+
+std::string ChapterListPath(int course) {
+  return "/stu/book_left.aspx?courseId=" + std::to_string(course);
+}
+
+std::optional<std::pair<int, int>> ParseChapterId(std::string_view id) {
+  auto dash = id.find('-');
+  if (dash == std::string_view::npos) return std::nullopt;
+  auto course = PositiveNumber(id.substr(0, dash));
+  auto chapter = PositiveNumber(id.substr(dash + 1));
+  if (!course || !chapter) return std::nullopt;
+  return std::pair{*course, *chapter};
+}
+
+void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery) {
+  auto page =
+      [&context](void (*handler)(SiteContext&, const httplib::Request&, httplib::Response&)) {
+        return [&context, handler](const httplib::Request& request, httplib::Response& response) {
+          handler(context, request, response);
+        };
+      };
+  router.Get(Site::kStudy, "/", [&context](const httplib::Request&, httplib::Response& response) {
+    response.set_redirect(context.addresses.courseListPath);
+  });
+  router.Get(Site::kStudy, context.addresses.courseListPath, page(HandleCourseList));
+  router.Get(Site::kStudy, "/stu/Study_v2.aspx", page(HandleChapterPage));
+  router.Get(Site::kStudy, "/stu/book_left.aspx", page(HandleChapterList));
+  router.Get(Site::kStudy, "/stu/book_right.aspx", page(HandleContent));
+  router.Post(Site::kStudy, "/stu/heartbeat.aspx", page(HandleHeartbeat));
+  router.Post(Site::kStudy, "/stu/finish.aspx", page(HandleFinish));
+  router.Post(Site::kStudy, "/stu/popup_closed.aspx",
+              [&context](const httplib::Request&, httplib::Response& response) {
+                context.study.RecordPopupClosed();
+                SendJson(response, JsonObject().Add("ok", true).str());
+              });
+  router.Get(Site::kStudy, "/js/msg.js", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content(kMsgScript, "application/javascript; charset=utf-8");
+  });
+  if (!jquery.empty()) {
+    router.Get(Site::kStudy, "/js/jquery.min.js",
+               [jquery = std::move(jquery)](const httplib::Request&, httplib::Response& response) {
+                 response.set_content(jquery, "application/javascript; charset=utf-8");
+               });
+  }
+}
+
+}  // namespace larkwend::practice

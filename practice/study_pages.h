@@ -1,0 +1,27 @@
+// The study platform: the course list, the two-frame chapter page with its chapter list and
+// content frames, the content frame's heartbeat and completion requests, and the scripts the
+// pages load (jQuery and the site's own pop-up helper).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host_router.h"
+#include "site_context.h"
+
+namespace larkwend::practice {
+
+// The chapter's address in the content frame, e.g. "/stu/book_right.aspx?id=1-003". Chapter
+// numbers have a fixed width so that no chapter's address is a prefix of another's, and the
+// address holds no "&", so it reads the same in every attribute serialisation.
+std::string ChapterPath(int course, int chapter);
+// The chapter-list frame's address for a course, e.g. "/stu/book_left.aspx?courseId=1".
+std::string ChapterListPath(int course);
+// Parses the `id` of a chapter address ("1-003") into course and chapter.
+std::optional<std::pair<int, int>> ParseChapterId(std::string_view id);
+
+// `jquery` is the text of jQuery, served as /js/jquery.min.js (empty: that path is a 404).
+void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery);
+
+}  // namespace larkwend::practice

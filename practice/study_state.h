@@ -1,0 +1,130 @@
+// What the study platform remembers: its sessions, every course's chapters with the study time
+// credited to each, which chapter each course shows, and which chapters were completed.
+//
+// Study time is credited on the server from the real time between an open content frame's
+// heartbeats, times the time scale, so a reload of the page loses nothing and the page cannot
+// claim more than it spent.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "json.h"
+
+namespace larkwend::practice {
+
+struct StudyConfig {
+  int courses = 2;
+  int chapters = 4;
+  int finishedChapters = 1;
+  int chapterSeconds = 90;
+  double timeScale = 1.0;
+  int stallChapter = 0;  // 0: none
+  int stallAfterSeconds = 10;
+};
+
+using StudyClock = std::function<std::chrono::steady_clock::time_point()>;
+
+struct ChapterInfo {
+  int course = 0;
+  int number = 0;  // 1-based, page order
+  std::string title;
+  long long requiredSeconds = 0;
+  long long learnedSeconds = 0;  // whole seconds credited so far
+  bool done = false;
+};
+
+struct CourseInfo {
+  int id = 0;  // 1-based
+  std::string name;
+  std::vector<ChapterInfo> chapters;
+};
+
+enum class FinishOutcome { kDone, kAlreadyDone, kTooEarly, kUnknownChapter };
+
+class StudyState {
+ public:
+  explicit StudyState(StudyConfig config, StudyClock clock = std::chrono::steady_clock::now);
+
+  std::string NewSession(const std::string& account);
+  bool HasSession(const std::string& sessionId) const;
+
+  int CourseCount() const { return config_.courses; }
+  std::optional<CourseInfo> Course(int id) const;
+
+  // The chapter the content frame opens with: the course's current chapter, else its first
+  // unfinished one, else its first. nullopt for an unknown course.
+  std::optional<int> ChapterToShow(int course) const;
+
+  struct OpenedChapter {
+    std::string viewToken;  // names this opening in the heartbeats
+    ChapterInfo chapter;
+  };
+  // The content frame has loaded `chapter`: it becomes the course's current chapter and a new
+  // opening starts crediting time. nullopt for an unknown chapter.
+  std::optional<OpenedChapter> OpenChapter(int course, int chapter);
+
+  struct Beat {
+    ChapterInfo chapter;
+    bool frozen = false;  // this opening has stalled and credits nothing until a reload
+  };
+  // Credits the study time since the opening's previous heartbeat; nullopt for an unknown token.
+  std::optional<Beat> Heartbeat(const std::string& viewToken);
+
+  // Completes a chapter once its credited time has reached its requirement.
+  FinishOutcome Finish(int course, int chapter);
+
+  void RecordPopupClosed();
+
+  // Adds "courses", "completed", "finishRefused", "stalls" and "popupsClosed".
+  void AddJson(JsonObject& state) const;
+
+ private:
+  struct ChapterData {
+    std::string title;
+    double learned = 0;  // study seconds
+    bool done = false;
+    bool stallPending = false;  // the next opening will freeze
+    int openings = 0;
+  };
+  struct CourseData {
+    std::string name;
+    std::vector<ChapterData> chapters;
+    int current = 0;  // 0: none opened yet
+  };
+  struct View {
+    int course = 0;
+    int chapter = 0;
+    std::chrono::steady_clock::time_point lastBeat;
+    double credited = 0;  // study seconds credited by this opening
+    bool mayStall = false;
+    bool frozen = false;
+  };
+  struct Completion {
+    int course;
+    int chapter;
+    long long learnedSeconds;
+  };
+
+  ChapterData* Find(int course, int chapter);
+  ChapterInfo Info(int course, int chapter) const;
+  void ForgetIdleViews(std::chrono::steady_clock::time_point now);
+
+  const StudyConfig config_;
+  const StudyClock clock_;
+  mutable std::mutex mutex_;
+  std::vector<CourseData> courses_;
+  std::map<std::string, std::string> sessions_;  // id -> account
+  std::map<std::string, View> views_;
+  std::vector<Completion> completed_;
+  int finishRefused_ = 0;
+  int stalls_ = 0;
+  int popupsClosed_ = 0;
+};
+
+}  // namespace larkwend::practice
