@@ -1,11 +1,150 @@
-// Placeholder: the chapter scanner arrives with its own work.
+// The chapter scanner: reads the study platform's chapter page as the browser shows it.
+//
+// The page is a frameset. The chapter list and the content frame are told apart by the address
+// of the document loaded in each frame ("left", "right"), not by the frame element's name, since
+// the address is what the platform keeps stable. The auto-study cycle calls these on its timer
+// ticks; a failed call into the page skips the item or ends the operation, and the next tick
+// tries again, so nothing here reports an error.
+#include <string_view>
+
 #include "app/quillmoor_dlg.h"
+#include "browser/conversions.h"
+#include "platform/text.h"
+#include "resources/site_profile.h"
 
 namespace larkwend {
+namespace {
 
-bool CQuillmoorDlg::FindChapterFrames() { return false; }
-int CQuillmoorDlg::ScanUnfinishedChapters() { return 0; }
-std::string CQuillmoorDlg::ExtractUrlAttribute(const std::string&) { return {}; }
-int CQuillmoorDlg::CheckChapterCompletion() { return -1; }
+constexpr std::string_view kLeftFrameKey = "left";
+constexpr std::string_view kRightFrameKey = "right";
+constexpr std::string_view kUrlMarker = "url=\"";
+
+// Addresses are matched as they are, case-sensitively, on character boundaries: a GBK trail byte
+// that happens to be a letter never starts a match.
+bool Contains(std::string_view text, std::string_view key) {
+  return FindGbk(text, key) != std::string_view::npos;
+}
+
+// The element with `id` in `document`, or null when it is absent or the look-up failed.
+dom::Ref<dom::Element> ElementById(dom::Document3& document, std::string_view id) {
+  dom::Ref<dom::Element> element;
+  if (dom::Failed(document.getElementById(ToWide(id), element))) element.Reset();
+  return element;
+}
+
+// The element's outer text; false when it cannot be read.
+bool ReadOuterText(dom::Element& element, std::string& text) {
+  dom::WideText wide;
+  if (dom::Failed(element.get_outerText(wide))) return false;
+  text = ToNarrow(wide);
+  return true;
+}
+
+}  // namespace
+
+bool CQuillmoorDlg::FindChapterFrames() {
+  dom::Ref<dom::Document> document = m_browser.GetDocument();
+  if (!document) return false;
+  dom::Ref<dom::FramesCollection> frames;
+  if (dom::Failed(document->get_frames(frames)) || !frames) return false;
+  long length = 0;
+  if (dom::Failed(frames->get_length(length)) || length <= 0) return false;
+
+  // A frame whose address holds both keys counts twice; a later match replaces an earlier one.
+  // Only a page with exactly two matches is a chapter page, but the references keep whatever
+  // matched, so the caller sees the last frames found even when the answer is no.
+  int matches = 0;
+  for (long i = 0; i < length; ++i) {
+    dom::Ref<dom::Dispatch> item;
+    if (dom::Failed(frames->item(i, item)) || !item) continue;
+    dom::Ref<dom::Window> window;
+    if (dom::Failed(dom::Query(item.get(), window))) continue;
+    dom::Ref<dom::Document> frameDocument;
+    if (dom::Failed(window->get_document(frameDocument)) || !frameDocument) continue;
+    dom::WideText wideUrl;
+    if (dom::Failed(frameDocument->get_URL(wideUrl))) continue;
+    const std::string url = ToNarrow(wideUrl);
+    if (Contains(url, kLeftFrameKey)) {
+      m_leftFrameDoc = frameDocument;
+      ++matches;
+    }
+    if (Contains(url, kRightFrameKey)) {
+      m_rightFrameDoc = frameDocument;
+      ++matches;
+    }
+  }
+  return matches == 2;
+}
+
+int CQuillmoorDlg::ScanUnfinishedChapters() {
+  // Off a chapter page the list of the last one stays: the cycle may still be working through it.
+  if (!FindChapterFrames()) return 0;
+  m_chapterUrls.clear();
+
+  // Two "right" frames also count as two matches; then there is no chapter list to read.
+  if (!m_leftFrameDoc) return 0;
+  dom::Ref<dom::ElementCollection> all;
+  if (dom::Failed(m_leftFrameDoc->get_all(all)) || !all) return 0;
+  long length = 0;
+  if (dom::Failed(all->get_length(length))) return 0;
+
+  for (long i = 0; i < length; ++i) {
+    dom::Ref<dom::Dispatch> item;
+    if (dom::Failed(all->item(i, item)) || !item) continue;
+    dom::Ref<dom::Element> element;
+    if (dom::Failed(dom::Query(item.get(), element))) continue;
+    dom::WideText className;
+    if (dom::Failed(element->get_className(className))) continue;
+    // The whole attribute is compared: an entry that carries a second class is not an
+    // unfinished chapter in the platform's markup.
+    if (CompareGbkNoCase(ToNarrow(className), site::UnfinishedChapterClass) != 0) continue;
+    dom::WideText innerHtml;
+    if (dom::Failed(element->get_innerHTML(innerHtml))) continue;
+    std::string url = ExtractUrlAttribute(ToNarrow(innerHtml));
+    // Repeated addresses stay: the list follows the page entry by entry.
+    if (!url.empty()) m_chapterUrls.push_back(std::move(url));
+  }
+  return m_chapterUrls.empty() ? 0 : 1;
+}
+
+std::string CQuillmoorDlg::ExtractUrlAttribute(const std::string& html) {
+  const std::size_t marker = FindGbk(html, kUrlMarker);
+  if (marker == std::string::npos) return {};
+  const std::size_t start = marker + kUrlMarker.size();
+  const std::size_t end = FindGbkByte(html, '"', start);
+  if (end == std::string::npos) return {};
+  return html.substr(start, end - start);
+}
+
+int CQuillmoorDlg::CheckChapterCompletion() {
+  // The progress text seen at the previous check, for the whole life of the process: a chapter
+  // whose display has not moved between two checks has stalled, and a reload starts it again.
+  static std::string s_lastProgressText;
+
+  if (!FindChapterFrames()) return -1;
+  dom::Ref<dom::Document3> content;
+  if (dom::Failed(dom::Query(m_rightFrameDoc.get(), content))) return -1;
+
+  dom::Ref<dom::Element> progress = ElementById(*content, site::ProgressElementId);
+  if (!progress) return -1;
+  std::string progressText;
+  if (!ReadOuterText(*progress, progressText)) return -1;
+  if (progressText == s_lastProgressText) {
+    m_browser.Refresh();
+    return -1;
+  }
+  s_lastProgressText = progressText;
+
+  dom::Ref<dom::Element> required = ElementById(*content, site::RequiredElementId);
+  if (!required) return -1;
+  std::string requiredText;
+  if (!ReadOuterText(*required, requiredText)) return -1;
+  // Textual, as the page shows them: "10" is below "9".
+  if (CompareGbkNoCase(progressText, requiredText) < 0) return 0;
+
+  dom::Ref<dom::Element> complete = ElementById(*content, site::CompleteElementId);
+  if (!complete) return -1;
+  return dom::Succeeded(complete->click()) ? 1 : -1;
+}
 
 }  // namespace larkwend
