@@ -1,0 +1,33 @@
+#include "platform/gtk/gtk_dialog_system.h"
+
+#include <gtk/gtk.h>
+
+#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_message_box.h"
+
+namespace larkwend::gtk {
+
+int GtkDialogSystem::RunModal(const DialogTemplate& tmpl, DialogHandler& handler) {
+  GtkWindow* owner = running_.empty() ? nullptr : running_.back()->gtkWindow();
+  GtkDialogWindow window(tmpl, handler, owner, timerScale_);
+  running_.push_back(&window);
+  handler.AttachWindow(&window);
+  const bool focusFirst = handler.OnInitDialog();
+  const int result = window.RunModalLoop(focusFirst);
+  // The handler lets go of the window (and of its browser) before the window is destroyed.
+  handler.AttachWindow(nullptr);
+  running_.pop_back();
+  return result;
+}
+
+int GtkDialogSystem::MessageBox(const std::string& text, const std::string& caption,
+                                unsigned type) {
+  return RunMessageBox(nullptr, text, caption, type);
+}
+
+void GtkDialogSystem::Beep(unsigned) {
+  // The display has one bell, whatever the message type.
+  if (GdkDisplay* display = gdk_display_get_default()) gdk_display_beep(display);
+}
+
+}  // namespace larkwend::gtk

@@ -1,0 +1,134 @@
+// A dialog window on GTK, built from a template: controls at their template rectangles (dialog
+// units converted with the dialog font's base units), found by id, tab order as in the template,
+// Enter for the default push button, Escape and the close box for the cancel command, window
+// timers on GLib timeouts.
+//
+// Every click, command and timer tick reaches the handler through HandlerGate, so none of them
+// runs in the middle of a document-model call.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "platform/gtk/dialog_font.h"
+#include "platform/gtk/gobject_ptr.h"
+
+namespace larkwend::gtk {
+
+class WebKitBrowserControl;
+
+// Object data keys that tie GTK widgets back to the template, for look-ups by id (the dialog
+// itself, and tools that inspect the program's windows).
+inline constexpr char kTemplateIdKey[] = "larkwend-template-id";
+inline constexpr char kControlIdKey[] = "larkwend-control-id";
+
+// The widget that stands for control `id` in `toplevel` (an entry, text view, combo box, button,
+// picture, label or the browser's view), or null.
+GtkWidget* FindDialogControl(GtkWidget* toplevel, int id);
+// The id of the control `widget` belongs to (it may be a part of it), or -1.
+int DialogControlIdOf(GtkWidget* widget);
+// The template id of a dialog window, or -1 for any other window.
+int DialogTemplateIdOf(GtkWindow* window);
+
+class GtkDialogWindow final : public DialogWindow {
+ public:
+  // Builds the window and its controls, hidden. `owner` (may be null) is disabled while it runs.
+  GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler, GtkWindow* owner,
+                  double timerScale);
+  ~GtkDialogWindow() override;
+  GtkDialogWindow(const GtkDialogWindow&) = delete;
+  GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
+
+  // Shows the window with the focus on the first tab-stop control (when `focusFirst`) and runs a
+  // nested main loop until EndDialog; returns the result. Returns at once if it has ended already.
+  int RunModalLoop(bool focusFirst);
+  GtkWindow* gtkWindow() const { return window_; }
+
+  // DialogWindow.
+  void SetTitle(const std::string& text) override;
+  void SetIcon(int iconResource) override;
+  bool HasItem(int id) const override;
+  std::string GetItemText(int id) override;
+  void SetItemText(int id, const std::string& text) override;
+  void AddComboItem(int id, const std::string& text) override;
+  int GetComboSelection(int id) override;
+  void SetComboSelection(int id, int index) override;
+  PixelRect GetItemRect(int id) override;
+  PixelRect GetClientRect() override;
+  void SetItemSize(int id, int width, int height) override;
+  bool IsMinimized() override;
+  BrowserControl* GetBrowserControl(int id) override;
+  void SetTimer(unsigned id, unsigned periodMs) override;
+  void KillTimer(unsigned id) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  void EndDialog(int result) override;
+
+ private:
+  struct Control {
+    int id;
+    ControlKind kind;
+    unsigned styles;
+    GtkWidget* placed;  // what sits in the layout
+    GtkWidget* widget;  // what the control is: the entry, text view, combo box, button...
+    PixelRect rect;
+  };
+  // Lets deferred handlers find out whether the window still exists.
+  struct Token {
+    GtkDialogWindow* window;
+  };
+
+  void Build(const DialogTemplate& tmpl);
+  Control* Find(int id);
+  const Control* Find(int id) const;
+  GtkWidget* MakeWidget(const ControlTemplate& c, Control& control);
+  void FocusFirstTabStop();
+  void RegisterWindow();
+
+  // Everything the handler hears goes through the gate.
+  void Command(int id);
+  void TimerTick(unsigned id);
+  bool OnKeyPress(const GdkEventKey& key);
+  bool OnPictureButton(int id, const GdkEventButton& event);
+  void OnLayoutAllocated(int width, int height);
+
+  static gboolean KeyPressThunk(GtkWidget*, GdkEventKey* event, gpointer self);
+  static gboolean DeleteThunk(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean WindowStateThunk(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static void AllocateThunk(GtkWidget*, GdkRectangle* allocation, gpointer self);
+  static void ClickedThunk(GtkButton* button, gpointer self);
+  static gboolean PictureButtonThunk(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static gboolean TimerThunk(gpointer timer);
+
+  DialogHandler& handler_;
+  const double timerScale_;
+  GtkWindow* window_;  // owned: destroyed with this object
+  GtkWidget* layout_;
+  std::string title_;              // UTF-8
+  std::vector<Control> controls_;  // template order
+  std::unique_ptr<WebKitBrowserControl> browser_;
+  PixelRect initialClient_{};
+  std::optional<std::pair<int, int>> lastSize_;
+  GdkWindowState state_ = static_cast<GdkWindowState>(0);
+  struct Timer {
+    GtkDialogWindow* window;
+    unsigned id;
+    guint source;
+  };
+  std::map<unsigned, std::unique_ptr<Timer>> timers_;  // the GLib source's data is the Timer
+  std::set<unsigned> ticksWaiting_;  // ticks held back by the gate, one per timer at most
+  std::shared_ptr<Token> token_;
+  GMainLoop* loop_ = nullptr;  // while RunModalLoop runs
+  std::optional<int> result_;
+  // Double-click detection for notifying pictures: the last press reported.
+  guint32 lastPressTime_ = 0;
+  double lastPressX_ = 0, lastPressY_ = 0;
+  bool lastPressValid_ = false;
+};
+
+}  // namespace larkwend::gtk

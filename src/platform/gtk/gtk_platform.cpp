@@ -1,0 +1,27 @@
+#include "platform/gtk/gtk_platform.h"
+
+#include "platform/gtk/desktop_shell.h"
+#include "platform/gtk/gtk_dialog_system.h"
+#include "platform/gtk/window_registry.h"
+
+namespace larkwend::gtk {
+
+struct GtkPlatform::Services {
+  explicit Services(const GtkPlatformOptions& options) : dialogs(options.timerScale) {}
+
+  GtkDialogSystem dialogs;
+  DesktopShell shell;
+  DesktopFileAssociations associations;
+  Platform platform{dialogs, shell, associations, WindowRegistry::Instance()};
+};
+
+GtkPlatform::GtkPlatform(GtkPlatformOptions options)
+    : services_(std::make_unique<Services>(options)) {}
+
+GtkPlatform::~GtkPlatform() = default;
+
+Platform& GtkPlatform::platform() {
+  return services_->platform;
+}
+
+}  // namespace larkwend::gtk
