@@ -3,14 +3,31 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
 namespace larkwend {
 
+// Sizes of the fallback's buffers: the command line built, and one registry value read.
+constexpr std::size_t kCommandBufferSize = 520;
+constexpr std::size_t kValueBufferSize = 260;
+
+// The shell's "file not found": what a link that is not handed on at all gets.
+constexpr std::intptr_t kLinkRefused = 2;
+
+// Only http and https links ever leave the program: a link from the update service could name
+// anything, and a local file or another scheme must not be opened on its word.
+bool IsWebLink(std::string_view url);
+
+// The link as it is written into a command line: blanks, tabs, quotes and control characters are
+// percent-encoded, so that the started program receives the whole link as one argument.
+std::string LinkAsOneArgument(std::string_view url);
+
 // Greater than 32 when the shell opened the link; otherwise the shell's error value (32 or
 // less) when no fallback could be prepared, or the result of starting the registered ".htm"
-// open command (greater than 31 when it started).
+// open command (greater than 31 when it started). A link that is not http or https is refused
+// with kLinkRefused and nothing is started.
 std::intptr_t OpenInSystemBrowser(Platform& platform, const std::string& url);
 
 }  // namespace larkwend
