@@ -30,6 +30,17 @@ inline constexpr std::string_view kNoUnfinishedChapter = "没有找到未完成�
 inline constexpr std::string_view kAutoStudyStarted = "自动学习已启动。";
 inline constexpr std::string_view kOpenBookStudyFirst = "请先进入到 [书本学习] 页面。";
 
+// Usage dialog: its lines, joined with CR LF. The portal's display name goes between the two
+// pieces of the login line, its home page address between the two pieces of the next one.
+inline constexpr std::string_view kUsageHeading = "使用说明：";
+inline constexpr std::string_view kUsageLoginBefore = "1、本软件基于方便学员登录[";
+inline constexpr std::string_view kUsageLoginAfter = "]";
+inline constexpr std::string_view kUsageAddressBefore = "（";
+inline constexpr std::string_view kUsageAddressAfter = "）进行网络培训，仅限于学习辅助性质；";
+inline constexpr std::string_view kUsageBenefits =
+    "2、利用软件可以快捷登录学习，自动切换已完成的章节，提高学习效率；";
+inline constexpr std::string_view kUsageVerificationCode = "3、使用软件快捷登录要注意先自行填上验证码。";
+
 // Update gate.
 inline constexpr std::string_view kUpdateCaption = "Larkwend";
 inline constexpr std::string_view kOfferNewerMinor = "下载最新版本V%d.%d？";
