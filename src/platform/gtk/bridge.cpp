@@ -1,0 +1,234 @@
+#include "platform/gtk/bridge.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "platform/gtk/bridge_script.h"
+#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/script_dialog.h"
+
+namespace larkwend::gtk {
+namespace {
+
+std::uint64_t g_roundTrips = 0;
+
+// The status the call body answers when the page has no bridge yet (a document the user script
+// did not reach, such as an initial blank page): the bridge is installed and the call repeated.
+constexpr dom::Status kNotInstalled = -9;
+
+// Each request goes in as the argument `req`; the body itself never changes.
+constexpr const char* kCallBody =
+    "const b = globalThis.__larkwendBridge; return b ? b(req) : {s: -9};";
+
+// An evaluation in flight. Its completion finds it here by number; a call that gave up waiting
+// has removed itself, and its late answer is dropped.
+struct Waiter {
+  bool done = false;
+  GObjectPtr<JSCValue> value;
+};
+std::map<std::uint64_t, Waiter*> g_waiters;
+std::uint64_t g_nextWaiter = 1;
+
+void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
+  GError* error = nullptr;
+  auto value = GObjectPtr<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
+      WEBKIT_WEB_VIEW(source), result, &error));
+  if (error) g_error_free(error);
+  auto it = g_waiters.find(static_cast<std::uint64_t>(GPOINTER_TO_SIZE(number)));
+  if (it == g_waiters.end()) return;
+  it->second->value = std::move(value);
+  it->second->done = true;
+}
+
+void AppendEscaped(std::string& out, std::string_view valid) {
+  for (char c : valid) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+}
+
+}  // namespace
+
+// ---- JSON out -----------------------------------------------------------------------------------
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    AppendEscaped(out, text);
+  } else {
+    std::unique_ptr<gchar, GFreeDeleter> valid(
+        g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+    AppendEscaped(out, valid.get());
+  }
+  out += '"';
+  return out;
+}
+
+void JsonFields::Key(std::string_view key) {
+  if (!text_.empty()) text_ += ',';
+  text_ += JsonString(key);
+  text_ += ':';
+}
+
+JsonFields& JsonFields::Add(std::string_view key, std::string_view text) {
+  Key(key);
+  text_ += JsonString(text);
+  return *this;
+}
+
+JsonFields& JsonFields::AddNullable(std::string_view key, const dom::WideText& text) {
+  Key(key);
+  text_ += text ? JsonString(*text) : std::string("null");
+  return *this;
+}
+
+JsonFields& JsonFields::Add(std::string_view key, long number) {
+  Key(key);
+  text_ += std::to_string(number);
+  return *this;
+}
+
+JsonFields& JsonFields::Add(std::string_view key, const std::vector<long>& numbers) {
+  Key(key);
+  text_ += '[';
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (i) text_ += ',';
+    text_ += std::to_string(numbers[i]);
+  }
+  text_ += ']';
+  return *this;
+}
+
+// ---- the answer ---------------------------------------------------------------------------------
+
+GObjectPtr<JSCValue> Reply::Field(const char* key) const {
+  if (!value_ || !jsc_value_is_object(value_.get())) return {};
+  return GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(value_.get(), key));
+}
+
+dom::Status Reply::status() const {
+  GObjectPtr<JSCValue> s = Field("s");
+  if (!s || !jsc_value_is_number(s.get())) return dom::kFailed;
+  return jsc_value_to_int32(s.get());
+}
+
+long Reply::Number(const char* key) const {
+  GObjectPtr<JSCValue> v = Field(key);
+  if (!v || !jsc_value_is_number(v.get())) return 0;
+  return static_cast<long>(jsc_value_to_double(v.get()));
+}
+
+namespace {
+dom::WideText ToText(JSCValue* v) {
+  if (!v || !jsc_value_is_string(v)) return std::nullopt;
+  std::unique_ptr<gchar, GFreeDeleter> text(jsc_value_to_string(v));
+  return std::string(text.get());
+}
+}  // namespace
+
+dom::WideText Reply::Text(const char* key) const { return ToText(Field(key).get()); }
+
+bool Reply::Texts(const char* key, std::vector<dom::WideText>& out) const {
+  GObjectPtr<JSCValue> array = Field(key);
+  if (!array || !jsc_value_is_array(array.get())) return false;
+  auto length =
+      GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(array.get(), "length"));
+  int n = jsc_value_to_int32(length.get());
+  out.clear();
+  out.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
+  for (int i = 0; i < n; ++i) {
+    auto item = GObjectPtr<JSCValue>::Adopt(
+        jsc_value_object_get_property_at_index(array.get(), static_cast<guint>(i)));
+    out.push_back(ToText(item.get()));
+  }
+  return true;
+}
+
+// ---- calls --------------------------------------------------------------------------------------
+
+std::uint64_t Bridge::RoundTrips() { return g_roundTrips; }
+
+void Bridge::Release(const std::string& token, long id) {
+  // A handle of a page that has gone went with that page's table.
+  if (token == pageToken_) releases_.push_back(id);
+}
+
+Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFields& fields) {
+  if (!view_) return {};
+  std::string request = "{\"op\":" + JsonString(op) + ",\"t\":" + JsonString(token);
+  if (!releases_.empty()) {
+    JsonFields rel;
+    rel.Add("rt", pageToken_).Add("rel", releases_);
+    request += ',' + rel.text();
+    releases_.clear();
+  }
+  if (!fields.text().empty()) request += ',' + fields.text();
+  request += '}';
+
+  Reply reply(Evaluate(kCallBody, request));
+  if (reply.status() == kNotInstalled) {
+    Evaluate(BridgeScript(), {});
+    reply = Reply(Evaluate(kCallBody, request));
+  }
+  if (dom::WideText page = reply.Text("t"); page && *page != pageToken_) {
+    pageToken_ = *page;
+    releases_.clear();
+  }
+  return reply;
+}
+
+GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request) {
+  if (!view_) return {};
+  HandlerGate::Scope scope;
+  ++g_roundTrips;
+
+  // The view must outlive the wait even if its window is destroyed meanwhile.
+  auto view = GObjectPtr<WebKitWebView>::Retain(view_);
+  Waiter waiter;
+  const std::uint64_t number = g_nextWaiter++;
+  g_waiters[number] = &waiter;
+
+  GVariant* arguments = nullptr;
+  if (!request.empty()) {
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&builder, "{sv}", "req", g_variant_new_string(request.c_str()));
+    arguments = g_variant_builder_end(&builder);
+  }
+  webkit_web_view_call_async_javascript_function(view.get(), body, -1, arguments, kWorldName,
+                                                 nullptr, nullptr, OnEvaluated,
+                                                 GSIZE_TO_POINTER(static_cast<gsize>(number)));
+
+  // A periodic wake-up lets the deadline be checked when nothing else happens.
+  GSource* wake = g_timeout_source_new(50);
+  g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+  g_source_attach(wake, nullptr);
+  gint64 deadline = g_get_monotonic_time() + gint64{timeoutMs_} * 1000;
+  while (!waiter.done) {
+    g_main_context_iteration(nullptr, TRUE);
+    gint64 now = g_get_monotonic_time();
+    // A message box raised by the call keeps the page waiting for the user, not stuck.
+    if (ScriptDialogs::OpenCount() > 0) deadline = now + gint64{timeoutMs_} * 1000;
+    if (now >= deadline) break;
+  }
+  g_source_destroy(wake);
+  g_source_unref(wake);
+  g_waiters.erase(number);
+  return std::move(waiter.value);
+}
+
+}  // namespace larkwend::gtk

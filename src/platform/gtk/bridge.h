@@ -1,0 +1,103 @@
+// The synchronous channel to the script that serves the document model inside the page.
+//
+// The script lives in an isolated script world of every page (the page's own scripts can neither
+// see nor change it) and keeps a table of handles to documents, windows and element snapshots.
+// Every document-model call is one evaluation in that world, waited for in a nested main-loop
+// iteration: the program sees the call as synchronous, as it was on the platform it was written
+// for. Arguments travel as one JSON text handed to the script as a function argument, never
+// spliced into script source. Releasing a handle costs no round trip: releases ride along with
+// the next call.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "browser/dom.h"
+#include "platform/gtk/gobject_ptr.h"
+
+namespace larkwend::gtk {
+
+// Writes the fields of a request object as JSON.
+class JsonFields {
+ public:
+  JsonFields& Add(std::string_view key, std::string_view text);
+  JsonFields& AddNullable(std::string_view key, const dom::WideText& text);  // null stays null
+  JsonFields& Add(std::string_view key, long number);
+  JsonFields& Add(std::string_view key, const std::vector<long>& numbers);
+  // `"key":value,...` without braces; empty when nothing was added.
+  const std::string& text() const { return text_; }
+
+ private:
+  void Key(std::string_view key);
+  std::string text_;
+};
+
+// `text` as a JSON string literal. Invalid UTF-8 becomes U+FFFD; everything else passes unchanged.
+std::string JsonString(std::string_view text);
+
+// The script's answer: an object with a status `s` and named fields.
+class Reply {
+ public:
+  Reply() = default;  // a failed call
+  explicit Reply(GObjectPtr<JSCValue> value) : value_(std::move(value)) {}
+
+  dom::Status status() const;
+  bool ok() const { return dom::Succeeded(status()); }
+  long Number(const char* key) const;         // 0 when absent
+  dom::WideText Text(const char* key) const;  // null when absent or null
+  // An array of texts (null entries stay null); false when `key` is not an array.
+  bool Texts(const char* key, std::vector<dom::WideText>& out) const;
+
+ private:
+  GObjectPtr<JSCValue> Field(const char* key) const;
+  GObjectPtr<JSCValue> value_;
+};
+
+class Bridge {
+ public:
+  // The script world the bridge lives in; also names its message channel.
+  static constexpr const char* kWorldName = "larkwend-bridge";
+
+  explicit Bridge(WebKitWebView* view) : view_(view) {}
+  Bridge(const Bridge&) = delete;
+  Bridge& operator=(const Bridge&) = delete;
+
+  // The view is going away: every later call fails.
+  void Detach() { view_ = nullptr; }
+
+  // One synchronous round trip: `op` on the page whose handle table is `token` (empty for the
+  // few operations that work on whatever page is current). Fails when the page has gone.
+  Reply Call(std::string_view op, const std::string& token, const JsonFields& fields = {});
+
+  // Gives handle `id` of page `token` back; sent with the next call, never on its own.
+  void Release(const std::string& token, long id);
+
+  // Bumped whenever the page may have changed under cached values (a navigation, a call that
+  // acts on the page); a value cached under an older generation is read again.
+  std::uint64_t generation() const { return generation_; }
+  void Touch() { ++generation_; }
+
+  // Round trips made by every bridge of the process since it started.
+  static std::uint64_t RoundTrips();
+
+  // Abandons a call that got no answer after this long while no script message box was open.
+  // Callers may shorten it (a probe that must not stall the program).
+  void SetTimeoutMs(int ms) { timeoutMs_ = ms; }
+  int timeoutMs() const { return timeoutMs_; }
+
+ private:
+  GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request);
+
+  WebKitWebView* view_;
+  std::string pageToken_;  // the page the queued releases belong to
+  std::vector<long> releases_;
+  std::uint64_t generation_ = 1;
+  int timeoutMs_ = 10000;
+};
+
+}  // namespace larkwend::gtk

@@ -1,0 +1,391 @@
+#include "platform/gtk/bridge_dom.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace larkwend::gtk {
+namespace {
+
+using dom::Face;
+using dom::Ref;
+using dom::Status;
+using dom::WideText;
+
+// One entry of the page's handle table, given back when the last object using it goes.
+class Handle {
+ public:
+  Handle(std::shared_ptr<Bridge> bridge, std::string token, long id)
+      : bridge_(std::move(bridge)), token_(std::move(token)), id_(id) {}
+  ~Handle() { bridge_->Release(token_, id_); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  Reply Call(std::string_view op, JsonFields fields = {}) const {
+    fields.Add("h", id_);
+    return bridge_->Call(op, token_, fields);
+  }
+  // A new handle of the same page, from a reply that created one; null when the reply has none.
+  std::shared_ptr<const Handle> From(const Reply& reply) const {
+    long id = reply.Number("h");
+    if (id <= 0) return nullptr;
+    return std::make_shared<const Handle>(bridge_, token_, id);
+  }
+  Bridge& bridge() const { return *bridge_; }
+
+ private:
+  std::shared_ptr<Bridge> bridge_;
+  std::string token_;
+  long id_;
+};
+using HandlePtr = std::shared_ptr<const Handle>;
+
+// Intrusive counting for every object handed out.
+template <typename Base>
+class Counted : public Base {
+ public:
+  void AddRef() override { ++refs_; }
+  void Release() override {
+    if (--refs_ == 0) delete this;
+  }
+
+ private:
+  long refs_ = 1;
+};
+
+template <typename T, typename Out, typename... Args>
+Status Give(Ref<Out>& out, Args&&... args) {
+  out = Ref<Out>::Adopt(new T(std::forward<Args>(args)...));
+  return dom::kOk;
+}
+
+// Answers a query for `face` with this very object when it has it.
+template <typename Self>
+Status SelfFace(Self* self, Face face, Ref<dom::Dispatch>& out) {
+  out.Reset();
+  if (face != Self::kFace) return dom::kNoInterface;
+  out = Ref<dom::Dispatch>(self);
+  return dom::kOk;
+}
+
+Status GiveText(const Reply& reply, WideText& out) {
+  if (!reply.ok()) return dom::kFailed;
+  out = reply.Text("v");
+  return dom::kOk;
+}
+
+// ---- element snapshots ----------------------------------------------------------------------
+
+enum Property { kClassName, kInnerHtml, kOuterHtml, kOuterText, kPropertyCount };
+constexpr std::array<const char*, kPropertyCount> kPropertyNames = {"className", "innerHTML",
+                                                                     "outerHTML", "outerText"};
+
+class Snapshot {
+ public:
+  Snapshot(HandlePtr handle, std::vector<std::string> tags)
+      : handle_(std::move(handle)), tags_(std::move(tags)) {}
+
+  const Handle& handle() const { return *handle_; }
+  long size() const { return static_cast<long>(tags_.size()); }
+  const std::string& tag(long index) const { return tags_[static_cast<std::size_t>(index)]; }
+
+  Status Read(Property p, long index, WideText& out) {
+    Cached& cached = cache_[p];
+    Bridge& bridge = handle_->bridge();
+    if (!cached.values || cached.generation != bridge.generation()) {
+      cached.values.reset();
+      Reply reply = handle_->Call("props", JsonFields().Add("p", kPropertyNames[p]));
+      std::vector<WideText> values;
+      if (!reply.ok() || !reply.Texts("a", values) || values.size() != tags_.size())
+        return dom::kFailed;
+      cached.values = std::move(values);
+      cached.generation = bridge.generation();
+    }
+    out = (*cached.values)[static_cast<std::size_t>(index)];
+    return dom::kOk;
+  }
+
+  // A call on element `index`; one that acts on the page invalidates what was read before.
+  Reply Call(std::string_view op, long index, JsonFields fields = {}, bool acts = false) {
+    fields.Add("i", index);
+    Reply reply = handle_->Call(op, std::move(fields));
+    if (acts) handle_->bridge().Touch();
+    return reply;
+  }
+
+ private:
+  struct Cached {
+    std::optional<std::vector<WideText>> values;
+    std::uint64_t generation = 0;
+  };
+  HandlePtr handle_;
+  std::vector<std::string> tags_;
+  std::array<Cached, kPropertyCount> cache_;
+};
+using SnapshotPtr = std::shared_ptr<Snapshot>;
+
+// Builds a snapshot from a reply carrying `h`, `n` and the tags `g`; null when it has no handle.
+SnapshotPtr MakeSnapshot(const Handle& from, const Reply& reply) {
+  HandlePtr handle = from.From(reply);
+  if (!handle) return nullptr;
+  std::vector<std::string> tags;
+  long n = reply.Number("n");
+  std::string joined = reply.Text("g").value_or("");
+  std::size_t start = 0;
+  for (long i = 0; i < n; ++i) {
+    std::size_t end = joined.find('\n', start);
+    if (end == std::string::npos) end = joined.size();
+    tags.push_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return std::make_shared<Snapshot>(std::move(handle), std::move(tags));
+}
+
+// The faces of one element of a snapshot share the snapshot and the position.
+class ElementRef {
+ public:
+  ElementRef(SnapshotPtr snapshot, long index) : snapshot_(std::move(snapshot)), index_(index) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) const;
+  Snapshot& snapshot() const { return *snapshot_; }
+  long index() const { return index_; }
+
+ private:
+  SnapshotPtr snapshot_;
+  long index_;
+};
+
+class ElementObject : public Counted<dom::Element> {
+ public:
+  explicit ElementObject(ElementRef ref) : ref_(std::move(ref)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
+    return ref_.QueryFace(face, out);
+  }
+  Status get_className(WideText& out) override { return Read(kClassName, out); }
+  Status get_innerHTML(WideText& out) override { return Read(kInnerHtml, out); }
+  Status get_outerHTML(WideText& out) override { return Read(kOuterHtml, out); }
+  Status get_outerText(WideText& out) override { return Read(kOuterText, out); }
+  Status click() override {
+    return ref_.snapshot().Call("click", ref_.index(), {}, true).ok() ? dom::kOk : dom::kFailed;
+  }
+
+ private:
+  Status Read(Property p, WideText& out) { return ref_.snapshot().Read(p, ref_.index(), out); }
+  ElementRef ref_;
+};
+
+class InputObject : public Counted<dom::InputElement> {
+ public:
+  explicit InputObject(ElementRef ref) : ref_(std::move(ref)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
+    return ref_.QueryFace(face, out);
+  }
+  Status put_value(const WideText& value) override {
+    Reply reply = ref_.snapshot().Call("setValue", ref_.index(), JsonFields().AddNullable("v", value), true);
+    return reply.ok() ? dom::kOk : dom::kFailed;
+  }
+  Status get_value(WideText& out) override {
+    return GiveText(ref_.snapshot().Call("value", ref_.index()), out);
+  }
+
+ private:
+  ElementRef ref_;
+};
+
+class AnchorObject : public Counted<dom::AnchorElement> {
+ public:
+  explicit AnchorObject(ElementRef ref) : ref_(std::move(ref)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
+    return ref_.QueryFace(face, out);
+  }
+  Status put_target(const WideText& target) override {
+    Reply reply =
+        ref_.snapshot().Call("setTarget", ref_.index(), JsonFields().AddNullable("v", target), true);
+    return reply.ok() ? dom::kOk : dom::kFailed;
+  }
+
+ private:
+  ElementRef ref_;
+};
+
+Status ElementRef::QueryFace(Face face, Ref<dom::Dispatch>& out) const {
+  out.Reset();
+  // HTML elements carry their bare tag; elements of other namespaces a prefixed one.
+  const std::string& tag = snapshot_->tag(index_);
+  switch (face) {
+    case Face::kElement:
+      return Give<ElementObject>(out, *this);
+    case Face::kInputElement:
+      if (tag != "input") return dom::kNoInterface;
+      return Give<InputObject>(out, *this);
+    case Face::kAnchorElement:
+      if (tag != "a") return dom::kNoInterface;
+      return Give<AnchorObject>(out, *this);
+    default:
+      return dom::kNoInterface;
+  }
+}
+
+class CollectionObject : public Counted<dom::ElementCollection> {
+ public:
+  explicit CollectionObject(SnapshotPtr snapshot) : snapshot_(std::move(snapshot)) {}
+  Status QueryFace(Face, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    return dom::kNoInterface;
+  }
+  Status get_length(long& out) override {
+    out = snapshot_->size();
+    return dom::kOk;
+  }
+  Status item(const WideText& name, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    if (!name) return dom::kOk;
+    Reply reply = snapshot_->handle().Call("item", JsonFields().Add("name", *name));
+    if (!reply.ok()) return dom::kFailed;
+    long index = reply.Number("i");
+    if (index < 0 || index >= snapshot_->size()) return dom::kOk;
+    return Give<ElementObject>(out, ElementRef(snapshot_, index));
+  }
+  Status item(long index, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    if (index < 0 || index >= snapshot_->size()) return dom::kOk;
+    return Give<ElementObject>(out, ElementRef(snapshot_, index));
+  }
+
+ private:
+  SnapshotPtr snapshot_;
+};
+
+// ---- documents and windows ------------------------------------------------------------------
+
+class DocumentObject;
+
+class WindowObject : public Counted<dom::Window> {
+ public:
+  explicit WindowObject(HandlePtr handle) : handle_(std::move(handle)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
+    return SelfFace(this, face, out);
+  }
+  Status get_document(Ref<dom::Document>& out) override;
+  Status execScript(const WideText& script, const WideText& language) override {
+    // Only script the page's engine runs; the original control also knew VBScript, which the
+    // program never uses.
+    if (language) {
+      std::string lower(*language);
+      for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
+      if (lower != "javascript" && lower != "jscript") return dom::kFailed;
+    }
+    Reply reply = handle_->Call("exec", JsonFields().Add("code", script.value_or("")));
+    handle_->bridge().Touch();
+    return reply.ok() ? dom::kOk : dom::kFailed;
+  }
+
+ private:
+  HandlePtr handle_;
+};
+
+class FramesObject : public Counted<dom::FramesCollection> {
+ public:
+  FramesObject(HandlePtr window, long length) : window_(std::move(window)), length_(length) {}
+  Status QueryFace(Face, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    return dom::kNoInterface;
+  }
+  Status get_length(long& out) override {
+    out = length_;
+    return dom::kOk;
+  }
+  Status item(long index, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    Reply reply = window_->Call("frame", JsonFields().Add("i", index));
+    if (!reply.ok()) return dom::kFailed;
+    if (HandlePtr frame = window_->From(reply)) return Give<WindowObject>(out, std::move(frame));
+    return dom::kOk;
+  }
+
+ private:
+  HandlePtr window_;
+  long length_;
+};
+
+class Document3Object : public Counted<dom::Document3> {
+ public:
+  explicit Document3Object(HandlePtr handle) : handle_(std::move(handle)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override;
+  Status getElementById(const WideText& id, Ref<dom::Element>& out) override {
+    out.Reset();
+    if (!id) return dom::kOk;
+    Reply reply = handle_->Call("byId", JsonFields().Add("id", *id));
+    if (!reply.ok()) return dom::kFailed;
+    SnapshotPtr found = MakeSnapshot(*handle_, reply);
+    if (!found || found->size() != 1) return dom::kOk;
+    return Give<ElementObject>(out, ElementRef(std::move(found), 0));
+  }
+
+ private:
+  HandlePtr handle_;
+};
+
+class DocumentObject : public Counted<dom::Document> {
+ public:
+  explicit DocumentObject(HandlePtr handle) : handle_(std::move(handle)) {}
+  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
+    if (face == Face::kDocument3) return Give<Document3Object>(out, handle_);
+    return SelfFace(this, face, out);
+  }
+  Status get_all(Ref<dom::ElementCollection>& out) override { return Collection("all", out); }
+  Status get_links(Ref<dom::ElementCollection>& out) override { return Collection("links", out); }
+  Status get_frames(Ref<dom::FramesCollection>& out) override {
+    out.Reset();
+    Reply reply = handle_->Call("frames");
+    HandlePtr window = reply.ok() ? handle_->From(reply) : nullptr;
+    if (!window) return dom::kFailed;
+    return Give<FramesObject>(out, std::move(window), reply.Number("n"));
+  }
+  Status get_URL(WideText& out) override { return GiveText(handle_->Call("url"), out); }
+  Status get_parentWindow(Ref<dom::Window>& out) override {
+    out.Reset();
+    Reply reply = handle_->Call("window");
+    HandlePtr window = reply.ok() ? handle_->From(reply) : nullptr;
+    if (!window) return dom::kFailed;
+    return Give<WindowObject>(out, std::move(window));
+  }
+
+ private:
+  Status Collection(std::string_view op, Ref<dom::ElementCollection>& out) {
+    out.Reset();
+    Reply reply = handle_->Call(op);
+    SnapshotPtr snapshot = reply.ok() ? MakeSnapshot(*handle_, reply) : nullptr;
+    if (!snapshot) return dom::kFailed;
+    return Give<CollectionObject>(out, std::move(snapshot));
+  }
+
+  HandlePtr handle_;
+};
+
+Status Document3Object::QueryFace(Face face, Ref<dom::Dispatch>& out) {
+  if (face == Face::kDocument) return Give<DocumentObject>(out, handle_);
+  return SelfFace(this, face, out);
+}
+
+Status WindowObject::get_document(Ref<dom::Document>& out) {
+  out.Reset();
+  Reply reply = handle_->Call("document");
+  HandlePtr document = reply.ok() ? handle_->From(reply) : nullptr;
+  if (!document) return dom::kFailed;
+  return Give<DocumentObject>(out, std::move(document));
+}
+
+}  // namespace
+
+dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out) {
+  out.Reset();
+  Reply reply = bridge->Call("doc", {});
+  dom::WideText token = reply.Text("t");
+  long id = reply.Number("h");
+  if (!reply.ok() || !token || id <= 0) return dom::kFailed;
+  return Give<DocumentObject>(out, std::make_shared<const Handle>(bridge, *token, id));
+}
+
+}  // namespace larkwend::gtk

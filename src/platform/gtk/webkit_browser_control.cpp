@@ -1,0 +1,349 @@
+#include "platform/gtk/webkit_browser_control.h"
+
+#include <webkit2/webkit2.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/gtk/bridge.h"
+#include "platform/gtk/bridge_dom.h"
+#include "platform/gtk/bridge_script.h"
+#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/script_dialog.h"
+
+namespace larkwend::gtk {
+namespace {
+
+// IE's load states: the control reports loading, interactive once the page is committed, and
+// complete when the page and its frames have finished.
+constexpr long kReadyUninitialized = 0;
+constexpr long kReadyLoading = 1;
+constexpr long kReadyInteractive = 3;
+
+// NewWindow3's flag for a window the user asked for.
+constexpr unsigned kNewWindowUserInitiated = 0x2;
+
+// What an event carries as the browser object: the control's own identity for the top-level
+// page, a fresh one for a frame.
+class Identity final : public dom::Dispatch {
+ public:
+  void AddRef() override { ++refs_; }
+  void Release() override {
+    if (--refs_ == 0) delete this;
+  }
+  dom::Status QueryFace(dom::Face, dom::Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    return dom::kNoInterface;
+  }
+
+ private:
+  long refs_ = 1;
+};
+
+dom::Ref<dom::Dispatch> NewIdentity() { return dom::Ref<dom::Dispatch>::Adopt(new Identity()); }
+
+std::string WithoutFragment(const std::string& uri) { return uri.substr(0, uri.find('#')); }
+
+// Every view shares one session kept in memory only: cookies last as long as the program, and
+// nothing is written where another instance could be using it.
+WebKitWebContext* SharedContext() {
+  static WebKitWebContext* context = webkit_web_context_new_ephemeral();  // lives for the process
+  return context;
+}
+
+class Control final : public WebKitBrowserControl {
+ public:
+  Control();
+  ~Control() override;
+
+  GtkWidget* widget() const override { return GTK_WIDGET(view_.get()); }
+
+  void Navigate(const dom::WideText& url) override { Load(url); }
+  void Navigate2(const dom::WideText& url) override { Load(url); }
+  dom::Status get_Document(dom::Ref<dom::Document>& out) override;
+  dom::Status get_LocationURL(dom::WideText& out) override;
+  dom::Status get_ReadyState(long& out) override;
+  void put_Silent(bool silent) override { silent_ = silent; }
+  void Refresh() override { webkit_web_view_reload(view()); }
+  dom::Ref<dom::Dispatch> ControlIdentity() override { return identity_; }
+  bool HasWindow() const override { return !destroyed_; }
+  void SetEventSink(BrowserEvents* sink) override { sink_ = sink; }
+
+ private:
+  WebKitWebView* view() const { return view_.get(); }
+  void Load(const dom::WideText& url);
+  const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
+
+  gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  bool IsFrameNavigation(const std::string& uri);
+  bool IsSameDocument(const std::string& uri) const;
+  void RaiseNewWindow(const std::string& uri, unsigned flags);
+  void FlushWindowRequests();
+
+  static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+  static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
+  static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+                                 gpointer self);
+  static void OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                             gpointer self);
+  static void OnDestroyed(GtkWidget*, gpointer self);
+
+  GObjectPtr<WebKitUserContentManager> content_;
+  GObjectPtr<WebKitWebView> view_;
+  std::shared_ptr<Bridge> bridge_;
+  ScriptDialogs dialogs_;
+  dom::Ref<dom::Dispatch> identity_ = NewIdentity();
+  BrowserEvents* sink_ = nullptr;
+  bool silent_ = false;
+  bool destroyed_ = false;
+  bool committed_ = false;
+  std::set<std::string> frameUris_;  // frames of the current page, without fragments
+  std::vector<std::pair<std::string, unsigned>> windowRequests_;
+  guint windowRequestSource_ = 0;
+};
+
+Control::Control() {
+  content_ = GObjectPtr<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
+  WebKitUserScript* script = webkit_user_script_new_for_world(
+      BridgeScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, Bridge::kWorldName, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content_.get(), script);
+  webkit_user_script_unref(script);
+  webkit_user_content_manager_register_script_message_handler_in_world(
+      content_.get(), kBridgeChannel, Bridge::kWorldName);
+  g_signal_connect(content_.get(), "script-message-received::larkwend",
+                   G_CALLBACK(OnFrameMessage), this);
+
+  GtkWidget* widget =
+      GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
+                              "user-content-manager", content_.get(), nullptr));
+  view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
+  bridge_ = std::make_shared<Bridge>(view());
+
+  WebKitSettings* settings = webkit_web_view_get_settings(view());
+  // Every window.open() must reach OnCreate, where it becomes a NewWindow3 event: the original
+  // control blocked no pop-ups of its own.
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+
+  g_signal_connect(view(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+  g_signal_connect(view(), "create", G_CALLBACK(OnCreate), this);
+  g_signal_connect(view(), "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view(), "script-dialog", G_CALLBACK(OnScriptDialog), this);
+  g_signal_connect(view(), "authenticate", G_CALLBACK(OnAuthenticate), this);
+  g_signal_connect(view(), "destroy", G_CALLBACK(OnDestroyed), this);
+}
+
+Control::~Control() {
+  if (windowRequestSource_) g_source_remove(windowRequestSource_);
+  bridge_->Detach();
+  g_signal_handlers_disconnect_by_data(view(), this);
+  g_signal_handlers_disconnect_by_data(content_.get(), this);
+  webkit_user_content_manager_unregister_script_message_handler_in_world(
+      content_.get(), kBridgeChannel, Bridge::kWorldName);
+}
+
+void Control::Load(const dom::WideText& url) {
+  if (!url || destroyed_) return;
+  webkit_web_view_load_uri(view(), url->c_str());
+}
+
+dom::Status Control::get_Document(dom::Ref<dom::Document>& out) {
+  out.Reset();
+  if (destroyed_) return dom::kFailed;
+  if (!CurrentUri()) return dom::kOk;  // nothing loaded yet
+  return GetTopDocument(bridge_, out);
+}
+
+dom::Status Control::get_LocationURL(dom::WideText& out) {
+  if (destroyed_) return dom::kFailed;
+  const char* uri = CurrentUri();
+  out = std::string(uri ? uri : "");
+  return dom::kOk;
+}
+
+dom::Status Control::get_ReadyState(long& out) {
+  if (destroyed_) return dom::kFailed;
+  if (!CurrentUri()) {
+    out = kReadyUninitialized;
+  } else if (webkit_web_view_is_loading(view())) {
+    out = committed_ ? kReadyInteractive : kReadyLoading;
+  } else {
+    // The top-level load is over; a frame may still be loading (or loading again).
+    Reply reply = bridge_->Call("ready", {});
+    out = !reply.ok() || reply.Number("v") ? READYSTATE_COMPLETE : kReadyInteractive;
+  }
+  return dom::kOk;
+}
+
+// ---- navigation events ------------------------------------------------------------------------
+
+gboolean Control::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+      type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+    return FALSE;
+  // The decision must outlive whatever the event handlers do meanwhile.
+  auto held = GObjectPtr<WebKitPolicyDecision>::Retain(decision);
+  WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  return type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION
+             ? control->DecideNewWindow(decision, action)
+             : control->DecideNavigation(decision, action);
+}
+
+gboolean Control::DecideNavigation(WebKitPolicyDecision* decision,
+                                   WebKitNavigationAction* action) {
+  // The original control announced neither server redirects nor reloads.
+  if (webkit_navigation_action_is_redirect(action) ||
+      webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD)
+    return FALSE;
+  const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  std::string uri = requested ? requested : "";
+  // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
+  // page's process waiting: a document-model call made from the event could not be answered.
+  if (IsSameDocument(uri)) return FALSE;
+  if (!sink_) return FALSE;
+
+  bool cancel = false;
+  dom::Ref<dom::Dispatch> browserObject = IsFrameNavigation(uri) ? NewIdentity() : identity_;
+  sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
+  if (cancel)
+    webkit_policy_decision_ignore(decision);
+  else
+    webkit_policy_decision_use(decision);
+  return TRUE;
+}
+
+bool Control::IsSameDocument(const std::string& uri) const {
+  std::size_t hash = uri.find('#');
+  if (hash == std::string::npos) return false;
+  std::string document = uri.substr(0, hash);
+  const char* current = CurrentUri();
+  if (current && WithoutFragment(current) == document) return true;
+  return frameUris_.count(document) > 0;
+}
+
+bool Control::IsFrameNavigation(const std::string& uri) {
+  const char* current = CurrentUri();
+  if (!current || !committed_) return false;  // no page yet: only the top level can navigate
+  Reply reply = bridge_->Call("classify", {}, JsonFields().Add("url", uri));
+  return reply.ok() && reply.Number("f") != 0;
+}
+
+gboolean Control::DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
+  // Nothing ever opens a second window: the request becomes NewWindow3, and a handler that does
+  // not cancel it gets the page in this view, the closest this control has to a new window.
+  webkit_policy_decision_ignore(decision);
+  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  RaiseNewWindow(uri ? uri : "",
+                 webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  return TRUE;
+}
+
+void Control::RaiseNewWindow(const std::string& uri, unsigned flags) {
+  bool cancel = false;
+  const char* current = CurrentUri();
+  if (sink_) sink_->NewWindow3(cancel, flags, std::string(current ? current : ""), uri);
+  if (!cancel) Load(uri);
+}
+
+GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
+  // window.open() waits for this answer with the page's process blocked, so the event is raised
+  // once the page has its (empty) answer: its handlers may then use the document model.
+  auto* control = static_cast<Control*>(self);
+  const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  control->windowRequests_.emplace_back(
+      uri ? uri : "", webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  if (!control->windowRequestSource_) {
+    control->windowRequestSource_ = g_idle_add(
+        [](gpointer c) -> gboolean {
+          static_cast<Control*>(c)->FlushWindowRequests();
+          return G_SOURCE_REMOVE;
+        },
+        control);
+  }
+  return nullptr;
+}
+
+void Control::FlushWindowRequests() {
+  windowRequestSource_ = 0;
+  auto requests = std::move(windowRequests_);
+  windowRequests_.clear();
+  for (const auto& [uri, flags] : requests) RaiseNewWindow(uri, flags);
+}
+
+void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  control->bridge_->Touch();
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      control->committed_ = false;
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      control->committed_ = true;
+      control->frameUris_.clear();
+      break;
+    case WEBKIT_LOAD_FINISHED: {
+      control->committed_ = true;
+      const char* uri = control->CurrentUri();
+      if (control->sink_)
+        control->sink_->DocumentComplete(control->identity_.get(), std::string(uri ? uri : ""));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                             gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  JSCValue* message = webkit_javascript_result_get_js_value(result);
+  if (!jsc_value_is_object(message)) return;
+  auto what = GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, "e"));
+  auto url = GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, "url"));
+  if (!jsc_value_is_string(what.get()) || !jsc_value_is_string(url.get())) return;
+  std::unique_ptr<gchar, GFreeDeleter> whatText(jsc_value_to_string(what.get()));
+  std::unique_ptr<gchar, GFreeDeleter> urlText(jsc_value_to_string(url.get()));
+  std::string uri = urlText.get();
+  control->frameUris_.insert(WithoutFragment(uri));
+  control->bridge_->Touch();
+  if (std::string(whatText.get()) == "complete" && control->sink_) {
+    dom::Ref<dom::Dispatch> frame = NewIdentity();
+    control->sink_->DocumentComplete(frame.get(), uri);
+  }
+}
+
+// ---- page dialogs -----------------------------------------------------------------------------
+
+gboolean Control::OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self) {
+  return static_cast<Control*>(self)->dialogs_.Show(view, dialog);
+}
+
+gboolean Control::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+                                 gpointer self) {
+  // Silent: no dialog of the browser's own; the request simply fails.
+  if (!static_cast<Control*>(self)->silent_) return FALSE;
+  webkit_authentication_request_cancel(request);
+  return TRUE;
+}
+
+void Control::OnDestroyed(GtkWidget*, gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  control->destroyed_ = true;
+  control->bridge_->Detach();
+}
+
+}  // namespace
+
+std::unique_ptr<WebKitBrowserControl> WebKitBrowserControl::Create() {
+  return std::make_unique<Control>();
+}
+
+}  // namespace larkwend::gtk
