@@ -1,4 +1,5 @@
 // Private-profile (INI) files: one value per section and key, read and written by path.
+// Section and key names compare without regard to case; where one appears twice, the first counts.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 
 // Sets `key` in `section` to `value`, creating the file and the section when missing and keeping
 // every other line. The file is replaced atomically and created readable by its owner only.
-// False when it could not be written.
+// False when it could not be written, or when the names or the value could not be read back as
+// given (a line break in any of them, for instance).
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
 
