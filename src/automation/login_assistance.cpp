@@ -1,12 +1,116 @@
-// Placeholder: login assistance arrives with the credential work.
+// Login assistance: watching the browser's navigations, remembering the credentials typed on the
+// portal's login page, quick login from the window's edits, and the two navigation buttons.
+#include <algorithm>
+
+#include "app/credential_file.h"
 #include "app/quillmoor_dlg.h"
+#include "browser/conversions.h"
+#include "resources/site_profile.h"
+#include "resources/texts.h"
 
 namespace larkwend {
+namespace {
 
-void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText&, bool&) {}
-void CQuillmoorDlg::CaptureCredentials() {}
-void CQuillmoorDlg::OnQuickLogin() {}
-void CQuillmoorDlg::OnPersonalCenter() {}
-void CQuillmoorDlg::OnCourseList() {}
+// The portal's user pages; leaving the login page for them means a login was submitted.
+constexpr std::string_view kUserPagesPath = "kvt/user";
+// The study platform's chapter pages ("Study_v2.aspx"), matched on the lower-cased address.
+constexpr std::string_view kStudyPageKey = "study_v";
+
+// The login page's elements.
+const std::string kUserNameInput = "txtUserName";
+const std::string kPasswordInput = "txtPassword";
+const std::string kIdCardInput = "sfyzNumber";
+const std::string kIdCardLoginButton = "btnLogin";
+const std::string kUserNameLoginButton = "btnLogin2";
+
+bool Contains(std::string_view gbk, std::string_view key) {
+  return FindGbk(gbk, key) != std::string_view::npos;
+}
+
+}  // namespace
+
+void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, bool&) {
+  // Top-level and frame navigations alike; the navigation itself always proceeds.
+  std::string address = ToNarrow(url);
+  LowerCaseGbk(address);
+  if (Contains(address, kUserPagesPath)) CaptureCredentials();
+  // The address is compared in lower case, so the label must be too.
+  std::string studyLabel = Gbk(site::StudyDomainLabel);
+  LowerCaseGbk(studyLabel);
+  if (Contains(address, kStudyPageKey) && Contains(address, studyLabel)) ArmAutoStudy();
+}
+
+void CQuillmoorDlg::CaptureCredentials() {
+  // During the before-navigate event the document is still the login page being left.
+  dom::Ref<dom::Document> document = m_browser.GetDocument();
+  if (!document) return;
+  std::string password;
+  if (!m_differWeb.GetInputValue(document.get(), kPasswordInput, password)) return;
+
+  std::string account;
+  if (!password.empty()) {
+    // A user-name login: the password field was filled in.
+    WriteCredential(kPasswordKey, password);
+    if (!m_differWeb.GetInputValue(document.get(), kUserNameInput, account)) return;
+  } else {
+    // An ID-card login leaves the password field empty; the stored password is kept.
+    if (!m_differWeb.GetInputValue(document.get(), kIdCardInput, account)) return;
+  }
+  WriteCredential(kAccountKey, account);
+
+  // Only the first account of this start is kept in memory, lower-cased and cut to what the
+  // 24-byte field holds, never through the middle of a character.
+  if (m_capturedAccount[0] != '\0') return;
+  LowerCaseGbk(account);
+  std::string kept = CutGbk(account, m_capturedAccount.size() - 1);
+  m_capturedAccount.fill('\0');
+  std::copy(kept.begin(), kept.end(), m_capturedAccount.begin());
+}
+
+void CQuillmoorDlg::OnQuickLogin() {
+  DialogWindow* w = window();
+  if (!w) return;
+  std::string account = w->GetItemText(IDC_ACCOUNT);
+  std::string password = w->GetItemText(IDC_PASSWORD);
+  if (account.empty()) return;
+  dom::Ref<dom::Document> document = m_browser.GetDocument();
+  if (!document) return;
+
+  // Stored before the page is tried, so a page without the login form still keeps them.
+  WriteCredential(kAccountKey, account);
+  WriteCredential(kPasswordKey, password);
+
+  UpdateData(true);  // the login kind chosen in the combo box
+  if (m_loginType == LOGIN_BY_ID_CARD) {
+    // The ID-card form has no password of its own.
+    if (m_differWeb.SetInputValue(document.get(), kIdCardInput, account))
+      m_differWeb.ClickElementById(document.get(), kIdCardLoginButton);
+  } else if (m_loginType == LOGIN_BY_USER_NAME) {
+    if (m_differWeb.SetInputValue(document.get(), kUserNameInput, account) &&
+        m_differWeb.SetInputValue(document.get(), kPasswordInput, password))
+      m_differWeb.ClickElementById(document.get(), kUserNameLoginButton);
+  }
+}
+
+void CQuillmoorDlg::OnPersonalCenter() {
+  if (!m_browser.HasWindow()) return;
+  // The current address is searched as it is, case and all.
+  std::string location = m_browser.GetLocationURL();
+  if (Contains(location, Gbk(site::PortalDomainKey)))
+    m_browser.Navigate2(Gbk(site::PortalUserCenterUrl));
+  else if (Contains(location, Gbk(site::StudyDomainKey)))
+    m_browser.Navigate2(Gbk(site::CourseListUrl));
+  else
+    ShowMessage(texts::kUnknownSite, MB_OK | MB_ICONERROR);
+}
+
+void CQuillmoorDlg::OnCourseList() {
+  if (!m_browser.HasWindow()) return;
+  std::string location = m_browser.GetLocationURL();
+  if (Contains(location, Gbk(site::StudyHostKey)))
+    m_browser.Navigate2(Gbk(site::CourseListUrl));
+  else
+    ShowMessage(texts::kEnterStudySystemFirst, MB_OK | MB_ICONINFORMATION);
+}
 
 }  // namespace larkwend

@@ -1,0 +1,312 @@
+// Login assistance against the in-memory browser: credential capture on the way to the portal's
+// user pages, arming of the study cycle, quick login, and the two navigation buttons. The
+// credential file is real, in a fresh working directory per test.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "app/credential_file.h"
+#include "app/quillmoor_dlg.h"
+#include "fake_platform.h"
+#include "platform/private_profile.h"
+#include "resources/site_profile.h"
+#include "resources/templates.h"
+#include "resources/texts.h"
+#include "scoped_working_dir.h"
+
+namespace larkwend {
+namespace {
+
+const std::string kLoginUrl(site::PortalLoginUrl);
+const std::string kUserCenterUrl(site::PortalUserCenterUrl);
+const std::string kCourseListUrl(site::CourseListUrl);
+const std::string kUserPageInCapitals = "HTTP://WWW.QMEDU.LOCALHOST:18080/KVT/USER/Index.aspx";
+const std::string kStudyPage = "http://learn.qmstudy.localhost:18080/stu/Study_v2.aspx?id=7";
+
+// The value stored under `key`, read without the 23-byte limit; "<none>" when absent.
+std::string Stored(std::string_view key) {
+  return GetPrivateProfileString(kCredentialSection, key, "<none>", 4096, kCredentialFilePath);
+}
+
+bool FileExists() {
+  return std::filesystem::exists(kCredentialFilePath);
+}
+
+// The portal's login page with both forms; `without` leaves one element out.
+fake::PagePtr LoginPage(const std::string& without = {}) {
+  fake::PagePtr page = fake::MakePage(kLoginUrl);
+  for (const char* id : {"txtUserName", "txtPassword", "sfyzNumber", "txtCode"})
+    if (without != id) page->Input(id);
+  for (const char* id : {"btnLogin", "btnLogin2"})
+    if (without != id) page->Button(id);
+  return page;
+}
+
+class LoginAssistance : public ::testing::Test {
+ protected:
+  fixtures::ScopedWorkingDir dir;
+  fake::PlatformFixture fx;
+  CQuillmoorDlg dlg{fx.platform};
+  fake::DialogWindow& window = fx.dialogs.Open(MainDialogTemplate(), dlg);
+  fake::Control& browser = window.browser();
+
+  void SetUp() override { browser.Pump(); }  // the first navigation, to the login page
+
+  // Shows `page` with its fields filled (UTF-8), then leaves it for `next`.
+  void SubmitLogin(const fake::PagePtr& page, const std::map<std::string, std::string>& fields,
+                   const std::string& next = kUserPageInCapitals) {
+    for (const auto& [id, value] : fields) page->FindById(id)->value = value;
+    browser.Load(page);
+    browser.LoadUrl(next);
+  }
+  std::string Captured() const { return dlg.m_capturedAccount.data(); }
+  void TypeCredentials(const std::string& account, const std::string& password) {
+    window.SetItemText(IDC_ACCOUNT, account);
+    window.SetItemText(IDC_PASSWORD, password);
+  }
+  fake::ShownMessage LastMessage() const { return fx.dialogs.messages.back(); }
+};
+
+TEST_F(LoginAssistance, UserNameLoginIsCapturedOnTheWayToTheUserPagesInAnyCase) {
+  SubmitLogin(LoginPage(), {{"txtUserName", "ZhangSan"}, {"txtPassword", "Secret1"}});
+  EXPECT_EQ(Stored(kAccountKey), "ZhangSan");  // as typed
+  EXPECT_EQ(Stored(kPasswordKey), "Secret1");
+  EXPECT_EQ(Captured(), "zhangsan");
+  EXPECT_EQ(fx.host.LiveReferences(), 0);
+  EXPECT_TRUE(fx.dialogs.messages.empty());
+}
+
+TEST_F(LoginAssistance, OtherAddressesCaptureNothingButAFrameOnTheUserPagesDoes) {
+  fake::PagePtr page = LoginPage();
+  page->FindById("txtUserName")->value = "ZhangSan";
+  page->FindById("txtPassword")->value = "pw";
+  browser.Load(page);
+  browser.LoadUrl(std::string(site::PortalHomeUrl));
+  browser.Load(page);
+  browser.LoadUrl("http://www.qmedu.localhost:18080/kvt/login/");
+  EXPECT_FALSE(FileExists());
+
+  browser.Load(page);
+  browser.RaiseFrameBeforeNavigate("http://www.qmedu.localhost:18080/kvt/user/frame.aspx");
+  EXPECT_EQ(Stored(kAccountKey), "ZhangSan");
+}
+
+TEST_F(LoginAssistance, IdCardLoginKeepsTheStoredPasswordAndLowerCasesTheX) {
+  WriteCredential(kPasswordKey, "old password");
+  SubmitLogin(LoginPage(), {{"sfyzNumber", "11010519491231002X"}});
+  EXPECT_EQ(Stored(kAccountKey), "11010519491231002X");
+  EXPECT_EQ(Stored(kPasswordKey), "old password");
+  EXPECT_EQ(Captured(), "11010519491231002x");
+}
+
+TEST_F(LoginAssistance, OnlyTheFirstCaptureOfAStartIsKeptInMemory) {
+  SubmitLogin(LoginPage(), {{"txtUserName", "First"}, {"txtPassword", "one"}});
+  SubmitLogin(LoginPage(), {{"txtUserName", "Second"}, {"txtPassword", "two"}});
+  EXPECT_EQ(Stored(kAccountKey), "Second");
+  EXPECT_EQ(Stored(kPasswordKey), "two");
+  EXPECT_EQ(Captured(), "first");
+}
+
+TEST_F(LoginAssistance, ALongAccountIsKeptWholeInTheFileAndCutOnACharacterInMemory) {
+  // 22 letters and two Chinese characters: the first of them would end on byte 24.
+  SubmitLogin(LoginPage(), {{"txtUserName", "ABCDEFGHIJKLMNOPQRSTUV张三"}, {"txtPassword", "pw"}});
+  EXPECT_EQ(Stored(kAccountKey), "ABCDEFGHIJKLMNOPQRSTUV" + Gbk("张三"));
+  EXPECT_EQ(Captured(), "abcdefghijklmnopqrstuv");
+}
+
+TEST_F(LoginAssistance, CaptureStopsQuietlyWhereThePageFallsShort) {
+  // No document at all.
+  fx.host.Null("Control.get_Document");
+  SubmitLogin(LoginPage(), {{"txtUserName", "a"}, {"txtPassword", "b"}});
+  fx.host.ClearFailures();
+  // No password field: not a login page.
+  SubmitLogin(LoginPage("txtPassword"), {{"txtUserName", "a"}});
+  // Reading a field fails.
+  fx.host.Fail("Input.get_value");
+  SubmitLogin(LoginPage(), {{"txtUserName", "a"}, {"txtPassword", "b"}});
+  fx.host.ClearFailures();
+  // An ID-card login on a page without the ID-card field.
+  SubmitLogin(LoginPage("sfyzNumber"), {});
+  EXPECT_FALSE(FileExists());
+
+  // The password is written before the user name is looked for.
+  SubmitLogin(LoginPage("txtUserName"), {{"txtPassword", "pw"}});
+  EXPECT_EQ(Stored(kPasswordKey), "pw");
+  EXPECT_EQ(Stored(kAccountKey), "<none>");
+  EXPECT_EQ(Captured(), "");
+  EXPECT_EQ(fx.host.LiveReferences(), 0);
+  EXPECT_TRUE(fx.dialogs.messages.empty());
+}
+
+TEST_F(LoginAssistance, AnEmptyAccountFieldIsStoredButCapturesNothing) {
+  SubmitLogin(LoginPage(), {{"txtPassword", "pw"}});
+  EXPECT_EQ(Stored(kAccountKey), "");
+  EXPECT_EQ(Captured(), "");
+}
+
+TEST_F(LoginAssistance, AStudyPageArmsTheCycleOnlyWithItsDomainLabelAndACapture) {
+  browser.LoadUrl(kStudyPage);  // nothing captured yet
+  EXPECT_FALSE(window.TimerRunning(TIMER_WAIT_FOR_LIST));
+
+  SubmitLogin(LoginPage(), {{"sfyzNumber", "110105"}});
+  browser.LoadUrl("http://learn.other.localhost:18080/stu/Study_v2.aspx");
+  browser.LoadUrl("http://learn.qmstudy.localhost:18080/stu/clslist.aspx");
+  EXPECT_FALSE(window.TimerRunning(TIMER_WAIT_FOR_LIST));
+
+  browser.RaiseFrameBeforeNavigate("HTTP://LEARN.QMSTUDY.LOCALHOST:18080/STU/STUDY_V2.ASPX?ID=7");
+  EXPECT_TRUE(window.TimerRunning(TIMER_WAIT_FOR_LIST));
+}
+
+// ---- quick login -------------------------------------------------------------------------------
+
+TEST_F(LoginAssistance, QuickLoginWithAnEmptyAccountOrNoDocumentDoesNothing) {
+  fake::PagePtr page = LoginPage();
+  browser.Load(page);
+  TypeCredentials("", "pw");
+  window.Click(IDC_QUICK_LOGIN);
+
+  TypeCredentials("someone", "pw");
+  fx.host.Null("Control.get_Document");
+  window.Click(IDC_QUICK_LOGIN);
+
+  EXPECT_FALSE(FileExists());
+  for (const fake::ElementPtr& e : page->elements) {
+    EXPECT_EQ(e->value, "") << e->id;
+    EXPECT_EQ(e->clicks, 0) << e->id;
+  }
+}
+
+TEST_F(LoginAssistance, QuickLoginByIdCardFillsOnlyTheIdCardFormAndStoresBoth) {
+  fake::PagePtr page = LoginPage();
+  browser.Load(page);
+  TypeCredentials("11010519491231002X", "pw");
+  window.Click(IDC_QUICK_LOGIN);
+
+  EXPECT_EQ(page->FindById("sfyzNumber")->value, "11010519491231002X");
+  EXPECT_EQ(page->FindById("btnLogin")->clicks, 1);
+  EXPECT_EQ(page->FindById("txtUserName")->value, "");
+  EXPECT_EQ(page->FindById("txtPassword")->value, "");
+  EXPECT_EQ(page->FindById("btnLogin2")->clicks, 0);
+  EXPECT_EQ(Stored(kAccountKey), "11010519491231002X");
+  EXPECT_EQ(Stored(kPasswordKey), "pw");
+  EXPECT_EQ(fx.host.LiveReferences(), 0);
+}
+
+TEST_F(LoginAssistance, QuickLoginByUserNameReadsTheComboSubmitsAndIsCapturedBack) {
+  fake::PagePtr page = LoginPage();
+  // The login button submits the form: the browser leaves for the user pages at once.
+  page->FindById("btnLogin2")->onClick = [&] { browser.LoadUrl(kUserCenterUrl); };
+  browser.Load(page);
+  TypeCredentials(Gbk("张三Li"), Gbk("密码"));
+  window.SetComboSelection(IDC_LOGIN_TYPE, LOGIN_BY_USER_NAME);
+  window.Click(IDC_QUICK_LOGIN);
+
+  EXPECT_EQ(dlg.m_loginType, LOGIN_BY_USER_NAME);
+  EXPECT_EQ(page->FindById("txtUserName")->value, "张三Li");
+  EXPECT_EQ(page->FindById("txtPassword")->value, "密码");
+  EXPECT_EQ(page->FindById("sfyzNumber")->value, "");
+  EXPECT_EQ(page->FindById("btnLogin")->clicks, 0);
+  EXPECT_EQ(Stored(kAccountKey), Gbk("张三Li"));
+  EXPECT_EQ(Stored(kPasswordKey), Gbk("密码"));
+  EXPECT_EQ(Captured(), Gbk("张三li"));
+  EXPECT_EQ(fx.host.LiveReferences(), 0);
+}
+
+TEST_F(LoginAssistance, QuickLoginStoresTheEditsEvenWhereTheFormCannotBeFilled) {
+  fake::PagePtr page = LoginPage("txtPassword");
+  browser.Load(page);
+  TypeCredentials("user", "");
+  window.SetComboSelection(IDC_LOGIN_TYPE, LOGIN_BY_USER_NAME);
+  window.Click(IDC_QUICK_LOGIN);
+  EXPECT_EQ(page->FindById("txtUserName")->value, "user");
+  EXPECT_EQ(page->FindById("btnLogin2")->clicks, 0);
+  EXPECT_EQ(Stored(kAccountKey), "user");
+  EXPECT_EQ(Stored(kPasswordKey), "");  // an empty password is stored empty
+
+  fake::PagePtr other = fake::MakePage(kCourseListUrl);
+  browser.Load(other);
+  TypeCredentials("elsewhere", "pw2");
+  window.Click(IDC_QUICK_LOGIN);
+  EXPECT_EQ(Stored(kAccountKey), "elsewhere");
+  EXPECT_EQ(Stored(kPasswordKey), "pw2");
+  EXPECT_EQ(fx.host.LiveReferences(), 0);
+  EXPECT_TRUE(fx.dialogs.messages.empty());
+}
+
+TEST_F(LoginAssistance, AFreshStartShowsTheStoredCredentialsCutToTheEditLimit) {
+  WriteCredential(kAccountKey, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
+  WriteCredential(kPasswordKey, Gbk("密码"));
+  CQuillmoorDlg restarted{fx.platform};
+  fake::DialogWindow& w = fx.dialogs.Open(MainDialogTemplate(), restarted);
+  EXPECT_EQ(w.GetItemText(IDC_ACCOUNT), "ABCDEFGHIJKLMNOPQRSTUVW");
+  EXPECT_EQ(w.GetItemText(IDC_PASSWORD), Gbk("密码"));
+}
+
+// ---- the two navigation buttons ----------------------------------------------------------------
+
+struct ButtonCase {
+  std::string location;
+  std::optional<std::string> personalCenter;  // where it navigates, or nullopt: "未知站点"
+  bool courseList;                            // navigates to the course list, or informs
+};
+
+TEST_F(LoginAssistance, NavigationButtonsGoWhereTheCurrentSiteAllowsOrSaySo) {
+  const ButtonCase cases[] = {
+      {"http://www.qmedu.localhost:18080/kvt/user/", kUserCenterUrl, false},
+      {kStudyPage, kCourseListUrl, true},
+      {"http://www.qmstudy.localhost:18080/", kCourseListUrl, false},  // study domain, other host
+      {"http://example.localhost:18080/", std::nullopt, false},
+      {"http://WWW.QMEDU.LOCALHOST:18080/", std::nullopt, false},  // the test is case-sensitive
+  };
+  for (const ButtonCase& c : cases) {
+    SCOPED_TRACE(c.location);
+    browser.Load(fake::MakePage(c.location));
+    fx.dialogs.messages.clear();
+    std::size_t before = browser.navigations().size();
+
+    window.Click(IDC_PERSONAL_CENTER);
+    if (c.personalCenter) {
+      ASSERT_EQ(browser.navigations().size(), before + 1);
+      EXPECT_EQ(browser.navigations().back(), *c.personalCenter);
+      EXPECT_TRUE(fx.dialogs.messages.empty());
+    } else {
+      EXPECT_EQ(browser.navigations().size(), before);
+      ASSERT_EQ(fx.dialogs.messages.size(), 1u);
+      EXPECT_EQ(LastMessage().text, Gbk(texts::kUnknownSite));
+      EXPECT_EQ(LastMessage().caption, Gbk(site::MessageCaption));
+      EXPECT_EQ(LastMessage().type, MB_OK | MB_ICONERROR);
+      EXPECT_TRUE(LastMessage().owned);
+    }
+
+    fx.dialogs.messages.clear();
+    before = browser.navigations().size();
+    window.Click(IDC_COURSE_LIST);
+    if (c.courseList) {
+      ASSERT_EQ(browser.navigations().size(), before + 1);
+      EXPECT_EQ(browser.navigations().back(), kCourseListUrl);
+      EXPECT_TRUE(fx.dialogs.messages.empty());
+    } else {
+      EXPECT_EQ(browser.navigations().size(), before);
+      ASSERT_EQ(fx.dialogs.messages.size(), 1u);
+      EXPECT_EQ(LastMessage().text, Gbk(texts::kEnterStudySystemFirst));
+      EXPECT_EQ(LastMessage().caption, Gbk(site::MessageCaption));
+      EXPECT_EQ(LastMessage().type, MB_OK | MB_ICONINFORMATION);
+      EXPECT_TRUE(LastMessage().owned);
+    }
+  }
+}
+
+TEST_F(LoginAssistance, NavigationButtonsDoNothingWithoutABrowserWindow) {
+  browser.Load(fake::MakePage("http://example.localhost/"));
+  browser.SetHasWindow(false);
+  std::size_t before = browser.navigations().size();
+  window.Click(IDC_PERSONAL_CENTER);
+  window.Click(IDC_COURSE_LIST);
+  EXPECT_EQ(browser.navigations().size(), before);
+  EXPECT_TRUE(fx.dialogs.messages.empty());
+}
+
+}  // namespace
+}  // namespace larkwend
