@@ -1,19 +1,138 @@
-// Placeholder: the desktop's shell and associations arrive with the external-links work.
 #include "platform/gtk/desktop_shell.h"
 
-namespace larkwend::gtk {
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#include <gtk/gtk.h>
 
-std::intptr_t DesktopShell::Execute(const std::string&, const std::string&, const std::string&,
-                                    int) {
-  return 2;  // file not found
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/desktop_exec.h"
+#include "platform/gtk/gobject_ptr.h"
+#include "platform/posix/program_start.h"
+#include "platform/text.h"
+
+namespace larkwend::gtk {
+namespace {
+
+// The shell's own result values.
+constexpr std::intptr_t kDone = 42;  // anything above 32
+constexpr std::intptr_t kFileNotFound = 2;
+constexpr std::intptr_t kAccessDenied = 5;
+constexpr std::intptr_t kNoAssociation = 31;
+
+constexpr const char* kHtmlExtension = ".htm";
+constexpr const char* kOpenCommandSuffix = "\\shell\\open\\command";
+constexpr const char* kPlainBrowserName = "IEXPLORE";
+constexpr const char* kPlainBrowserProgram = "x-www-browser";
+
+struct GErrorDeleter {
+  void operator()(GError* e) const { g_error_free(e); }
+};
+using ErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
+
+struct StrvDeleter {
+  void operator()(gchar** v) const { g_strfreev(v); }
+};
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+  return g_ascii_strcasecmp(a.c_str(), b) == 0;
 }
 
-unsigned DesktopShell::StartCommandLine(const std::string&, int) { return 2; }
+std::intptr_t ResultOf(const GError* error) {
+  if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND) ||
+      g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT))
+    return kFileNotFound;
+  if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED) ||
+      g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_ACCES))
+    return kAccessDenied;
+  return kNoAssociation;
+}
 
-long DesktopFileAssociations::OpenKey(const std::string&, Key&) { return kFileNotFound; }
+// A link stays as it is; a file name becomes a file: URI.
+std::string UriOf(const std::string& utf8) {
+  if (std::unique_ptr<char, GFreeDeleter> scheme{g_uri_parse_scheme(utf8.c_str())}) return utf8;
+  auto file = GObjectPtr<GFile>::Adopt(g_file_new_for_commandline_arg(utf8.c_str()));
+  std::unique_ptr<char, GFreeDeleter> uri{g_file_get_uri(file.get())};
+  return uri ? uri.get() : utf8;
+}
 
-long DesktopFileAssociations::QueryDefaultValue(Key, char*, long) { return kFileNotFound; }
+std::intptr_t OpenWithDefaultHandler(const std::string& gbkFile) {
+  std::string uri = UriOf(GbkToUtf8(gbkFile));
+  // On a display, the launch carries it (and start-up notification) to the handler.
+  GObjectPtr<GAppLaunchContext> context;
+  if (GdkDisplay* display = gdk_display_get_default())
+    context = GObjectPtr<GAppLaunchContext>::Adopt(
+        G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)));
+  GError* error = nullptr;
+  if (g_app_info_launch_default_for_uri(uri.c_str(), context.get(), &error)) return kDone;
+  ErrorPtr owned(error);
+  return ResultOf(owned.get());
+}
 
-void DesktopFileAssociations::CloseKey(Key) {}
+// The Exec line of the desktop entry `id`, as an open command; nothing when there is no such
+// entry or its line cannot be parsed.
+std::optional<std::string> OpenCommandOf(const std::string& id) {
+  auto info = GObjectPtr<GDesktopAppInfo>::Adopt(g_desktop_app_info_new(id.c_str()));
+  if (!info) return std::nullopt;
+  const char* exec = g_app_info_get_commandline(G_APP_INFO(info.get()));
+  if (!exec) return std::nullopt;
+  gint argc = 0;
+  gchar** argv = nullptr;
+  if (!g_shell_parse_argv(exec, &argc, &argv, nullptr)) return std::nullopt;
+  std::unique_ptr<gchar*, StrvDeleter> owned(argv);
+  return OpenCommandFromExec(std::vector<std::string>(argv, argv + argc));
+}
+
+// The default value of an association key, in UTF-8; nothing when the key does not exist.
+std::optional<std::string> KeyValue(const std::string& name) {
+  if (EqualsNoCase(name, kHtmlExtension)) {
+    auto handler = GObjectPtr<GAppInfo>::Adopt(g_app_info_get_default_for_type("text/html", FALSE));
+    const char* id = handler ? g_app_info_get_id(handler.get()) : nullptr;
+    if (!id) return std::nullopt;
+    return std::string(id);
+  }
+  const std::size_t suffixLength = std::strlen(kOpenCommandSuffix);
+  if (name.size() > suffixLength &&
+      EqualsNoCase(name.substr(name.size() - suffixLength), kOpenCommandSuffix))
+    return OpenCommandOf(name.substr(0, name.size() - suffixLength));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::intptr_t DesktopShell::Execute(const std::string& verb, const std::string& file,
+                                    const std::string& parameters, int) {
+  if (!EqualsNoCase(verb, "open")) return kNoAssociation;
+  if (EqualsNoCase(file, kPlainBrowserName)) {
+    std::string commandLine = std::string(kPlainBrowserProgram) + " " + parameters;
+    unsigned started = posix::StartCommandLine(commandLine);
+    return started > 31 ? kDone : static_cast<std::intptr_t>(started);
+  }
+  return OpenWithDefaultHandler(file);
+}
+
+unsigned DesktopShell::StartCommandLine(const std::string& commandLine, int) {
+  return posix::StartCommandLine(commandLine);
+}
+
+long DesktopFileAssociations::OpenKey(const std::string& subKey, Key& key) {
+  std::optional<std::string> value = KeyValue(GbkToUtf8(subKey));
+  if (!value) return kFileNotFound;
+  key = next_++;
+  open_[key] = Utf8ToGbk(*value);
+  return kSuccess;
+}
+
+long DesktopFileAssociations::QueryDefaultValue(Key key, char* buffer, long capacity) {
+  auto it = open_.find(key);
+  if (it == open_.end()) return kFileNotFound;
+  const std::string& value = it->second;
+  if (capacity <= 0 || value.size() + 1 > static_cast<std::size_t>(capacity)) return kMoreData;
+  std::memcpy(buffer, value.c_str(), value.size() + 1);
+  return kSuccess;
+}
 
 }  // namespace larkwend::gtk
