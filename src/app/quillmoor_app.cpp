@@ -13,7 +13,10 @@ CQuillmoorApp& TheApp() {
 bool CQuillmoorApp::InitInstance(Platform& platform) {
   // The toolkit, its controls and the browser engine are set up by the platform before this
   // runs; what is left of start-up is the update gate and the main window.
-  if (CheckForUpdate(platform, m_strDownloadUrl) == UPDATE_STOP) return false;
+  const int update = m_updateCheck ? m_updateCheck(platform, m_strDownloadUrl)
+                                   : CheckForUpdate(platform, m_strDownloadUrl);
+  // Only a stop ends the program here; every other result, failures included, goes on.
+  if (update == UPDATE_STOP) return false;
   CQuillmoorDlg dialog(platform);
   dialog.DoModal();
   return false;

@@ -1,6 +1,7 @@
 // CQuillmoorApp: the one application object, and the start-up sequence.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -15,6 +16,9 @@ class CQuillmoorApp {
 
   // The download link of the update reply; empty until the update check stores one.
   std::string m_strDownloadUrl;
+
+  // The update gate that start-up runs: CheckForUpdate when empty. Tests put one of their own.
+  std::function<int(Platform&, std::string&)> m_updateCheck;
 };
 
 // The global application object.

@@ -17,7 +17,9 @@ IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWi
 }
 
 CQuillmoorDlg::CQuillmoorDlg(Platform& platform)
-    : CDialog(platform.dialogs, MainDialogTemplate()), platform_(platform), m_hIcon(IDR_MAINFRAME) {}
+    : CDialog(platform.dialogs, MainDialogTemplate()),
+      platform_(platform),
+      m_hIcon(IDR_MAINFRAME) {}
 
 CQuillmoorDlg::~CQuillmoorDlg() {
   // Reverse declaration order, as the members would go, but explicit: the frame documents are
@@ -26,6 +28,14 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
+}
+
+void CQuillmoorDlg::AttachWindow(DialogWindow* window) {
+  if (!window) {
+    if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
+    m_browser.Attach(nullptr);
+  }
+  CDialog::AttachWindow(window);
 }
 
 void CQuillmoorDlg::DoDataExchange(DataExchange& dx) {

@@ -60,6 +60,8 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   ~CQuillmoorDlg() override;
 
   // Dialog framework.
+  // Leaving the window also lets go of the browser control, which goes with the window.
+  void AttachWindow(DialogWindow* window) override;
   bool OnInitDialog() override;
   void OnCommand(int id, int notifyCode) override;
   void OnTimer(unsigned id) override;

@@ -16,8 +16,7 @@ PixelRect ToPixels(const DialogUnits& du) {
 
 // ---- dialog window ---------------------------------------------------------------------------
 
-DialogWindow::DialogWindow(DialogSystem& system, const DialogTemplate& tmpl,
-                           DialogHandler& handler)
+DialogWindow::DialogWindow(DialogSystem& system, const DialogTemplate& tmpl, DialogHandler& handler)
     : system_(system),
       handler_(handler),
       clientWidth_(tmpl.width * 6 / 4),
@@ -27,8 +26,21 @@ DialogWindow::DialogWindow(DialogSystem& system, const DialogTemplate& tmpl,
     if (c.id < 0) continue;
     Item item{c.kind, Utf8ToGbk(c.text), {}, -1, ToPixels(c.rect)};
     items_[c.id] = std::move(item);
-    if (c.kind == ControlKind::kBrowser) browser_ = std::make_unique<Control>(system.host());
+    if (c.kind == ControlKind::kBrowser) {
+      browser_ = std::make_unique<Control>(system.host());
+      journalingBrowser_ = std::make_unique<JournalingBrowser>(*browser_, journal_);
+    }
   }
+}
+
+void DialogWindow::SetTitle(const std::string& text) {
+  journal_.push_back("SetTitle " + text);
+  title_ = text;
+}
+
+void DialogWindow::SetIcon(int iconResource) {
+  journal_.push_back("SetIcon " + std::to_string(iconResource));
+  icon_ = iconResource;
 }
 
 std::string DialogWindow::GetItemText(int id) {
@@ -41,10 +53,12 @@ std::string DialogWindow::GetItemText(int id) {
 }
 
 void DialogWindow::SetItemText(int id, const std::string& text) {
+  journal_.push_back("SetItemText " + std::to_string(id) + " " + text);
   if (auto it = items_.find(id); it != items_.end()) it->second.text = text;
 }
 
 void DialogWindow::AddComboItem(int id, const std::string& text) {
+  journal_.push_back("AddComboItem " + std::to_string(id) + " " + text);
   if (auto it = items_.find(id); it != items_.end()) it->second.comboItems.push_back(text);
 }
 
@@ -54,6 +68,7 @@ int DialogWindow::GetComboSelection(int id) {
 }
 
 void DialogWindow::SetComboSelection(int id, int index) {
+  journal_.push_back("SetComboSelection " + std::to_string(id) + " " + std::to_string(index));
   auto it = items_.find(id);
   if (it == items_.end()) return;
   bool valid = index >= 0 && index < static_cast<int>(it->second.comboItems.size());
@@ -61,6 +76,7 @@ void DialogWindow::SetComboSelection(int id, int index) {
 }
 
 PixelRect DialogWindow::GetItemRect(int id) {
+  journal_.push_back("GetItemRect " + std::to_string(id));
   auto it = items_.find(id);
   return it == items_.end() ? PixelRect{0, 0, 0, 0} : it->second.rect;
 }
@@ -74,10 +90,13 @@ void DialogWindow::SetItemSize(int id, int width, int height) {
 
 BrowserControl* DialogWindow::GetBrowserControl(int id) {
   auto it = items_.find(id);
-  return it != items_.end() && it->second.kind == ControlKind::kBrowser ? browser_.get() : nullptr;
+  return it != items_.end() && it->second.kind == ControlKind::kBrowser ? journalingBrowser_.get()
+                                                                        : nullptr;
 }
 
-void DialogWindow::SetTimer(unsigned id, unsigned periodMs) { timers_[id] = periodMs; }
+void DialogWindow::SetTimer(unsigned id, unsigned periodMs) {
+  timers_[id] = periodMs;
+}
 
 int DialogWindow::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
   system_.messages.push_back({text, caption, type, true});
@@ -94,6 +113,23 @@ void DialogWindow::Resize(int clientWidth, int clientHeight) {
   clientWidth_ = clientWidth;
   clientHeight_ = clientHeight;
   handler_.OnSize(0, clientWidth, clientHeight);
+}
+
+// ---- browser journal -------------------------------------------------------------------------
+
+void JournalingBrowser::Navigate(const dom::WideText& url) {
+  journal_.push_back("Navigate " + url.value_or(""));
+  control_.Navigate(url);
+}
+
+void JournalingBrowser::Navigate2(const dom::WideText& url) {
+  journal_.push_back("Navigate2 " + url.value_or(""));
+  control_.Navigate2(url);
+}
+
+void JournalingBrowser::put_Silent(bool silent) {
+  journal_.push_back(std::string("Silent ") + (silent ? "1" : "0"));
+  control_.put_Silent(silent);
 }
 
 // ---- dialog system ---------------------------------------------------------------------------

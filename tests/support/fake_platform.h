@@ -29,13 +29,37 @@ struct ShownMessage {
 
 class DialogSystem;
 
+// The browser control as the dialog hands it out: it forwards everything to the in-memory
+// control and notes the property puts and navigations in the window's journal.
+class JournalingBrowser : public BrowserControl {
+ public:
+  JournalingBrowser(Control& control, std::vector<std::string>& journal)
+      : control_(control), journal_(journal) {}
+  void Navigate(const dom::WideText& url) override;
+  void Navigate2(const dom::WideText& url) override;
+  dom::Status get_Document(dom::Ref<dom::Document>& out) override {
+    return control_.get_Document(out);
+  }
+  dom::Status get_LocationURL(dom::WideText& out) override { return control_.get_LocationURL(out); }
+  dom::Status get_ReadyState(long& out) override { return control_.get_ReadyState(out); }
+  void put_Silent(bool silent) override;
+  void Refresh() override { control_.Refresh(); }
+  dom::Ref<dom::Dispatch> ControlIdentity() override { return control_.ControlIdentity(); }
+  bool HasWindow() const override { return control_.HasWindow(); }
+  void SetEventSink(BrowserEvents* sink) override { control_.SetEventSink(sink); }
+
+ private:
+  Control& control_;
+  std::vector<std::string>& journal_;
+};
+
 class DialogWindow : public larkwend::DialogWindow {
  public:
   DialogWindow(DialogSystem& system, const DialogTemplate& tmpl, DialogHandler& handler);
 
   // larkwend::DialogWindow.
-  void SetTitle(const std::string& text) override { title_ = text; }
-  void SetIcon(int iconResource) override { icon_ = iconResource; }
+  void SetTitle(const std::string& text) override;
+  void SetIcon(int iconResource) override;
   bool HasItem(int id) const override { return items_.count(id) != 0; }
   std::string GetItemText(int id) override;
   void SetItemText(int id, const std::string& text) override;
@@ -43,7 +67,10 @@ class DialogWindow : public larkwend::DialogWindow {
   int GetComboSelection(int id) override;
   void SetComboSelection(int id, int index) override;
   PixelRect GetItemRect(int id) override;
-  PixelRect GetClientRect() override { return {0, 0, clientWidth_, clientHeight_}; }
+  PixelRect GetClientRect() override {
+    journal_.push_back("GetClientRect");
+    return {0, 0, clientWidth_, clientHeight_};
+  }
   void SetItemSize(int id, int width, int height) override;
   bool IsMinimized() override { return minimized_; }
   BrowserControl* GetBrowserControl(int id) override;
@@ -66,6 +93,11 @@ class DialogWindow : public larkwend::DialogWindow {
   void SetMinimized(bool minimized) { minimized_ = minimized; }
   std::optional<int> result() const { return result_; }
   Control& browser() { return *browser_; }
+  // What the program did to the window, in order: "SetIcon 128", "GetItemRect 1000",
+  // "GetClientRect", "SetTitle <text>", "SetItemText <id> <text>", "AddComboItem <id> <text>",
+  // "SetComboSelection <id> <index>", and from the browser "Silent <0|1>", "Navigate <url>",
+  // "Navigate2 <url>" (texts GBK, as passed).
+  const std::vector<std::string>& journal() const { return journal_; }
 
  private:
   struct Item {
@@ -80,7 +112,9 @@ class DialogWindow : public larkwend::DialogWindow {
   DialogHandler& handler_;
   std::map<int, Item> items_;
   std::map<unsigned, unsigned> timers_;
+  std::vector<std::string> journal_;
   std::unique_ptr<Control> browser_;
+  std::unique_ptr<JournalingBrowser> journalingBrowser_;
   std::string title_;
   int icon_ = 0;
   int clientWidth_, clientHeight_;

@@ -1,0 +1,251 @@
+// Start-up and the main window against the in-memory platform: the update gate before any window,
+// the order of the initialisation, resizing, the data exchange and the routing of clicks and
+// browser events to the handlers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/quillmoor_app.h"
+#include "app/quillmoor_dlg.h"
+#include "fake_platform.h"
+#include "resources/site_profile.h"
+#include "resources/templates.h"
+#include "resources/texts.h"
+#include "scoped_working_dir.h"
+#include "update/update_check.h"
+
+namespace larkwend {
+namespace {
+
+const std::string kLoginUrl(site::PortalLoginUrl);
+
+// ---- start-up ---------------------------------------------------------------------------------
+
+TEST(StartUp, UpdateStopEndsTheProgramBeforeAnyWindow) {
+  fake::PlatformFixture f;
+  CQuillmoorApp app;
+  int checks = 0;
+  app.m_updateCheck = [&](Platform&, std::string&) {
+    ++checks;
+    return UPDATE_STOP;
+  };
+  EXPECT_FALSE(app.InitInstance(f.platform));
+  EXPECT_EQ(checks, 1);
+  EXPECT_TRUE(f.dialogs.templatesRun.empty());
+  EXPECT_TRUE(f.dialogs.messages.empty());
+}
+
+TEST(StartUp, EveryOtherResultOpensTheMainWindowAfterTheCheck) {
+  for (int result : {-3, -2, -1, 0, 1, UPDATE_STOP - 1, UPDATE_STOP + 1}) {
+    SCOPED_TRACE(result);
+    fake::PlatformFixture f;
+    CQuillmoorApp app;
+    bool checkedBeforeAnyWindow = false;
+    app.m_updateCheck = [&](Platform& platform, std::string& downloadUrl) {
+      checkedBeforeAnyWindow = &platform == &f.platform && f.dialogs.templatesRun.empty();
+      downloadUrl = "http://127.0.0.1:19527/setup.exe";
+      return result;
+    };
+    std::string titleShown;
+    f.dialogs.onModal = [&](fake::DialogWindow& w) { titleShown = w.title(); };
+
+    EXPECT_FALSE(app.InitInstance(f.platform));
+    EXPECT_TRUE(checkedBeforeAnyWindow);
+    EXPECT_EQ(f.dialogs.templatesRun, std::vector<int>{IDD_MAIN});
+    EXPECT_EQ(titleShown, "Larkwend V3.1");
+    // The check writes the application's own link, which the banner reads later.
+    EXPECT_EQ(app.m_strDownloadUrl, "http://127.0.0.1:19527/setup.exe");
+    EXPECT_TRUE(f.dialogs.messages.empty());
+  }
+}
+
+TEST(StartUp, TheCancelCommandEndsTheProgramWritingNothing) {
+  fixtures::ScopedWorkingDir dir;
+  fake::PlatformFixture f;
+  CQuillmoorApp app;
+  app.m_updateCheck = [](Platform&, std::string&) { return 1; };
+  f.dialogs.onModal = [](fake::DialogWindow& w) {
+    w.SetItemText(IDC_ACCOUNT, "typed-but-not-captured");
+    w.Click(IDCANCEL);
+    EXPECT_EQ(w.result(), IDCANCEL);
+  };
+  EXPECT_FALSE(app.InitInstance(f.platform));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// ---- the main window --------------------------------------------------------------------------
+
+class MainWindow : public ::testing::Test {
+ protected:
+  fixtures::ScopedWorkingDir dir;
+  fake::PlatformFixture f;
+  CQuillmoorDlg dlg{f.platform};
+
+  fake::DialogWindow& Open() { return f.dialogs.Open(MainDialogTemplate(), dlg); }
+  static void WriteCredentialFile(const std::string& gbkText) {
+    std::ofstream("record.ini", std::ios::binary) << gbkText;
+  }
+};
+
+TEST_F(MainWindow, InitialisesInOrder) {
+  WriteCredentialFile("[set]\r\nacount=430102199001011234\r\npassword=" + Gbk("密码") + "\r\n");
+  fake::DialogWindow& w = Open();
+  const std::vector<std::string> expected{
+      // The framework: the combo's items, then the exchange towards the controls.
+      "AddComboItem 1009 " + Gbk("身份证"),
+      "AddComboItem 1009 " + Gbk("用户名"),
+      "SetComboSelection 1009 0",
+      "SetIcon 128",
+      "GetItemRect 1000",
+      "GetClientRect",
+      "SetTitle Larkwend V3.1",
+      // The browser shows no dialogs of its own before it first navigates.
+      "Silent 1",
+      "Navigate2 " + kLoginUrl,
+      "SetItemText 1002 430102199001011234",
+      "SetItemText 1003 " + Gbk("密码"),
+      "SetComboSelection 1009 0",
+  };
+  EXPECT_EQ(w.journal(), expected);
+  EXPECT_EQ(w.comboItems(IDC_LOGIN_TYPE), (std::vector<std::string>{Gbk("身份证"), Gbk("用户名")}));
+}
+
+TEST_F(MainWindow, ResetsThePerStartStateAndLeavesEditsEmptyWithoutACredentialFile) {
+  dlg.m_loginType = LOGIN_BY_USER_NAME;
+  dlg.m_capturedAccount.fill('x');
+  fake::DialogWindow& w = Open();
+  EXPECT_EQ(dlg.m_loginType, LOGIN_BY_ID_CARD);
+  EXPECT_EQ(w.GetComboSelection(IDC_LOGIN_TYPE), 0);
+  EXPECT_EQ(w.GetItemText(IDC_LOGIN_TYPE), Gbk("身份证"));
+  EXPECT_EQ(dlg.m_capturedAccount, (std::array<char, 24>{}));
+  EXPECT_EQ(w.GetItemText(IDC_ACCOUNT), "");
+  EXPECT_EQ(w.GetItemText(IDC_PASSWORD), "");
+}
+
+TEST_F(MainWindow, LongStoredCredentialsShowTheirFirst23Bytes) {
+  WriteCredentialFile("[set]\r\nacount=123456789012345678901234567\r\npassword=" +
+                      Gbk("一二三四五六七八九十一二") + "\r\n");
+  fake::DialogWindow& w = Open();
+  EXPECT_EQ(w.GetItemText(IDC_ACCOUNT), "12345678901234567890123");
+  // Never half a character: eleven of the twelve two-byte characters fit.
+  EXPECT_EQ(w.GetItemText(IDC_PASSWORD), Gbk("一二三四五六七八九十一"));
+}
+
+TEST_F(MainWindow, ResizingKeepsTheBrowsersCornerAndMargins) {
+  fake::DialogWindow& w = Open();
+  const PixelRect client = w.GetClientRect();
+  const PixelRect browser = w.GetItemRect(IDC_BROWSER);
+  // Template 102: one unit to the right of the browser, the 36-unit strip above it.
+  EXPECT_EQ(dlg.m_widthMargin, client.width - browser.width);
+  EXPECT_EQ(dlg.m_heightMargin, client.height - browser.height);
+  EXPECT_GT(dlg.m_widthMargin, 0);
+  EXPECT_NEAR(dlg.m_heightMargin, browser.y, 1);  // each rectangle is rounded on its own
+
+  for (auto [width, height] : {std::pair{1400, 900}, {640, 480}, {client.width, client.height}}) {
+    w.Resize(width, height);
+    const PixelRect after = w.GetItemRect(IDC_BROWSER);
+    EXPECT_EQ(after.x, browser.x);
+    EXPECT_EQ(after.y, browser.y);
+    EXPECT_EQ(width - after.width, dlg.m_widthMargin);
+    EXPECT_EQ(height - after.height, dlg.m_heightMargin);
+  }
+  // A client area smaller than the margins (a minimised window) gives an empty browser.
+  w.Resize(0, 0);
+  EXPECT_EQ(w.GetItemRect(IDC_BROWSER).width, 0);
+  EXPECT_EQ(w.GetItemRect(IDC_BROWSER).height, 0);
+}
+
+TEST_F(MainWindow, ResizingWaitsForTheBrowsersWindow) {
+  fake::DialogWindow& w = Open();
+  const PixelRect before = w.GetItemRect(IDC_BROWSER);
+  w.browser().SetHasWindow(false);
+  w.Resize(1400, 900);
+  const PixelRect after = w.GetItemRect(IDC_BROWSER);
+  EXPECT_EQ(after.width, before.width);
+  EXPECT_EQ(after.height, before.height);
+}
+
+TEST_F(MainWindow, MinimisedIconIsCentredRoundingUp) {
+  EXPECT_EQ(MinimizedIconPosition(36, 36, 32, 32).x, 2);
+  EXPECT_EQ(MinimizedIconPosition(36, 36, 32, 32).y, 2);
+  EXPECT_EQ(MinimizedIconPosition(100, 41, 32, 32).x, 34);
+  EXPECT_EQ(MinimizedIconPosition(100, 41, 32, 32).y, 5);
+  // Narrower than the icon: truncation toward zero, as signed division does.
+  EXPECT_EQ(MinimizedIconPosition(28, 0, 32, 32).x, -1);
+  EXPECT_EQ(MinimizedIconPosition(28, 0, 32, 32).y, -15);
+  EXPECT_EQ(dlg.OnQueryDragIcon(), IDR_MAINFRAME);
+}
+
+TEST_F(MainWindow, DataExchangeRunsBothWays) {
+  fake::DialogWindow& w = Open();
+  // Control 1000 is bound on the first exchange.
+  EXPECT_EQ(dlg.m_browser.control(), w.GetBrowserControl(IDC_BROWSER));
+
+  w.SetComboSelection(IDC_LOGIN_TYPE, LOGIN_BY_USER_NAME);
+  EXPECT_TRUE(dlg.UpdateData(true));
+  EXPECT_EQ(dlg.m_loginType, LOGIN_BY_USER_NAME);
+
+  dlg.m_loginType = LOGIN_BY_ID_CARD;
+  EXPECT_TRUE(dlg.UpdateData(false));
+  EXPECT_EQ(w.GetComboSelection(IDC_LOGIN_TYPE), LOGIN_BY_ID_CARD);
+}
+
+TEST_F(MainWindow, ClicksReachTheirHandlers) {
+  fake::DialogWindow& w = Open();
+  w.browser().Pump();  // the login page
+  ASSERT_EQ(dlg.m_browser.GetLocationURL(), kLoginUrl);
+
+  w.Click(IDC_PERSONAL_CENTER);
+  EXPECT_EQ(w.browser().navigations().back(), std::string(site::PortalUserCenterUrl));
+  w.Click(IDC_COURSE_LIST);  // not on the study platform yet
+  w.Click(IDC_AUTO_STUDY);   // not on a chapter page
+  ASSERT_EQ(f.dialogs.messages.size(), 2u);
+  EXPECT_EQ(f.dialogs.messages[0].text, Gbk(texts::kEnterStudySystemFirst));
+  EXPECT_EQ(f.dialogs.messages[1].text, Gbk(texts::kOpenBookStudyFirst));
+  for (const fake::ShownMessage& message : f.dialogs.messages) {
+    EXPECT_EQ(message.caption, Gbk(site::MessageCaption));
+    EXPECT_TRUE(message.owned);
+  }
+
+  w.Click(IDC_USAGE);
+  EXPECT_EQ(f.dialogs.templatesRun.back(), IDD_USAGE);
+
+  const std::string savedLink = TheApp().m_strDownloadUrl;
+  TheApp().m_strDownloadUrl = "http://127.0.0.1:19527/larkwend-setup.exe";
+  w.Click(IDC_BANNER);
+  TheApp().m_strDownloadUrl = savedLink;
+  ASSERT_EQ(f.shell.executed.size(), 1u);
+  EXPECT_EQ(f.shell.executed[0].file, "http://127.0.0.1:19527/larkwend-setup.exe");
+
+  // Anything but a click is not in the map, and neither is an unknown id.
+  const std::size_t navigations = w.browser().navigations().size();
+  dlg.OnCommand(IDC_PERSONAL_CENTER, 1);
+  dlg.OnCommand(1234, BN_CLICKED);
+  EXPECT_EQ(w.browser().navigations().size(), navigations);
+  EXPECT_FALSE(w.result().has_value());
+  EXPECT_EQ(f.dialogs.messages.size(), 2u);
+}
+
+TEST_F(MainWindow, OkAndCancelEndTheDialogWithTheirResult) {
+  for (int command : {IDOK, IDCANCEL}) {
+    CQuillmoorDlg dialog(f.platform);
+    fake::DialogWindow& w = f.dialogs.Open(MainDialogTemplate(), dialog);
+    w.Click(command);
+    EXPECT_EQ(w.result(), command);
+  }
+}
+
+TEST_F(MainWindow, BrowserEventsReachTheirHandlers) {
+  fake::DialogWindow& w = Open();
+  // DocumentComplete of the top-level page: its links are kept inside the browser.
+  fake::PagePtr page = fake::MakePage(kLoginUrl);
+  fake::ElementPtr link = page->Anchor("http://www.qmedu.localhost:18080/news/", "_blank");
+  w.browser().Load(page);
+  EXPECT_EQ(link->target, std::string("_self"));
+}
+
+}  // namespace
+}  // namespace larkwend
