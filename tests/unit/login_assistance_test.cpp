@@ -246,13 +246,38 @@ TEST_F(LoginAssistance, AFreshStartShowsTheStoredCredentialsCutToTheEditLimit) {
 
 // ---- the two navigation buttons ----------------------------------------------------------------
 
+// What one click of a navigation button should do: go to `target`, or else show `message`.
+struct ButtonOutcome {
+  std::optional<std::string> target;
+  std::string_view message;
+  unsigned icon;
+};
+
 struct ButtonCase {
   std::string location;
-  std::optional<std::string> personalCenter;  // where it navigates, or nullopt: "未知站点"
+  std::optional<std::string> personalCenter;  // where it navigates; nullopt: "未知站点"
   bool courseList;                            // navigates to the course list, or informs
 };
 
 TEST_F(LoginAssistance, NavigationButtonsGoWhereTheCurrentSiteAllowsOrSaySo) {
+  auto expectClick = [&](int button, const ButtonOutcome& outcome) {
+    fx.dialogs.messages.clear();
+    std::size_t before = browser.navigations().size();
+    window.Click(button);
+    if (outcome.target) {
+      ASSERT_EQ(browser.navigations().size(), before + 1);
+      EXPECT_EQ(browser.navigations().back(), *outcome.target);
+      EXPECT_TRUE(fx.dialogs.messages.empty());
+      return;
+    }
+    EXPECT_EQ(browser.navigations().size(), before);
+    ASSERT_EQ(fx.dialogs.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, Gbk(outcome.message));
+    EXPECT_EQ(LastMessage().caption, Gbk(site::MessageCaption));
+    EXPECT_EQ(LastMessage().type, MB_OK | outcome.icon);
+    EXPECT_TRUE(LastMessage().owned);
+  };
+
   const ButtonCase cases[] = {
       {"http://www.qmedu.localhost:18080/kvt/user/", kUserCenterUrl, false},
       {kStudyPage, kCourseListUrl, true},
@@ -263,38 +288,9 @@ TEST_F(LoginAssistance, NavigationButtonsGoWhereTheCurrentSiteAllowsOrSaySo) {
   for (const ButtonCase& c : cases) {
     SCOPED_TRACE(c.location);
     browser.Load(fake::MakePage(c.location));
-    fx.dialogs.messages.clear();
-    std::size_t before = browser.navigations().size();
-
-    window.Click(IDC_PERSONAL_CENTER);
-    if (c.personalCenter) {
-      ASSERT_EQ(browser.navigations().size(), before + 1);
-      EXPECT_EQ(browser.navigations().back(), *c.personalCenter);
-      EXPECT_TRUE(fx.dialogs.messages.empty());
-    } else {
-      EXPECT_EQ(browser.navigations().size(), before);
-      ASSERT_EQ(fx.dialogs.messages.size(), 1u);
-      EXPECT_EQ(LastMessage().text, Gbk(texts::kUnknownSite));
-      EXPECT_EQ(LastMessage().caption, Gbk(site::MessageCaption));
-      EXPECT_EQ(LastMessage().type, MB_OK | MB_ICONERROR);
-      EXPECT_TRUE(LastMessage().owned);
-    }
-
-    fx.dialogs.messages.clear();
-    before = browser.navigations().size();
-    window.Click(IDC_COURSE_LIST);
-    if (c.courseList) {
-      ASSERT_EQ(browser.navigations().size(), before + 1);
-      EXPECT_EQ(browser.navigations().back(), kCourseListUrl);
-      EXPECT_TRUE(fx.dialogs.messages.empty());
-    } else {
-      EXPECT_EQ(browser.navigations().size(), before);
-      ASSERT_EQ(fx.dialogs.messages.size(), 1u);
-      EXPECT_EQ(LastMessage().text, Gbk(texts::kEnterStudySystemFirst));
-      EXPECT_EQ(LastMessage().caption, Gbk(site::MessageCaption));
-      EXPECT_EQ(LastMessage().type, MB_OK | MB_ICONINFORMATION);
-      EXPECT_TRUE(LastMessage().owned);
-    }
+    expectClick(IDC_PERSONAL_CENTER, {c.personalCenter, texts::kUnknownSite, MB_ICONERROR});
+    expectClick(IDC_COURSE_LIST, {c.courseList ? std::optional(kCourseListUrl) : std::nullopt,
+                                  texts::kEnterStudySystemFirst, MB_ICONINFORMATION});
   }
 }
 
