@@ -1,0 +1,98 @@
+// The practice site's command line, and the program's own start-up and refusals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "options.h"
+#include "socket_fd.h"
+#include "update_service.h"
+
+namespace larkwend::practice {
+namespace {
+
+TEST(OptionsTest, DefaultsAreTheSiteProfilesPortsAndAccounts) {
+  ParseResult parsed = ParseOptions({});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.httpPort, 18080);
+  EXPECT_EQ(parsed.options.updatePort, 19527);
+  EXPECT_EQ(parsed.options.userName, "Student01");
+  EXPECT_EQ(parsed.options.idCard, "11010519491231002X");
+  EXPECT_EQ(parsed.options.updateFault, UpdateFault::kNone);
+}
+
+TEST(OptionsTest, ValuesArePassedSeparatelyOrAfterAnEqualsSign) {
+  ParseResult parsed =
+      ParseOptions({"--http-port", "0", "--chapters=7", "--time-scale", "2.5", "--update-fault",
+                    "short", "--stall-chapter=3", "--no-update-service", "--update-body", "305"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.httpPort, 0);
+  EXPECT_EQ(parsed.options.chapters, 7);
+  EXPECT_DOUBLE_EQ(parsed.options.timeScale, 2.5);
+  EXPECT_EQ(parsed.options.updateFault, UpdateFault::kShortBody);
+  EXPECT_EQ(parsed.options.stallChapter, 3);
+  EXPECT_FALSE(parsed.options.updateService);
+  EXPECT_EQ(parsed.options.updateBody, "305");
+}
+
+TEST(OptionsTest, UnusableArgumentsAreErrors) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--chapters", "0"},
+                                               {"--chapters", "12x"},
+                                               {"--http-port", "70000"},
+                                               {"--time-scale", "0"},
+                                               {"--time-scale", "-1"},
+                                               {"--fixed-code", "12a4"},
+                                               {"--fixed-code", "123"},
+                                               {"--update-fault", "bogus"},
+                                               {"--chapter-seconds", "360000"},
+                                               {"--courses"},
+                                               {"--log=yes"},
+                                               {"--unknown"}}) {
+    EXPECT_NE(ParseOptions(args).error, "") << args[0];
+  }
+}
+
+TEST(OptionsTest, FinishedChaptersNeverExceedTheChapters) {
+  EXPECT_EQ(ParseOptions({"--chapters", "3", "--finished", "9"}).options.finishedChapters, 3);
+}
+
+TEST(OptionsTest, HelpListsEveryOption) {
+  EXPECT_TRUE(ParseOptions({"--help"}).help);
+  std::string usage = UsageText();
+  for (const char* option :
+       {"--http-port", "--update-port", "--courses", "--chapters", "--chapter-seconds",
+        "--time-scale", "--stall-chapter", "--update-fault", "--help"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+}
+
+int RunPractice(const std::string& arguments, std::string* output = nullptr) {
+  std::string command = std::string(LARKWEND_PRACTICE_BIN) + " " + arguments + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[512];
+  std::string text;
+  while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+  int status = ::pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PracticeProgramTest, HelpAndBadArgumentsAndBusyPorts) {
+  std::string output;
+  EXPECT_EQ(RunPractice("--help", &output), 0);
+  EXPECT_NE(output.find("--stall-after"), std::string::npos);
+  EXPECT_EQ(RunPractice("--chapters none", &output), 2);
+  EXPECT_NE(output.find("--chapters"), std::string::npos);
+
+  // A port that is taken makes the program say so and stop, rather than serve half a site.
+  UpdateService squatter("", UpdateFault::kNone);
+  std::string error;
+  ASSERT_TRUE(squatter.Start(0, error)) << error;
+  EXPECT_EQ(RunPractice("--http-port 0 --update-port " + std::to_string(squatter.Port()), &output),
+            1);
+  EXPECT_NE(output.find(std::to_string(squatter.Port())), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace larkwend::practice
