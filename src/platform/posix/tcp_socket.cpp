@@ -103,6 +103,15 @@ bool TcpSocket::Connect(const std::string& host, int port) {
     rc = 0;
   }
   if (rc != 0) return false;
+  // With nothing listening on a port of the system's own range, a connect can meet itself
+  // (simultaneous open from the same port) and would read back its own request as the reply.
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (getsockname(handle_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return false;
+  if (local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr) {
+    Close();
+    return false;
+  }
   error_ = SocketError::kNone;
   return true;
 }
