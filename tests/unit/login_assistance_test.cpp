@@ -235,15 +235,6 @@ TEST_F(LoginAssistance, QuickLoginStoresTheEditsEvenWhereTheFormCannotBeFilled) 
   EXPECT_TRUE(fx.dialogs.messages.empty());
 }
 
-TEST_F(LoginAssistance, AFreshStartShowsTheStoredCredentialsCutToTheEditLimit) {
-  WriteCredential(kAccountKey, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
-  WriteCredential(kPasswordKey, Gbk("密码"));
-  CQuillmoorDlg restarted{fx.platform};
-  fake::DialogWindow& w = fx.dialogs.Open(MainDialogTemplate(), restarted);
-  EXPECT_EQ(w.GetItemText(IDC_ACCOUNT), "ABCDEFGHIJKLMNOPQRSTUVW");
-  EXPECT_EQ(w.GetItemText(IDC_PASSWORD), Gbk("密码"));
-}
-
 // ---- the two navigation buttons ----------------------------------------------------------------
 
 // What one click of a navigation button should do: go to `target`, or else show `message`.

@@ -247,9 +247,6 @@ TEST_F(PrivateProfile, CredentialFileLivesInTheWorkingDirectory) {
   WriteCredential(kPasswordKey, "");
   EXPECT_EQ(ReadCredential(kAccountKey), name);
   EXPECT_EQ(FileContent("record.ini"), "[set]\nacount=" + name + "\npassword=\n");
-
-  WriteCredential(kAccountKey, "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
-  EXPECT_EQ(ReadCredential(kAccountKey), "ABCDEFGHIJKLMNOPQRSTUVW");
 }
 
 }  // namespace
