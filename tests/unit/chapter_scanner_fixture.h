@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <random>
 #include <string>
 
 #include "app/quillmoor_dlg.h"
 #include "browser/conversions.h"
 #include "fake_platform.h"
 #include "resources/site_profile.h"
+#include "scoped_working_dir.h"
 
 namespace larkwend::scanner_test {
 
@@ -19,28 +18,9 @@ inline const std::string kChapterPageUrl = "http://learn.qmstudy.localhost:18080
 inline const std::string kListUrl = "http://learn.qmstudy.localhost:18080/stu/left.aspx?c=7";
 inline const std::string kContentUrl = "http://learn.qmstudy.localhost:18080/stu/right.aspx?c=7";
 
-// The window reads its credential file from the working directory when it opens: each test runs
-// in a scratch directory of its own and leaves the previous one afterwards.
-class ScratchDirectory {
- public:
-  ScratchDirectory() : previous_(std::filesystem::current_path()) {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("larkwend-scanner-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
- private:
-  std::filesystem::path previous_, path_;
-};
+// Tests that open the main window run in a scratch working directory: the window reads its
+// credential file from there when it opens.
+using ScratchDirectory = fixtures::ScopedWorkingDir;
 
 struct ChapterPage {
   fake::PagePtr top, list, content;
