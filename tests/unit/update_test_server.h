@@ -20,24 +20,22 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/unique_fd.h"
+
 namespace larkwend::testing {
 
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& o) noexcept {
-    std::swap(fd_, o.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
+using posix::UniqueFd;
 
- private:
-  int fd_;
-};
+// Binds `fd` to a loopback port the system chooses and returns that port.
+inline int BindLoopback(int fd) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
 
 // The reply record: a 32-bit little-endian length, then the body.
 inline std::string ReplyRecord(std::int32_t length, const std::string& body) {
@@ -61,13 +59,7 @@ class UpdateTestServer {
   UpdateTestServer() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     int on = 1;
     setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    port_ = BindLoopback(listener_.get());
     listen(listener_.get(), 16);
     thread_ = std::thread([this] { Serve(); });
   }
@@ -172,14 +164,8 @@ class UpdateTestServer {
 
 // A loopback port on which nothing listens: bound once by this process, then released.
 inline int RefusingPort() {
-  UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return BindLoopback(fd.get());
 }
 
 }  // namespace larkwend::testing

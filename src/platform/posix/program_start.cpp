@@ -15,37 +15,28 @@ extern char** environ;
 namespace larkwend::posix {
 namespace {
 
-class SpawnFileActions {
+// One of posix_spawn's option objects, destroyed when it goes.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)>
+class SpawnOption {
  public:
-  SpawnFileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
-  ~SpawnFileActions() {
-    if (ok_) posix_spawn_file_actions_destroy(&actions_);
+  SpawnOption() : ok_(Init(&value_) == 0) {}
+  ~SpawnOption() {
+    if (ok_) Destroy(&value_);
   }
-  SpawnFileActions(const SpawnFileActions&) = delete;
-  SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+  SpawnOption(const SpawnOption&) = delete;
+  SpawnOption& operator=(const SpawnOption&) = delete;
   bool ok() const { return ok_; }
-  posix_spawn_file_actions_t* get() { return &actions_; }
+  T* get() { return &value_; }
 
  private:
-  posix_spawn_file_actions_t actions_;
-  bool ok_ = false;
+  T value_;
+  bool ok_;
 };
 
-class SpawnAttributes {
- public:
-  SpawnAttributes() { ok_ = posix_spawnattr_init(&attributes_) == 0; }
-  ~SpawnAttributes() {
-    if (ok_) posix_spawnattr_destroy(&attributes_);
-  }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-  bool ok() const { return ok_; }
-  posix_spawnattr_t* get() { return &attributes_; }
-
- private:
-  posix_spawnattr_t attributes_;
-  bool ok_ = false;
-};
+using SpawnFileActions = SpawnOption<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                     posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnOption<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 unsigned ResultOf(int error) {
   switch (error) {
