@@ -36,6 +36,7 @@ class RecordingSink : public BrowserEvents {
   }
   void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) override {
     complete.push_back({url.value_or(""), IsControl(browserObject)});
+    if (onDocumentComplete) onDocumentComplete(browserObject);
   }
   // As the main window does it: cancel, and load the address in this very control.
   void NewWindow3(bool& cancel, unsigned, const dom::WideText&, const dom::WideText& url) override {
@@ -53,6 +54,7 @@ class RecordingSink : public BrowserEvents {
   std::vector<Event> before, complete;
   std::vector<std::string> newWindows;
   std::function<void(const std::string&)> onBeforeNavigate;
+  std::function<void(dom::Dispatch*)> onDocumentComplete;
   bool cancelNavigations = false;
 
  private:

@@ -60,9 +60,10 @@ TEST_F(BrowserNavigation, CancelledNavigationKeepsThePage) {
 }
 
 TEST_F(BrowserNavigation, FrameLoadsCarryTheirOwnObjectsAndTheTopCompletesOnce) {
-  server.Page("/frames", "<html><body><iframe name='left' src='/left'></iframe>"
-                         "<iframe name='right' src='/right'></iframe>"
-                         "<a id='go' href='/left2' target='left'>go</a></body></html>");
+  server.Page("/frames",
+              "<html><body><iframe name='left' src='/left'></iframe>"
+              "<iframe name='right' src='/right'></iframe>"
+              "<a id='go' href='/left2' target='left'>go</a></body></html>");
   server.Page("/left", "<html><body>left</body></html>");
   server.Page("/left2", "<html><body>left again</body></html>");
   server.Page("/right", "<html><body>right</body></html>");
@@ -94,10 +95,11 @@ TEST_F(BrowserNavigation, FrameLoadsCarryTheirOwnObjectsAndTheTopCompletesOnce) 
 }
 
 TEST_F(BrowserNavigation, NewWindowRequestsLoadInTheSameView) {
-  server.Page("/opener", "<html><body>"
-                         "<a id='blank' href='/popup1' target='_blank'>blank</a>"
-                         "<button id='open' onclick=\"window.open('/popup2')\">open</button>"
-                         "</body></html>");
+  server.Page("/opener",
+              "<html><body>"
+              "<a id='blank' href='/popup1' target='_blank'>blank</a>"
+              "<button id='open' onclick=\"window.open('/popup2')\">open</button>"
+              "</body></html>");
   server.Page("/popup1", "<html><body>one</body></html>");
   server.Page("/popup2", "<html><body>two</body></html>");
   ASSERT_TRUE(Load(server.Url("/opener")));

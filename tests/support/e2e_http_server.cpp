@@ -43,6 +43,9 @@ HttpServer::HttpServer() : state_(std::make_unique<State>()) {
   auto answer = [state](const httplib::Request& request, httplib::Response& response) {
     state->Answer(request, response);
   };
+  // Connections close after each answer: a kept-alive one would hold the server's stop for
+  // seconds.
+  state->server.set_keep_alive_max_count(1);
   state->server.Get(".*", answer);
   state->server.Post(".*", answer);
   state->port = state->server.bind_to_any_port("127.0.0.1");

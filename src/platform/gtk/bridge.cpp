@@ -17,6 +17,10 @@ std::uint64_t g_roundTrips = 0;
 // did not reach, such as an initial blank page): the bridge is installed and the call repeated.
 constexpr dom::Status kNotInstalled = -9;
 
+// A call with no answer after this long, while no script message box keeps the page waiting for
+// the user, is abandoned as failed: the page's process is stuck or gone.
+constexpr gint64 kTimeoutUs = 10 * G_USEC_PER_SEC;
+
 // Each request goes in as the argument `req`; the body itself never changes.
 constexpr const char* kCallBody =
     "const b = globalThis.__larkwendBridge; return b ? b(req) : {s: -9};";
@@ -44,11 +48,21 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
 void AppendEscaped(std::string& out, std::string_view valid) {
   for (char c : valid) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char escaped[8];
@@ -140,27 +154,117 @@ dom::WideText ToText(JSCValue* v) {
 }
 }  // namespace
 
-dom::WideText Reply::Text(const char* key) const { return ToText(Field(key).get()); }
+dom::WideText Reply::Text(const char* key) const {
+  return ToText(Field(key).get());
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, gunichar c) {
+  char bytes[6];
+  out.append(bytes, static_cast<std::size_t>(g_unichar_to_utf8(c, bytes)));
+}
+
+// Reads four hex digits at `p`; -1 when they are not.
+long Hex4(std::string_view json, std::size_t p) {
+  if (p + 4 > json.size()) return -1;
+  long value = 0;
+  for (std::size_t i = p; i < p + 4; ++i) {
+    int digit = g_ascii_xdigit_value(json[i]);
+    if (digit < 0) return -1;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+// Reads the JSON string starting at the quote at `p`; leaves `p` after its closing quote.
+bool ParseString(std::string_view json, std::size_t& p, std::string& out) {
+  ++p;
+  while (p < json.size()) {
+    char c = json[p++];
+    if (c == '"') return true;
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    if (p >= json.size()) return false;
+    char e = json[p++];
+    switch (e) {
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'u': {
+        long unit = Hex4(json, p);
+        if (unit < 0) return false;
+        p += 4;
+        gunichar c32 = 0xFFFD;  // a lone surrogate
+        if (unit >= 0xD800 && unit < 0xDC00 && json.substr(p, 2) == "\\u") {
+          long low = Hex4(json, p + 2);
+          if (low >= 0xDC00 && low < 0xE000) {
+            c32 = static_cast<gunichar>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            p += 6;
+          }
+        } else if (unit < 0xD800 || unit >= 0xE000) {
+          c32 = static_cast<gunichar>(unit);
+        }
+        AppendUtf8(out, c32);
+        break;
+      }
+      default:
+        out += e;  // \" \\ \/
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseJsonTexts(std::string_view json, std::vector<dom::WideText>& out) {
+  out.clear();
+  std::size_t p = 0;
+  if (json.empty() || json[p++] != '[') return false;
+  if (p < json.size() && json[p] == ']') return p + 1 == json.size();
+  while (p < json.size()) {
+    if (json[p] == '"') {
+      std::string text;
+      if (!ParseString(json, p, text)) return false;
+      out.emplace_back(std::move(text));
+    } else if (json.substr(p, 4) == "null") {
+      out.emplace_back(std::nullopt);
+      p += 4;
+    } else {
+      return false;
+    }
+    if (p >= json.size()) return false;
+    char c = json[p++];
+    if (c == ']') return p == json.size();
+    if (c != ',') return false;
+  }
+  return false;
+}
 
 bool Reply::Texts(const char* key, std::vector<dom::WideText>& out) const {
-  GObjectPtr<JSCValue> array = Field(key);
-  if (!array || !jsc_value_is_array(array.get())) return false;
-  auto length =
-      GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(array.get(), "length"));
-  int n = jsc_value_to_int32(length.get());
-  out.clear();
-  out.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
-  for (int i = 0; i < n; ++i) {
-    auto item = GObjectPtr<JSCValue>::Adopt(
-        jsc_value_object_get_property_at_index(array.get(), static_cast<guint>(i)));
-    out.push_back(ToText(item.get()));
-  }
-  return true;
+  dom::WideText json = Text(key);
+  return json && ParseJsonTexts(*json, out);
 }
 
 // ---- calls --------------------------------------------------------------------------------------
 
-std::uint64_t Bridge::RoundTrips() { return g_roundTrips; }
+std::uint64_t Bridge::RoundTrips() {
+  return g_roundTrips;
+}
 
 void Bridge::Release(const std::string& token, long id) {
   // A handle of a page that has gone went with that page's table.
@@ -215,14 +319,15 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
 
   // A periodic wake-up lets the deadline be checked when nothing else happens.
   GSource* wake = g_timeout_source_new(50);
-  g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+  g_source_set_callback(
+      wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
   g_source_attach(wake, nullptr);
-  gint64 deadline = g_get_monotonic_time() + gint64{timeoutMs_} * 1000;
+  gint64 deadline = g_get_monotonic_time() + kTimeoutUs;
   while (!waiter.done) {
     g_main_context_iteration(nullptr, TRUE);
     gint64 now = g_get_monotonic_time();
     // A message box raised by the call keeps the page waiting for the user, not stuck.
-    if (ScriptDialogs::OpenCount() > 0) deadline = now + gint64{timeoutMs_} * 1000;
+    if (ScriptDialogs::OpenCount() > 0) deadline = now + kTimeoutUs;
     if (now >= deadline) break;
   }
   g_source_destroy(wake);

@@ -37,6 +37,9 @@ class JsonFields {
   std::string text_;
 };
 
+// Reads a JSON array of strings and nulls, as JSON.stringify writes it.
+bool ParseJsonTexts(std::string_view json, std::vector<dom::WideText>& out);
+
 // `text` as a JSON string literal. Invalid UTF-8 becomes U+FFFD; everything else passes unchanged.
 std::string JsonString(std::string_view text);
 
@@ -50,7 +53,7 @@ class Reply {
   bool ok() const { return dom::Succeeded(status()); }
   long Number(const char* key) const;         // 0 when absent
   dom::WideText Text(const char* key) const;  // null when absent or null
-  // An array of texts (null entries stay null); false when `key` is not an array.
+  // A list of texts sent as one JSON text (null entries stay null); false when `key` holds none.
   bool Texts(const char* key, std::vector<dom::WideText>& out) const;
 
  private:
@@ -85,11 +88,6 @@ class Bridge {
   // Round trips made by every bridge of the process since it started.
   static std::uint64_t RoundTrips();
 
-  // Abandons a call that got no answer after this long while no script message box was open.
-  // Callers may shorten it (a probe that must not stall the program).
-  void SetTimeoutMs(int ms) { timeoutMs_ = ms; }
-  int timeoutMs() const { return timeoutMs_; }
-
  private:
   GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request);
 
@@ -97,7 +95,6 @@ class Bridge {
   std::string pageToken_;  // the page the queued releases belong to
   std::vector<long> releases_;
   std::uint64_t generation_ = 1;
-  int timeoutMs_ = 10000;
 };
 
 }  // namespace larkwend::gtk

@@ -80,7 +80,7 @@ Status GiveText(const Reply& reply, WideText& out) {
 
 enum Property { kClassName, kInnerHtml, kOuterHtml, kOuterText, kPropertyCount };
 constexpr std::array<const char*, kPropertyCount> kPropertyNames = {"className", "innerHTML",
-                                                                     "outerHTML", "outerText"};
+                                                                    "outerHTML", "outerText"};
 
 class Snapshot {
  public:
@@ -98,7 +98,7 @@ class Snapshot {
       cached.values.reset();
       Reply reply = handle_->Call("props", JsonFields().Add("p", kPropertyNames[p]));
       std::vector<WideText> values;
-      if (!reply.ok() || !reply.Texts("a", values) || values.size() != tags_.size())
+      if (!reply.ok() || !reply.Texts("j", values) || values.size() != tags_.size())
         return dom::kFailed;
       cached.values = std::move(values);
       cached.generation = bridge.generation();
@@ -182,7 +182,8 @@ class InputObject : public Counted<dom::InputElement> {
     return ref_.QueryFace(face, out);
   }
   Status put_value(const WideText& value) override {
-    Reply reply = ref_.snapshot().Call("setValue", ref_.index(), JsonFields().AddNullable("v", value), true);
+    Reply reply =
+        ref_.snapshot().Call("setValue", ref_.index(), JsonFields().AddNullable("v", value), true);
     return reply.ok() ? dom::kOk : dom::kFailed;
   }
   Status get_value(WideText& out) override {
@@ -200,8 +201,8 @@ class AnchorObject : public Counted<dom::AnchorElement> {
     return ref_.QueryFace(face, out);
   }
   Status put_target(const WideText& target) override {
-    Reply reply =
-        ref_.snapshot().Call("setTarget", ref_.index(), JsonFields().AddNullable("v", target), true);
+    Reply reply = ref_.snapshot().Call("setTarget", ref_.index(),
+                                       JsonFields().AddNullable("v", target), true);
     return reply.ok() ? dom::kOk : dom::kFailed;
   }
 

@@ -21,11 +21,12 @@ struct ScriptDialogs::Box {
 
 ScriptDialogs::ScriptDialogs() = default;
 
-int ScriptDialogs::OpenCount() { return g_open; }
+int ScriptDialogs::OpenCount() {
+  return g_open;
+}
 
 bool ScriptDialogs::Show(WebKitWebView* view, WebKitScriptDialog* dialog) {
-  if (webkit_script_dialog_get_dialog_type(dialog) ==
-      WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
     // The original control let pages go without asking.
     webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
     return true;

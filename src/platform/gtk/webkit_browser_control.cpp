@@ -41,9 +41,13 @@ class Identity final : public dom::Dispatch {
   long refs_ = 1;
 };
 
-dom::Ref<dom::Dispatch> NewIdentity() { return dom::Ref<dom::Dispatch>::Adopt(new Identity()); }
+dom::Ref<dom::Dispatch> NewIdentity() {
+  return dom::Ref<dom::Dispatch>::Adopt(new Identity());
+}
 
-std::string WithoutFragment(const std::string& uri) { return uri.substr(0, uri.find('#')); }
+std::string WithoutFragment(const std::string& uri) {
+  return uri.substr(0, uri.find('#'));
+}
 
 // Every view shares one session kept in memory only: cookies last as long as the program, and
 // nothing is written where another instance could be using it.
@@ -116,12 +120,11 @@ Control::Control() {
   webkit_user_script_unref(script);
   webkit_user_content_manager_register_script_message_handler_in_world(
       content_.get(), kBridgeChannel, Bridge::kWorldName);
-  g_signal_connect(content_.get(), "script-message-received::larkwend",
-                   G_CALLBACK(OnFrameMessage), this);
+  g_signal_connect(content_.get(), "script-message-received::larkwend", G_CALLBACK(OnFrameMessage),
+                   this);
 
-  GtkWidget* widget =
-      GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
-                              "user-content-manager", content_.get(), nullptr));
+  GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
+                                              "user-content-manager", content_.get(), nullptr));
   view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
   bridge_ = std::make_shared<Bridge>(view());
 
@@ -197,8 +200,7 @@ gboolean Control::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
              : control->DecideNavigation(decision, action);
 }
 
-gboolean Control::DecideNavigation(WebKitPolicyDecision* decision,
-                                   WebKitNavigationAction* action) {
+gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
   // The original control announced neither server redirects nor reloads.
   if (webkit_navigation_action_is_redirect(action) ||
       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD)
@@ -259,7 +261,8 @@ GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpo
   auto* control = static_cast<Control*>(self);
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   control->windowRequests_.emplace_back(
-      uri ? uri : "", webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+      uri ? uri : "",
+      webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
   if (!control->windowRequestSource_) {
     control->windowRequestSource_ = g_idle_add(
         [](gpointer c) -> gboolean {
