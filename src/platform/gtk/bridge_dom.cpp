@@ -156,58 +156,54 @@ class ElementRef {
   long index_;
 };
 
-class ElementObject : public Counted<dom::Element> {
+// What every face of an element has: its place in the snapshot and the other faces.
+template <typename Base>
+class ElementFace : public Counted<Base> {
  public:
-  explicit ElementObject(ElementRef ref) : ref_(std::move(ref)) {}
+  explicit ElementFace(ElementRef ref) : ref_(std::move(ref)) {}
   Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
     return ref_.QueryFace(face, out);
   }
+
+ protected:
+  // A call that acts on the page: what was read before may have changed.
+  Status Act(std::string_view op, JsonFields fields = {}) {
+    return ref_.snapshot().Call(op, ref_.index(), std::move(fields), true).ok() ? dom::kOk
+                                                                                : dom::kFailed;
+  }
+  ElementRef ref_;
+};
+
+class ElementObject : public ElementFace<dom::Element> {
+ public:
+  using ElementFace::ElementFace;
   Status get_className(WideText& out) override { return Read(kClassName, out); }
   Status get_innerHTML(WideText& out) override { return Read(kInnerHtml, out); }
   Status get_outerHTML(WideText& out) override { return Read(kOuterHtml, out); }
   Status get_outerText(WideText& out) override { return Read(kOuterText, out); }
-  Status click() override {
-    return ref_.snapshot().Call("click", ref_.index(), {}, true).ok() ? dom::kOk : dom::kFailed;
-  }
+  Status click() override { return Act("click"); }
 
  private:
   Status Read(Property p, WideText& out) { return ref_.snapshot().Read(p, ref_.index(), out); }
-  ElementRef ref_;
 };
 
-class InputObject : public Counted<dom::InputElement> {
+class InputObject : public ElementFace<dom::InputElement> {
  public:
-  explicit InputObject(ElementRef ref) : ref_(std::move(ref)) {}
-  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
-    return ref_.QueryFace(face, out);
-  }
+  using ElementFace::ElementFace;
   Status put_value(const WideText& value) override {
-    Reply reply =
-        ref_.snapshot().Call("setValue", ref_.index(), JsonFields().AddNullable("v", value), true);
-    return reply.ok() ? dom::kOk : dom::kFailed;
+    return Act("setValue", JsonFields().AddNullable("v", value));
   }
   Status get_value(WideText& out) override {
     return GiveText(ref_.snapshot().Call("value", ref_.index()), out);
   }
-
- private:
-  ElementRef ref_;
 };
 
-class AnchorObject : public Counted<dom::AnchorElement> {
+class AnchorObject : public ElementFace<dom::AnchorElement> {
  public:
-  explicit AnchorObject(ElementRef ref) : ref_(std::move(ref)) {}
-  Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
-    return ref_.QueryFace(face, out);
-  }
+  using ElementFace::ElementFace;
   Status put_target(const WideText& target) override {
-    Reply reply = ref_.snapshot().Call("setTarget", ref_.index(),
-                                       JsonFields().AddNullable("v", target), true);
-    return reply.ok() ? dom::kOk : dom::kFailed;
+    return Act("setTarget", JsonFields().AddNullable("v", target));
   }
-
- private:
-  ElementRef ref_;
 };
 
 Status ElementRef::QueryFace(Face face, Ref<dom::Dispatch>& out) const {
