@@ -71,6 +71,10 @@ GtkWidget* MakePicture(int resource, const PixelRect& rect) {
   return gtk_image_new_from_pixbuf(picture.get());
 }
 
+bool IsTab(guint keyval) {
+  return keyval == GDK_KEY_Tab || keyval == GDK_KEY_KP_Tab || keyval == GDK_KEY_ISO_Left_Tab;
+}
+
 bool IsEnter(guint keyval) {
   return keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter;
 }
@@ -320,11 +324,18 @@ bool GtkDialogWindow::OnKeyPress(const GdkEventKey& key) {
     Command(IDCANCEL);
     return true;
   }
+  GtkWidget* focus = gtk_window_get_focus(window_);
+  const Control* focused = focus ? Find(DialogControlIdOf(focus)) : nullptr;
+  if (IsTab(key.keyval)) {
+    // Inside the browser, Tab moves through the page's own fields.
+    if (focused && focused->kind == ControlKind::kBrowser) return false;
+    const bool backward = key.keyval == GDK_KEY_ISO_Left_Tab || (key.state & GDK_SHIFT_MASK);
+    MoveFocus(focused, backward);
+    return true;
+  }
   if (!IsEnter(key.keyval)) return false;
   // Enter in an edit or the combo box presses the default push button; a multi-line edit that
   // wants Enter keeps it, and buttons and the browser handle it themselves.
-  GtkWidget* focus = gtk_window_get_focus(window_);
-  const Control* focused = focus ? Find(DialogControlIdOf(focus)) : nullptr;
   if (!focused) return false;
   const bool takesEnter = focused->kind == ControlKind::kComboBox ||
                           (focused->kind == ControlKind::kEdit && !(focused->styles & kWantReturn));
@@ -335,6 +346,21 @@ bool GtkDialogWindow::OnKeyPress(const GdkEventKey& key) {
       defaultId = control.id;
   Command(defaultId);
   return true;
+}
+
+void GtkDialogWindow::MoveFocus(const Control* from, bool backward) {
+  // The next tab stop in template order, wrapping around, as the dialog manager moves it.
+  const int count = static_cast<int>(controls_.size());
+  const int start = from ? static_cast<int>(from - controls_.data()) : (backward ? 0 : count - 1);
+  for (int step = 1; step <= count; ++step) {
+    const int index = ((start + (backward ? -step : step)) % count + count) % count;
+    const Control& control = controls_[static_cast<std::size_t>(index)];
+    if ((control.styles & kTabStop) && gtk_widget_is_visible(control.widget) &&
+        gtk_widget_is_sensitive(control.widget)) {
+      gtk_widget_grab_focus(control.widget);
+      return;
+    }
+  }
 }
 
 bool GtkDialogWindow::OnPictureButton(int id, const GdkEventButton& event) {
@@ -363,6 +389,18 @@ void GtkDialogWindow::OnLayoutAllocated(int width, int height) {
                        : (state_ & GDK_WINDOW_STATE_MAXIMIZED) ? 2
                                                                : 0;
   handler_.OnSize(sizeType, width, height);
+  // The layout has placed its children already; a child the handler resized is placed again
+  // now, so that it follows in this very layout pass rather than the next one.
+  for (const Control& control : controls_) {
+    if (!gtk_widget_get_visible(control.placed)) continue;
+    GtkRequisition wanted;
+    gtk_widget_get_preferred_size(control.placed, &wanted, nullptr);
+    GtkAllocation current;
+    gtk_widget_get_allocation(control.placed, &current);
+    if (current.width == wanted.width && current.height == wanted.height) continue;
+    GtkAllocation allocation{control.rect.x, control.rect.y, wanted.width, wanted.height};
+    gtk_widget_size_allocate(control.placed, &allocation);
+  }
 }
 
 gboolean GtkDialogWindow::KeyPressThunk(GtkWidget*, GdkEventKey* event, gpointer self) {

@@ -1,7 +1,7 @@
 // A dialog window on GTK, built from a template: controls at their template rectangles (dialog
-// units converted with the dialog font's base units), found by id, tab order as in the template,
-// Enter for the default push button, Escape and the close box for the cancel command, window
-// timers on GLib timeouts.
+// units converted with the dialog font's base units), found by id, Tab moving through the tab
+// stops in template order, Enter for the default push button, Escape and the close box for the
+// cancel command, window timers on GLib timeouts.
 //
 // Every click, command and timer tick reaches the handler through HandlerGate, so none of them
 // runs in the middle of a document-model call.
@@ -94,6 +94,7 @@ class GtkDialogWindow final : public DialogWindow {
   void Command(int id);
   void TimerTick(unsigned id);
   bool OnKeyPress(const GdkEventKey& key);
+  void MoveFocus(const Control* from, bool backward);
   bool OnPictureButton(int id, const GdkEventButton& event);
   void OnLayoutAllocated(int width, int height);
 
