@@ -141,44 +141,39 @@ struct Scene {
 
 Scene* g_scene = nullptr;
 
-// Checks the page once, before anything is measured.
-bool Ready(benchmark::State& state) {
+// Runs `operation` once per iteration on the loaded chapter page and reports the bridge round
+// trips per iteration. The operation answers null when it worked, else what went wrong.
+template <typename Operation>
+void MeasureRoundTrips(benchmark::State& state, Operation operation) {
   if (!g_scene) {
     state.SkipWithError("the chapter page did not load");
-    return false;
+    return;
   }
-  return true;
+  const std::uint64_t before = larkwend::gtk::Bridge::RoundTrips();
+  for (auto _ : state) {
+    if (const char* error = operation(g_scene->dlg)) {
+      state.SkipWithError(error);
+      break;
+    }
+  }
+  state.counters["round_trips"] =
+      benchmark::Counter(static_cast<double>(larkwend::gtk::Bridge::RoundTrips() - before),
+                         benchmark::Counter::kAvgIterations);
 }
 
 void BM_ScanUnfinishedChapters(benchmark::State& state) {
-  if (!Ready(state)) return;
-  CQuillmoorDlg& dlg = g_scene->dlg;
-  const std::uint64_t before = larkwend::gtk::Bridge::RoundTrips();
-  for (auto _ : state) {
-    if (dlg.ScanUnfinishedChapters() != 1 || dlg.m_chapterUrls.size() != kUnfinished) {
-      state.SkipWithError("the scan did not find the 200 unfinished chapters");
-      break;
-    }
-  }
-  state.counters["round_trips"] =
-      benchmark::Counter(static_cast<double>(larkwend::gtk::Bridge::RoundTrips() - before),
-                         benchmark::Counter::kAvgIterations);
+  MeasureRoundTrips(state, [](CQuillmoorDlg& dlg) -> const char* {
+    bool found = dlg.ScanUnfinishedChapters() == 1 && dlg.m_chapterUrls.size() == kUnfinished;
+    return found ? nullptr : "the scan did not find the 200 unfinished chapters";
+  });
 }
 BENCHMARK(BM_ScanUnfinishedChapters)->Unit(benchmark::kMillisecond);
 
+// The share of the scan that goes to finding the frames.
 void BM_FindChapterFrames(benchmark::State& state) {
-  if (!Ready(state)) return;
-  CQuillmoorDlg& dlg = g_scene->dlg;
-  const std::uint64_t before = larkwend::gtk::Bridge::RoundTrips();
-  for (auto _ : state) {
-    if (!dlg.FindChapterFrames()) {
-      state.SkipWithError("the frames were not found");
-      break;
-    }
-  }
-  state.counters["round_trips"] =
-      benchmark::Counter(static_cast<double>(larkwend::gtk::Bridge::RoundTrips() - before),
-                         benchmark::Counter::kAvgIterations);
+  MeasureRoundTrips(state, [](CQuillmoorDlg& dlg) -> const char* {
+    return dlg.FindChapterFrames() ? nullptr : "the frames were not found";
+  });
 }
 BENCHMARK(BM_FindChapterFrames)->Unit(benchmark::kMillisecond);
 
