@@ -1,5 +1,7 @@
 #include "practice_server.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -98,6 +100,8 @@ void PracticeServer::Stop() {
 
 std::string PracticeServer::StateJson() const {
   JsonObject state;
+  // Tells a test which process answered, should an older site still hold the port.
+  state.Add("pid", static_cast<std::int64_t>(::getpid()));
   state.Add("httpPort", context_.httpPort);
   state.Add("updatePort", UpdatePort());
   portal_.AddJson(state);

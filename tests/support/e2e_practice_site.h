@@ -1,0 +1,74 @@
+// The practice site for end-to-end tests: runs the built larkwend-practice on the site profile's
+// fixed ports (the program under test has them built in), waits until it answers, reads its
+// state document, and ends it when the test is done.
+//
+// Tests that use it share the fixed ports: CTest runs them one at a time (RESOURCE_LOCK), and
+// by hand they run under `flock /tmp/larkwend-ports.lock`.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e_json.h"
+
+namespace larkwend::e2e {
+
+struct PracticeLogin {
+  std::string kind;  // "idcard" or "username"
+  std::string userName;
+  std::string password;
+  std::string idNumber;
+  std::string code;          // as typed
+  std::string expectedCode;  // as shown to that browser session
+  std::string outcome;       // "ok", "bad-code", "bad-account", "bad-kind", "no-session"
+};
+
+class PracticeSite {
+ public:
+  // Starts the site with `options` (larkwend-practice --help lists them) and waits up to 15 s
+  // for it to answer. Ready() tells whether it did.
+  explicit PracticeSite(std::vector<std::string> options = {});
+  ~PracticeSite();
+  PracticeSite(const PracticeSite&) = delete;
+  PracticeSite& operator=(const PracticeSite&) = delete;
+
+  bool Ready() const { return ready_; }
+  const std::string& Error() const { return error_; }
+
+  // The state document (JSON); empty when the site does not answer.
+  std::string State() const;
+  JsonValue StateValue() const;
+
+  std::vector<PracticeLogin> Logins() const;
+  // The code the latest login page showed. The page shows it too, in element "verifyCode".
+  std::string LastVerificationCode() const;
+  int CompletedChapterCount() const;
+  // (course, chapter) in the order they were completed.
+  std::vector<std::pair<int, int>> CompletedChapters() const;
+  bool ChapterDone(int course, int chapter) const;
+  double LearnedSeconds(int course, int chapter) const;
+  // The chapter the course's content frame last opened; 0 when none.
+  int CurrentChapter(int course) const;
+  int Stalls() const;
+  int PopupsClosed() const;
+  int FinishRefused() const;
+  // Each update-service connection's request bytes as lower-case hex.
+  std::vector<std::string> UpdateRequests() const;
+
+  // Addresses on the running site.
+  static std::string PortalUrl(const std::string& path);  // e.g. "/login/"
+  static std::string StudyUrl(const std::string& path);   // e.g. "/stu/clslist.aspx"
+  static std::string ChapterPageUrl(int course);          // .../stu/Study_v2.aspx?courseId=N
+
+ private:
+  const JsonValue& Chapter(const JsonValue& state, int course, int chapter) const;
+
+  pid_t pid_ = -1;
+  bool ready_ = false;
+  std::string error_;
+};
+
+}  // namespace larkwend::e2e
