@@ -84,10 +84,10 @@ bool UpdateService::Start(int port, std::string& error) {
     error = std::string("pipe: ") + std::strerror(errno);
     return false;
   }
-  stopRead_ = SocketFd(pipeFds[0]);
-  stopWrite_ = SocketFd(pipeFds[1]);
+  stopRead_ = posix::UniqueFd(pipeFds[0]);
+  stopWrite_ = posix::UniqueFd(pipeFds[1]);
 
-  listener_ = SocketFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  listener_ = posix::UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   int yes = 1;
   ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
@@ -98,7 +98,7 @@ bool UpdateService::Start(int port, std::string& error) {
       ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener_.get(), 16) != 0) {
     error = "update service on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
-    listener_.Reset();
+    listener_.Close();
     return false;
   }
   socklen_t length = sizeof address;
@@ -119,7 +119,7 @@ void UpdateService::Stop() {
     connections.swap(connections_);
   }
   connections.clear();  // joins every connection thread
-  listener_.Reset();
+  listener_.Close();
 }
 
 bool UpdateService::WaitReadable(int fd, int timeoutMs) const {
@@ -133,7 +133,7 @@ bool UpdateService::WaitReadable(int fd, int timeoutMs) const {
 
 void UpdateService::AcceptLoop() {
   while (WaitReadable(listener_.get(), -1)) {
-    SocketFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    posix::UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
     if (!client) continue;
     std::lock_guard lock(mutex_);
     connections_.remove_if([](const Connection& c) { return c.finished->load(); });
@@ -146,7 +146,7 @@ void UpdateService::AcceptLoop() {
   }
 }
 
-void UpdateService::Serve(SocketFd client) {
+void UpdateService::Serve(posix::UniqueFd client) {
   const int fd = client.get();
   std::string request;
   if (fault_ != UpdateFault::kClose) {

@@ -13,7 +13,7 @@
 
 #include "json.h"
 #include "options.h"
-#include "socket_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace larkwend::practice {
 
@@ -48,15 +48,15 @@ class UpdateService {
   };
 
   void AcceptLoop();
-  void Serve(SocketFd client);
+  void Serve(posix::UniqueFd client);
   // Waits until `fd` is readable or the service stops; false on stop or after `timeoutMs`.
   bool WaitReadable(int fd, int timeoutMs) const;
   void Reply(int fd) const;
 
   const std::string body_;
   const UpdateFault fault_;
-  SocketFd listener_;
-  SocketFd stopRead_, stopWrite_;  // a byte on this pipe wakes every wait: the service stops
+  posix::UniqueFd listener_;
+  posix::UniqueFd stopRead_, stopWrite_;  // a byte on this pipe wakes every wait: the service stops
   int port_ = 0;
   std::jthread acceptThread_;
   std::mutex mutex_;  // guards connections_

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "options.h"
-#include "socket_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "update_service.h"
 
 namespace larkwend::practice {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/posix/unique_fd.h"
 #include "site_client.h"
-#include "socket_fd.h"
 #include "update_service.h"
 
 namespace larkwend::practice::testing {
@@ -25,13 +25,13 @@ std::string VersionRequest() {
   return request;
 }
 
-SocketFd Connect(int port) {
-  SocketFd fd(::socket(AF_INET, SOCK_STREAM, 0));
+posix::UniqueFd Connect(int port) {
+  posix::UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Reset();
+  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.Close();
   return fd;
 }
 
@@ -83,7 +83,7 @@ Exchange AskOnce(UpdateFault fault) {
   UpdateService service(kGbkBody, fault);
   std::string error;
   EXPECT_TRUE(service.Start(0, error)) << error;
-  SocketFd client = Connect(service.Port());
+  posix::UniqueFd client = Connect(service.Port());
   EXPECT_TRUE(client);
   ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
   Exchange exchange;
@@ -95,7 +95,7 @@ TEST(UpdateServiceTest, AnswersLengthAndGbkBodyAndRecordsTheRequest) {
   UpdateService service(ToGbk("302|http://x/下载"), UpdateFault::kNone);
   std::string error;
   ASSERT_TRUE(service.Start(0, error)) << error;
-  SocketFd client = Connect(service.Port());
+  posix::UniqueFd client = Connect(service.Port());
   ASSERT_TRUE(client);
   ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
   bool closed = false;
@@ -137,7 +137,7 @@ TEST(UpdateServiceTest, SilentServiceReadsTheRequestAndNeverAnswers) {
   UpdateService service(kGbkBody, UpdateFault::kSilent);
   std::string error;
   ASSERT_TRUE(service.Start(0, error)) << error;
-  SocketFd client = Connect(service.Port());
+  posix::UniqueFd client = Connect(service.Port());
   ASSERT_TRUE(client);
   ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
   // Once the request is recorded the service has had its chance to answer; then it is stopped,
@@ -158,7 +158,7 @@ TEST(UpdateServiceTest, ShortRequestIsRecordedAsItCameAndStillAnswered) {
   UpdateService service(kGbkBody, UpdateFault::kNone);
   std::string error;
   ASSERT_TRUE(service.Start(0, error)) << error;
-  SocketFd client = Connect(service.Port());
+  posix::UniqueFd client = Connect(service.Port());
   ASSERT_TRUE(client);
   ::send(client.get(), "v\0\0", 3, MSG_NOSIGNAL);
   ::shutdown(client.get(), SHUT_WR);
@@ -172,7 +172,7 @@ TEST(UpdateServiceTest, EachConnectionIsOneExchange) {
   std::string error;
   ASSERT_TRUE(service.Start(0, error)) << error;
   for (int i = 0; i < 3; ++i) {
-    SocketFd client = Connect(service.Port());
+    posix::UniqueFd client = Connect(service.Port());
     ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
     EXPECT_EQ(ReadToClose(client.get()).substr(4), kGbkBody);
   }
@@ -195,7 +195,7 @@ TEST(UpdateServiceTest, SiteAnnouncesItsVersionAndLinkAndShowsRequestsInItsState
   options.updateLink = "http://www.qmedu.localhost:18080/new/";
   RunningSite site(options);
   ASSERT_TRUE(site.Started()) << site.Error();
-  SocketFd client = Connect(site.UpdatePort());
+  posix::UniqueFd client = Connect(site.UpdatePort());
   ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
   EXPECT_EQ(ReadToClose(client.get()).substr(4), "405|http://www.qmedu.localhost:18080/new/");
   EXPECT_EQ(site.State()["updateRequests"][0].String(), Hex(VersionRequest()));
@@ -207,7 +207,7 @@ TEST(UpdateServiceTest, RawBodyReplacesVersionAndLink) {
   options.updateBody = "305";
   RunningSite site(options);
   ASSERT_TRUE(site.Started()) << site.Error();
-  SocketFd client = Connect(site.UpdatePort());
+  posix::UniqueFd client = Connect(site.UpdatePort());
   ::send(client.get(), VersionRequest().data(), kUpdateRequestSize, MSG_NOSIGNAL);
   EXPECT_EQ(ReadToClose(client.get()), std::string("\x03\0\0\0", 4) + "305");
 }
