@@ -1,10 +1,10 @@
 // A stand-in for the desktop's web browser, so that no test ever opens a real one.
 //
-// It lives in a temporary XDG data directory: a desktop entry that is the default for http,
-// https and text/html, and a script that writes down the arguments of each start. The XDG
-// variables point only at that directory, so the desktop's real applications are invisible, and
-// an "x-www-browser" on the front of PATH stands in for the plain browser. The variables must be
-// set before GIO first looks for applications: construct it before anything else runs.
+// It lives in a temporary XDG data directory: a desktop entry that the user's own mimeapps.list
+// makes the default for http, https and text/html (the user's choice outranks the system's),
+// and a script that writes down the arguments of each start. An "x-www-browser" on the front of
+// PATH stands in for the plain browser. The variables must be set before GIO first looks for
+// applications: construct it before anything else runs.
 #pragma once
 
 #include <unistd.h>
@@ -49,10 +49,10 @@ class StandInBrowser {
     std::ofstream(root_ / "config/mimeapps.list") << defaults;
     std::ofstream(root_ / "data/applications/mimeapps.list") << defaults;
 
+    // The user's own directories come first, so the stand-in is the default over anything the
+    // system installs; the system's directories stay, for the schemas and types GTK needs.
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    setenv("XDG_DATA_DIRS", (root_ / "none").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root_ / "none").c_str(), 1);
     const char* path = std::getenv("PATH");
     setenv("PATH", ((root_ / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
   }

@@ -1,0 +1,140 @@
+// The update gate of the real program at start, against the practice site's update service.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+
+#include "app/quillmoor_app.h"
+#include "app/quillmoor_dlg.h"
+#include "e2e_harness.h"
+#include "e2e_message_boxes.h"
+#include "e2e_practice_site.h"
+#include "e2e_program.h"
+#include "platform/gtk/gtk_platform.h"
+#include "stand_in_browser.h"
+
+namespace larkwend {
+namespace {
+
+// Before anything asks GIO for applications: a download offer accepted must not reach a real
+// browser.
+e2e::StandInBrowser g_browser;
+
+const std::string kLink = e2e::PracticeSite::PortalUrl("/download/larkwend-setup.zip");
+
+std::vector<std::string> Options(const std::string& version) {
+  return {"--update-version", version, "--update-link", kLink};
+}
+
+// Runs start-up the way main() does, for the starts that must end before the main window: any
+// main window that does appear is counted and closed.
+int MainWindowsOfAStoppedStart() {
+  static const bool s_gtkReady = gtk_init_check(nullptr, nullptr);
+  if (!s_gtkReady) {
+    ADD_FAILURE() << "GTK cannot start: is there a display?";
+    return -1;
+  }
+  e2e::WindowHandler mainWindows(
+      [](GtkWindow* w) { return e2e::ViewOf(w).title.rfind("Larkwend V", 0) == 0; },
+      [](GtkWindow* w) { gtk_window_close(w); });
+  TheApp().m_strDownloadUrl.clear();
+  TheApp().m_updateCheck = nullptr;
+  {
+    gtk::GtkPlatform platform;
+    TheApp().InitInstance(platform.platform());
+  }
+  return mainWindows.Handled();
+}
+
+class UpdateGateAtStart : public ::testing::Test {
+ protected:
+  void SetUp() override { g_browser.ForgetCalls(); }
+};
+
+TEST_F(UpdateGateAtStart, NothingNewerOpensTheMainWindowAndTheBannerOpensTheLink) {
+  e2e::PracticeSite site(Options("301"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  std::string storedLink;
+  const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program& program) {
+    storedLink = TheApp().m_strDownloadUrl;
+    program.Click(IDC_BANNER);
+    g_browser.WaitForCalls(1);
+  });
+  EXPECT_TRUE(run.mainWindowShown);
+  EXPECT_TRUE(boxes.Seen().empty());
+  EXPECT_EQ(storedLink, kLink);
+  auto calls = g_browser.Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].args, std::vector<std::string>{kLink});
+  // One connection carrying the 56-byte request.
+  EXPECT_EQ(site.UpdateRequests(),
+            std::vector<std::string>{"76" + std::string(94, '0') + "ae0800009f2c0000"});
+}
+
+TEST_F(UpdateGateAtStart, ANewerMinorVersionDeclinedOpensTheMainWindow) {
+  e2e::PracticeSite site(Options("302"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program&) {});
+  EXPECT_TRUE(run.mainWindowShown);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载最新版本V3.2？"});
+  EXPECT_TRUE(g_browser.Calls().empty());
+}
+
+TEST_F(UpdateGateAtStart, ANewerMajorVersionDeclinedEndsWithoutAMainWindow) {
+  e2e::PracticeSite site(Options("400"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"V3版本已不适用，下载最新版本？"});
+  EXPECT_TRUE(g_browser.Calls().empty());
+}
+
+TEST_F(UpdateGateAtStart, AnAcceptedDownloadOpensTheLinkAndEndsWithoutAMainWindow) {
+  e2e::PracticeSite site(Options("302"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::MessageBoxAnswerer boxes("Larkwend", "是");
+  EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载最新版本V3.2？"});
+  auto calls = g_browser.WaitForCalls(1);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].who, "browser");
+  EXPECT_EQ(calls[0].args, std::vector<std::string>{kLink});
+}
+
+TEST_F(UpdateGateAtStart, WithoutAServiceTheMainWindowOpensAtOnce) {
+  e2e::PracticeSite site({"--no-update-service"});
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+
+  std::string storedLink = "unset";
+  const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program& program) {
+    storedLink = TheApp().m_strDownloadUrl;
+    program.Click(IDC_BANNER);
+    e2e::PumpFor(500);
+  });
+  EXPECT_TRUE(run.mainWindowShown);
+  EXPECT_TRUE(boxes.Seen().empty());
+  EXPECT_EQ(storedLink, "");
+  EXPECT_TRUE(g_browser.Calls().empty());
+
+  // How long start-up takes to the main window with the refused check, against a gate that asks
+  // nobody, each warmed up by the run above: recorded for the figures, not judged here.
+  auto timeToMainWindow = [](const e2e::ProgramOptions& options) {
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration elapsed{};
+    e2e::RunProgram(options,
+                    [&](e2e::Program&) { elapsed = std::chrono::steady_clock::now() - start; });
+    return std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
+  };
+  e2e::ProgramOptions noGate;
+  noGate.updateCheck = [](Platform&, std::string&) { return 1; };
+  for (int round = 1; round <= 2; ++round) {
+    RecordProperty("start_us_no_gate_" + std::to_string(round), timeToMainWindow(noGate));
+    RecordProperty("start_us_refused_" + std::to_string(round), timeToMainWindow({}));
+  }
+}
+
+}  // namespace
+}  // namespace larkwend
