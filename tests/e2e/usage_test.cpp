@@ -53,14 +53,6 @@ class SystemBrowserOnTheDesktop : public ::testing::Test {
   gtk::GtkPlatform real;
 };
 
-TEST_F(SystemBrowserOnTheDesktop, TheDefaultHandlerGetsTheLink) {
-  EXPECT_GT(OpenInSystemBrowser(real.platform(), kLink), 32);
-  auto calls = g_browser.WaitForCalls(1);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].who, "browser");
-  EXPECT_EQ(calls[0].args, std::vector<std::string>{kLink});
-}
-
 TEST_F(SystemBrowserOnTheDesktop, WhenTheShellFailsTheRegisteredCommandIsStartedDirectly) {
   struct FailingOpen : gtk::DesktopShell {
     std::intptr_t Execute(const std::string&, const std::string&, const std::string&,

@@ -68,14 +68,5 @@ TEST_F(SocketEx, ARefusedConnectionFailsAtOnce) {
   EXPECT_EQ(s.Receive(buffer, 4), SOCKET_ERROR);
 }
 
-TEST_F(SocketEx, NothingWorksBeforeCreateOrAfterClose) {
-  CSocketEx s;
-  EXPECT_FALSE(s.Connect("127.0.0.1", server.port()));
-  CSocketEx& connected = Connect(UPDATE_TIMEOUT_MS);
-  connected.Close();
-  EXPECT_FALSE(connected.IsCreated());
-  EXPECT_EQ(connected.Send("x", 1), SOCKET_ERROR);
-}
-
 }  // namespace
 }  // namespace larkwend
