@@ -97,6 +97,9 @@ class Program {
   // GDK_KEY_Escape, GDK_KEY_Return, GDK_KEY_Tab, or a character's keyval.
   void PressKey(guint keyval, GtkWindow* window = nullptr);
 
+  // The ids of the main window's timers that are running now, in increasing order.
+  std::vector<unsigned> RunningTimers() const;
+
   // The browser's current address.
   std::string BrowserUri() const;
   // Pumps until the browser has finished loading an address that starts with `urlPrefix`.

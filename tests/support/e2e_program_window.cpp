@@ -237,6 +237,10 @@ void Program::PressKey(guint keyval, GtkWindow* window) {
   g_free(keys);
 }
 
+std::vector<unsigned> Program::RunningTimers() const {
+  return gtk::RunningDialogTimers(window_);
+}
+
 std::string Program::BrowserUri() const {
   WebKitWebView* view = Browser();
   const char* uri = view ? webkit_web_view_get_uri(view) : nullptr;

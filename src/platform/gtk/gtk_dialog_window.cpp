@@ -96,6 +96,18 @@ int DialogTemplateIdOf(GtkWindow* window) {
   return data ? GPOINTER_TO_INT(data) : -1;
 }
 
+std::vector<unsigned> RunningDialogTimers(GtkWindow* window) {
+  auto* dialog =
+      static_cast<const GtkDialogWindow*>(g_object_get_data(G_OBJECT(window), kDialogWindowKey));
+  return dialog ? dialog->RunningTimers() : std::vector<unsigned>{};
+}
+
+std::vector<unsigned> GtkDialogWindow::RunningTimers() const {
+  std::vector<unsigned> ids;
+  for (const auto& [id, timer] : timers_) ids.push_back(id);
+  return ids;
+}
+
 // ---- construction ----------------------------------------------------------------------------
 
 GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler,
@@ -107,6 +119,7 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
       title_(tmpl.caption),
       token_(std::make_shared<Token>(Token{this})) {
   g_object_set_data(G_OBJECT(window_), kTemplateIdKey, GINT_TO_POINTER(tmpl.id));
+  g_object_set_data(G_OBJECT(window_), kDialogWindowKey, this);
   gtk_window_set_title(window_, title_.c_str());
   gtk_window_set_resizable(window_, tmpl.resizable);
   if (owner) {

@@ -27,6 +27,7 @@ class WebKitBrowserControl;
 // itself, and tools that inspect the program's windows).
 inline constexpr char kTemplateIdKey[] = "larkwend-template-id";
 inline constexpr char kControlIdKey[] = "larkwend-control-id";
+inline constexpr char kDialogWindowKey[] = "larkwend-dialog-window";
 
 // The widget that stands for control `id` in `toplevel` (an entry, text view, combo box, button,
 // picture, label or the browser's view), or null.
@@ -35,6 +36,9 @@ GtkWidget* FindDialogControl(GtkWidget* toplevel, int id);
 int DialogControlIdOf(GtkWidget* widget);
 // The template id of a dialog window, or -1 for any other window.
 int DialogTemplateIdOf(GtkWindow* window);
+// The ids of the window timers running on a dialog window, in increasing order (empty for any
+// other window).
+std::vector<unsigned> RunningDialogTimers(GtkWindow* window);
 
 class GtkDialogWindow final : public DialogWindow {
  public:
@@ -49,6 +53,7 @@ class GtkDialogWindow final : public DialogWindow {
   // nested main loop until EndDialog; returns the result. Returns at once if it has ended already.
   int RunModalLoop(bool focusFirst);
   GtkWindow* gtkWindow() const { return window_; }
+  std::vector<unsigned> RunningTimers() const;
 
   // DialogWindow.
   void SetTitle(const std::string& text) override;
