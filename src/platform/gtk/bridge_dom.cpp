@@ -326,7 +326,10 @@ class Document3Object : public Counted<dom::Document3> {
 
 class DocumentObject : public Counted<dom::Document> {
  public:
-  explicit DocumentObject(HandlePtr handle) : handle_(std::move(handle)) {}
+  // `knownUrl`: the address read in the same round trip that produced the handle, answered once
+  // by the first get_URL; every later read asks the page again.
+  explicit DocumentObject(HandlePtr handle, WideText knownUrl = std::nullopt)
+      : handle_(std::move(handle)), knownUrl_(std::move(knownUrl)) {}
   Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
     if (face == Face::kDocument3) return Give<Document3Object>(out, handle_);
     return SelfFace(this, face, out);
@@ -340,7 +343,13 @@ class DocumentObject : public Counted<dom::Document> {
     if (!window) return dom::kFailed;
     return Give<FramesObject>(out, std::move(window), reply.Number("n"));
   }
-  Status get_URL(WideText& out) override { return GiveText(handle_->Call("url"), out); }
+  Status get_URL(WideText& out) override {
+    if (knownUrl_) {
+      out = std::exchange(knownUrl_, std::nullopt);
+      return dom::kOk;
+    }
+    return GiveText(handle_->Call("url"), out);
+  }
   Status get_parentWindow(Ref<dom::Window>& out) override {
     out.Reset();
     Reply reply = handle_->Call("window");
@@ -359,6 +368,7 @@ class DocumentObject : public Counted<dom::Document> {
   }
 
   HandlePtr handle_;
+  WideText knownUrl_;
 };
 
 Status Document3Object::QueryFace(Face face, Ref<dom::Dispatch>& out) {
@@ -371,7 +381,7 @@ Status WindowObject::get_document(Ref<dom::Document>& out) {
   Reply reply = handle_->Call("document");
   HandlePtr document = reply.ok() ? handle_->From(reply) : nullptr;
   if (!document) return dom::kFailed;
-  return Give<DocumentObject>(out, std::move(document));
+  return Give<DocumentObject>(out, std::move(document), reply.Text("u"));
 }
 
 }  // namespace

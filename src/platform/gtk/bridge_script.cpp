@@ -207,7 +207,11 @@ constexpr const char kScript[] = R"js(
       if (r.i < 0 || r.i >= w.length) return {h: 0};
       return {h: put({k: 'win', w: w[r.i]})};
     },
-    document: (r) => ({h: put({k: 'doc', d: live(entry(r.h, 'win').w.document)})}),
+    // The address comes along: whoever asks a frame for its document asks for its address next.
+    document: (r) => {
+      const d = live(entry(r.h, 'win').w.document);
+      return {h: put({k: 'doc', d}), u: D.url.call(d)};
+    },
     exec: (r) => {
       const w = entry(r.h, 'win').w;
       const d = live(w.document);
