@@ -5,39 +5,6 @@
 
 namespace larkwend::practice {
 
-std::string JsonQuote(std::string_view text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += ch;  // UTF-8 passes through
-        }
-    }
-  }
-  return out + "\"";
-}
-
 void JsonObject::Key(std::string_view key) {
   if (body_.size() > 1) body_ += ',';
   body_ += JsonQuote(key);

@@ -5,10 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/json_text.h"
+
 namespace larkwend::practice {
 
-// `text` as a JSON string literal, quotes included.
-std::string JsonQuote(std::string_view text);
+using larkwend::JsonQuote;
 
 class JsonObject {
  public:

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/json_text.h"
+
 namespace larkwend::e2e {
 
 class JsonParser {
@@ -38,66 +40,9 @@ class JsonParser {
     return true;
   }
 
-  static void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
   bool StringBody(std::string& out) {
-    if (!Take('"')) return false;
-    while (pos_ < text_.size()) {
-      char c = text_[pos_++];
-      if (c == '"') return true;
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (pos_ >= text_.size()) return false;
-      char e = text_[pos_++];
-      switch (e) {
-        case '"':
-        case '\\':
-        case '/':
-          out += e;
-          break;
-        case 'n':
-          out += '\n';
-          break;
-        case 't':
-          out += '\t';
-          break;
-        case 'r':
-          out += '\r';
-          break;
-        case 'b':
-          out += '\b';
-          break;
-        case 'f':
-          out += '\f';
-          break;
-        case 'u': {
-          if (pos_ + 4 > text_.size()) return false;
-          std::string hex(text_.substr(pos_, 4));
-          char* end = nullptr;
-          unsigned code = static_cast<unsigned>(std::strtoul(hex.c_str(), &end, 16));
-          if (end != hex.c_str() + 4) return false;
-          pos_ += 4;
-          AppendUtf8(out, code);
-          break;
-        }
-        default:
-          return false;
-      }
-    }
-    return false;
+    SkipSpace();
+    return ReadJsonString(text_, pos_, out);
   }
 
   bool Value(JsonValue& value, int depth) {

@@ -7,6 +7,7 @@
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
+#include "platform/json_text.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -45,36 +46,6 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
   it->second->done = true;
 }
 
-void AppendEscaped(std::string& out, std::string_view valid) {
-  for (char c : valid) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-}
-
 }  // namespace
 
 // ---- JSON out -----------------------------------------------------------------------------------
@@ -82,11 +53,11 @@ void AppendEscaped(std::string& out, std::string_view valid) {
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
   if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    AppendEscaped(out, text);
+    AppendJsonEscaped(out, text);
   } else {
     std::unique_ptr<gchar, GFreeDeleter> valid(
         g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
-    AppendEscaped(out, valid.get());
+    AppendJsonEscaped(out, valid.get());
   }
   out += '"';
   return out;
@@ -158,79 +129,6 @@ dom::WideText Reply::Text(const char* key) const {
   return ToText(Field(key).get());
 }
 
-namespace {
-
-void AppendUtf8(std::string& out, gunichar c) {
-  char bytes[6];
-  out.append(bytes, static_cast<std::size_t>(g_unichar_to_utf8(c, bytes)));
-}
-
-// Reads four hex digits at `p`; -1 when they are not.
-long Hex4(std::string_view json, std::size_t p) {
-  if (p + 4 > json.size()) return -1;
-  long value = 0;
-  for (std::size_t i = p; i < p + 4; ++i) {
-    int digit = g_ascii_xdigit_value(json[i]);
-    if (digit < 0) return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
-// Reads the JSON string starting at the quote at `p`; leaves `p` after its closing quote.
-bool ParseString(std::string_view json, std::size_t& p, std::string& out) {
-  ++p;
-  while (p < json.size()) {
-    char c = json[p++];
-    if (c == '"') return true;
-    if (c != '\\') {
-      out += c;
-      continue;
-    }
-    if (p >= json.size()) return false;
-    char e = json[p++];
-    switch (e) {
-      case 'b':
-        out += '\b';
-        break;
-      case 'f':
-        out += '\f';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'u': {
-        long unit = Hex4(json, p);
-        if (unit < 0) return false;
-        p += 4;
-        gunichar c32 = 0xFFFD;  // a lone surrogate
-        if (unit >= 0xD800 && unit < 0xDC00 && json.substr(p, 2) == "\\u") {
-          long low = Hex4(json, p + 2);
-          if (low >= 0xDC00 && low < 0xE000) {
-            c32 = static_cast<gunichar>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-            p += 6;
-          }
-        } else if (unit < 0xD800 || unit >= 0xE000) {
-          c32 = static_cast<gunichar>(unit);
-        }
-        AppendUtf8(out, c32);
-        break;
-      }
-      default:
-        out += e;  // \" \\ \/
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 bool ParseJsonTexts(std::string_view json, std::vector<dom::WideText>& out) {
   out.clear();
   std::size_t p = 0;
@@ -239,7 +137,7 @@ bool ParseJsonTexts(std::string_view json, std::vector<dom::WideText>& out) {
   while (p < json.size()) {
     if (json[p] == '"') {
       std::string text;
-      if (!ParseString(json, p, text)) return false;
+      if (!ReadJsonString(json, p, text)) return false;
       out.emplace_back(std::move(text));
     } else if (json.substr(p, 4) == "null") {
       out.emplace_back(std::nullopt);
