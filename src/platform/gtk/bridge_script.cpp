@@ -240,7 +240,6 @@ constexpr const char kScript[] = R"js(
     },
     value: (r) => ({v: E.getValue.call(element(r))}),
     setValue: (r) => { E.setValue.call(element(r), r.v ?? ''); return {}; },
-    setTarget: (r) => { E.setTarget.call(element(r), r.v ?? ''); return {}; },
     ready: () => {
       const complete = (w) => {
         let d = null;
@@ -251,6 +250,7 @@ constexpr const char kScript[] = R"js(
       };
       return {v: complete(window) ? 1 : 0};
     },
+    flush: () => ({}),
     classify: (r) => {
       const now = Date.now();
       const list = window[INTENTS] || [];
@@ -266,11 +266,17 @@ constexpr const char kScript[] = R"js(
     },
   });
   // Operations that work on whatever page is current; the rest need the caller's page.
-  const anyPage = new Set(['doc', 'ready', 'classify']);
+  const anyPage = new Set(['doc', 'ready', 'classify', 'flush']);
 
   Object.defineProperty(globalThis, KEY, {value: (json) => {
     let r;
     try { r = JSON.parse(json); } catch (e) { return {s: -1, t: token}; }
+    // Writes nobody waits for come first: a handle given back may be the one written through.
+    if (r.wt === token && Array.isArray(r.w)) {
+      for (const [h, i, v] of r.w) {
+        try { E.setTarget.call(element({h, i}), v ?? ''); } catch (e) {}
+      }
+    }
     if (r.rt === token && Array.isArray(r.rel)) for (const h of r.rel) table.delete(h);
     const op = ops[r.op];
     if (!op || (!anyPage.has(r.op) && r.t !== token)) return {s: -1, t: token};
