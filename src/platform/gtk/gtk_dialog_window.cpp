@@ -111,9 +111,11 @@ std::vector<unsigned> GtkDialogWindow::RunningTimers() const {
 // ---- construction ----------------------------------------------------------------------------
 
 GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler,
-                                 GtkWindow* owner, double timerScale)
+                                 GtkWindow* owner, double timerScale,
+                                 WebKitBrowserOptions browserOptions)
     : handler_(handler),
       timerScale_(timerScale),
+      browserOptions_(browserOptions),
       window_(GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL))),
       layout_(gtk_layout_new(nullptr, nullptr)),
       title_(tmpl.caption),
@@ -180,7 +182,7 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
   const std::string text(c.text);
   switch (c.kind) {
     case ControlKind::kBrowser: {
-      browser_ = WebKitBrowserControl::Create();
+      browser_ = WebKitBrowserControl::Create(browserOptions_);
       control.widget = browser_ ? browser_->widget() : gtk_drawing_area_new();
       return control.widget;
     }

@@ -18,10 +18,9 @@
 #include "platform/dialog.h"
 #include "platform/gtk/dialog_font.h"
 #include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/webkit_browser_control.h"
 
 namespace larkwend::gtk {
-
-class WebKitBrowserControl;
 
 // Object data keys that tie GTK widgets back to the template, for look-ups by id (the dialog
 // itself, and tools that inspect the program's windows).
@@ -44,7 +43,7 @@ class GtkDialogWindow final : public DialogWindow {
  public:
   // Builds the window and its controls, hidden. `owner` (may be null) is disabled while it runs.
   GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler, GtkWindow* owner,
-                  double timerScale);
+                  double timerScale, WebKitBrowserOptions browserOptions = {});
   ~GtkDialogWindow() override;
   GtkDialogWindow(const GtkDialogWindow&) = delete;
   GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
@@ -113,6 +112,7 @@ class GtkDialogWindow final : public DialogWindow {
 
   DialogHandler& handler_;
   const double timerScale_;
+  const WebKitBrowserOptions browserOptions_;
   GtkWindow* window_;  // owned: destroyed with this object
   GtkWidget* layout_;
   std::string title_;              // UTF-8

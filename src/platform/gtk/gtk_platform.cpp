@@ -7,7 +7,8 @@
 namespace larkwend::gtk {
 
 struct GtkPlatform::Services {
-  explicit Services(const GtkPlatformOptions& options) : dialogs(options.timerScale) {}
+  explicit Services(const GtkPlatformOptions& options)
+      : dialogs(options.timerScale, options.browser) {}
 
   GtkDialogSystem dialogs;
   DesktopShell shell;
