@@ -143,7 +143,10 @@ FinishOutcome StudyState::Finish(int course, int chapter) {
   std::lock_guard lock(mutex_);
   ChapterData* c = Find(course, chapter);
   if (!c) return FinishOutcome::kUnknownChapter;
-  if (c->done) return FinishOutcome::kAlreadyDone;
+  if (c->done) {
+    ++finishRepeated_;
+    return FinishOutcome::kAlreadyDone;
+  }
   if (Whole(c->learned) < config_.chapterSeconds) {
     ++finishRefused_;
     return FinishOutcome::kTooEarly;
@@ -195,6 +198,7 @@ void StudyState::AddJson(JsonObject& state) const {
   state.Add("finishRefused", finishRefused_);
   state.Add("stalls", stalls_);
   state.Add("hangs", hangs_);
+  state.Add("finishRepeated", finishRepeated_);
   state.Add("popupsClosed", popupsClosed_);
 }
 

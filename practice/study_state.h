@@ -85,7 +85,8 @@ class StudyState {
 
   void RecordPopupClosed();
 
-  // Adds "courses", "completed", "finishRefused", "stalls", "hangs" and "popupsClosed".
+  // Adds "courses", "completed", "finishRefused", "stalls", "hangs", "finishRepeated"
+  // and "popupsClosed".
   void AddJson(JsonObject& state) const;
 
  private:
@@ -131,6 +132,7 @@ class StudyState {
   int finishRefused_ = 0;
   int stalls_ = 0;
   int hangs_ = 0;
+  int finishRepeated_ = 0;  // completions asked for a chapter already completed
   int popupsClosed_ = 0;
 };
 
