@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "could not reach the chapter page: %s\n", failure.c_str());
       return;
     }
-    Watchdog dog;
+    // A handler still held when the measuring ends runs later: the watchdog outlives the run.
+    static Watchdog dog;
     guint source = g_timeout_add(kWatchdogMs, OnWatchdog, &dog);
     larkwend::e2e::PumpFor(seconds * 1000);
     g_source_remove(source);
