@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the practice site need, when missing.
-# Sourced by ./test and ./run; fast when everything is there.
+# Sourced by ./test and ./run; fast when everything is there. dbus-daemon brings the private
+# session bus (dbus-run-session) a download test starts its browser on.
 set -euo pipefail
 
 LARKWEND_PACKAGES=(
@@ -9,6 +10,7 @@ LARKWEND_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libjs-jquery
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  dbus-daemon
 )
 
 missing=()

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "browser_fixture.h"
-#include "e2e_program.h"
 #include "platform/gtk/bridge.h"
 
 namespace larkwend::e2e {
@@ -196,17 +195,6 @@ TEST_F(BrowserRecovery, AHungPageFailsCallsAtOnceAndIsLoadedAgainUnannounced) {
   ASSERT_TRUE(WaitForTopCompletion(completions, 20000)) << "the page was not brought back";
   EXPECT_EQ(server.Hits("/spin"), 2);
   EXPECT_EQ(sink->before.size(), announced) << "bringing the page back is no navigation";
-  EXPECT_EQ(ReadyState(), READYSTATE_COMPLETE);
-  EXPECT_TRUE(ById(Document(), "p"));
-}
-
-TEST_F(BrowserRecovery, APageWhoseProcessDiedIsLoadedAgain) {
-  server.Page("/page", "<html><body><p id='p'>page</p></body></html>");
-  ASSERT_TRUE(Load(server.Url("/page")));
-  const int completions = sink->TopCompletions();
-  ASSERT_GE(KillWebProcesses(), 1);
-  ASSERT_TRUE(WaitForTopCompletion(completions, 20000)) << "the page was not brought back";
-  EXPECT_EQ(server.Hits("/page"), 2);
   EXPECT_EQ(ReadyState(), READYSTATE_COMPLETE);
   EXPECT_TRUE(ById(Document(), "p"));
 }
