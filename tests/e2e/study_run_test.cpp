@@ -135,15 +135,22 @@ TEST(StudyRun, TheWindowAnswersWhileAChapterHangsAndTheHungPageIsBroughtBack) {
     ASSERT_TRUE(PumpUntil([&] { return site.Hangs() == 1; }, 30000));
     // Let the cycle run into the page that no longer answers.
     PumpFor(1500);
-    // A click that arrives from the main loop, as the user's does, with the page still hung.
-    g_idle_add(
-        [](gpointer button) -> gboolean {
-          gtk_button_clicked(GTK_BUTTON(button));
-          return G_SOURCE_REMOVE;
-        },
-        program.Control(IDC_AUTO_STUDY));
+    // Clicks that arrive from the main loop, as the user's do, with the page still hung.
+    auto clickFromTheLoop = [&](int id) {
+      g_idle_add(
+          [](gpointer button) -> gboolean {
+            gtk_button_clicked(GTK_BUTTON(button));
+            return G_SOURCE_REMOVE;
+          },
+          program.Control(id));
+    };
+    clickFromTheLoop(IDC_AUTO_STUDY);
     ASSERT_TRUE(PumpUntil([&] { return !boxes.Texts().empty(); }, 10000));
     EXPECT_EQ(boxes.Texts().back(), "自动学习已启动。");
+    WindowHandler usage([](GtkWindow* w) { return ViewOf(w).title == "使用说明"; },
+                        [](GtkWindow* w) { gtk_window_close(w); });
+    clickFromTheLoop(IDC_USAGE);
+    EXPECT_TRUE(PumpUntil([&] { return usage.Handled() == 1; }, 10000));
     EXPECT_TRUE(program.Resize(900, 700));
     answeredWhileHung = site.Openings(1, 2) == 1;
 
