@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "browser/browser_control.h"
 #include "browser/differ_web.h"
-#include "browser/dom.h"
 #include "browser/web_browser2.h"
+#include "platform/browser_control.h"
 #include "platform/dialog.h"
+#include "platform/dom.h"
 #include "platform/platform.h"
 
 namespace larkwend {

@@ -6,6 +6,7 @@
 // out are the program's GBK text; template texts are UTF-8 resource data.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,9 @@ struct ControlTemplate {
   int bitmap = 0;  // picture resource of a kPicture control
 };
 
+// The program's pictures by resource id, as encoded image bytes (PNG); empty for an unknown id.
+using PictureLookup = std::span<const unsigned char> (*)(int resourceId);
+
 struct DialogTemplate {
   int id;
   int width, height;        // dialog units
@@ -71,6 +75,9 @@ struct DialogTemplate {
   std::vector<ControlTemplate> controls;  // template order, which is also the tab order
   int comboId = -1;                       // initialisation data: the items of one combo box
   std::vector<std::string_view> comboItems;
+  // Where the window finds the bytes of its pictures and of the icon it is given; a dialog
+  // without one shows none.
+  PictureLookup pictures = nullptr;
 };
 
 struct PixelRect {

@@ -1,5 +1,7 @@
 #include "resources/templates.h"
 
+#include "resources/pictures.h"
+
 namespace larkwend {
 
 const DialogTemplate& MainDialogTemplate() {
@@ -32,6 +34,7 @@ const DialogTemplate& MainDialogTemplate() {
       },
       1009,
       {"身份证", "用户名"},
+      PictureResource,
   };
   return kMain;
 }
@@ -52,6 +55,7 @@ const DialogTemplate& UsageDialogTemplate() {
       },
       -1,
       {},
+      PictureResource,
   };
   return kUsage;
 }

@@ -9,8 +9,6 @@
 
 namespace larkwend {
 
-inline std::string Gbk(std::string_view utf8) { return Utf8ToGbk(utf8); }
-
 namespace texts {
 
 inline constexpr std::string_view kProductName = "Larkwend";

@@ -57,8 +57,8 @@ gboolean DrawBlackFrame(GtkWidget* widget, cairo_t* cr, gpointer) {
 }
 
 // The picture at its own size, or scaled down (keeping its proportions) to fit the control.
-GtkWidget* MakePicture(int resource, const PixelRect& rect) {
-  GObjectPtr<GdkPixbuf> picture = LoadPicture(resource);
+GtkWidget* MakePicture(std::span<const unsigned char> bytes, const PixelRect& rect) {
+  GObjectPtr<GdkPixbuf> picture = LoadPicture(bytes);
   if (!picture) return gtk_image_new();
   const int width = gdk_pixbuf_get_width(picture.get());
   const int height = gdk_pixbuf_get_height(picture.get());
@@ -102,6 +102,11 @@ std::vector<unsigned> RunningDialogTimers(GtkWindow* window) {
   return dialog ? dialog->RunningTimers() : std::vector<unsigned>{};
 }
 
+std::span<const unsigned char> GtkDialogWindow::PictureBytes(int resourceId) const {
+  if (!pictures_) return {};
+  return pictures_(resourceId);
+}
+
 std::vector<unsigned> GtkDialogWindow::RunningTimers() const {
   std::vector<unsigned> ids;
   for (const auto& [id, timer] : timers_) ids.push_back(id);
@@ -116,6 +121,7 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
       timerScale_(timerScale),
       window_(GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL))),
       layout_(gtk_layout_new(nullptr, nullptr)),
+      pictures_(tmpl.pictures),
       title_(tmpl.caption),
       token_(std::make_shared<Token>(Token{this})) {
   g_object_set_data(G_OBJECT(window_), kTemplateIdKey, GINT_TO_POINTER(tmpl.id));
@@ -229,7 +235,8 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
     case ControlKind::kPicture: {
       control.widget = gtk_event_box_new();
       gtk_event_box_set_visible_window(GTK_EVENT_BOX(control.widget), FALSE);
-      gtk_container_add(GTK_CONTAINER(control.widget), MakePicture(c.bitmap, control.rect));
+      gtk_container_add(GTK_CONTAINER(control.widget),
+                        MakePicture(PictureBytes(c.bitmap), control.rect));
       if (c.styles & kNotify) {
         gtk_widget_add_events(control.widget, GDK_BUTTON_PRESS_MASK);
         g_signal_connect(control.widget, "button-press-event", G_CALLBACK(PictureButtonThunk),
@@ -471,7 +478,7 @@ void GtkDialogWindow::SetTitle(const std::string& text) {
 
 void GtkDialogWindow::SetIcon(int iconResource) {
   // One picture serves as the large and the small icon; the desktop gets it at common sizes.
-  GObjectPtr<GdkPixbuf> icon = LoadPicture(iconResource);
+  GObjectPtr<GdkPixbuf> icon = LoadPicture(PictureBytes(iconResource));
   if (!icon) return;
   std::vector<GObjectPtr<GdkPixbuf>> sizes{icon};
   for (int size : {32, 16})

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "platform/dialog.h"
@@ -89,6 +90,7 @@ class GtkDialogWindow final : public DialogWindow {
   };
 
   void Build(const DialogTemplate& tmpl);
+  std::span<const unsigned char> PictureBytes(int resourceId) const;
   Control* Find(int id);
   const Control* Find(int id) const;
   GtkWidget* MakeWidget(const ControlTemplate& c, Control& control);
@@ -115,6 +117,7 @@ class GtkDialogWindow final : public DialogWindow {
   const double timerScale_;
   GtkWindow* window_;  // owned: destroyed with this object
   GtkWidget* layout_;
+  const PictureLookup pictures_;
   std::string title_;              // UTF-8
   std::vector<Control> controls_;  // template order
   std::unique_ptr<WebKitBrowserControl> browser_;
