@@ -10,7 +10,7 @@
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_dialog_lookup.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 
