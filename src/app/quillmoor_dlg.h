@@ -47,13 +47,6 @@ enum : unsigned {
   TIMER_CHECK_PROGRESS = 45000,
 };
 
-// Where the icon is drawn in a minimised window: centred, rounding as the original did.
-struct IconPosition {
-  int x, y;
-};
-IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWidth,
-                                   int iconHeight);
-
 class CQuillmoorDlg : public CDialog, private BrowserEvents {
  public:
   explicit CQuillmoorDlg(Platform& platform);
