@@ -39,10 +39,10 @@ enum ControlStyle : unsigned {
   kAutoVScroll = 1u << 4,
   kPassword = 1u << 5,
   kMultiLine = 1u << 6,
-  kWantReturn = 1u << 7,   // Enter inserts a line break instead of pressing the default button
+  kWantReturn = 1u << 7,  // Enter inserts a line break instead of pressing the default button
   kNoHideSelection = 1u << 8,
   kGroup = 1u << 9,
-  kNotify = 1u << 10,      // a picture that reports clicks
+  kNotify = 1u << 10,  // a picture that reports clicks
   kDropDownList = 1u << 11,
   kVScroll = 1u << 12,
   kLeftAligned = 1u << 13,
@@ -67,7 +67,7 @@ using PictureLookup = std::span<const unsigned char> (*)(int resourceId);
 
 struct DialogTemplate {
   int id;
-  int width, height;        // dialog units
+  int width, height;         // dialog units
   std::string_view caption;  // UTF-8
   std::string_view fontName;
   int fontPoints;
