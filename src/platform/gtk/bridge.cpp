@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
@@ -25,9 +26,14 @@ constexpr dom::Status kNotInstalled = -9;
 // once per hang. Pages of this program answer in milliseconds, even while loading.
 constexpr gint64 kAnswerBoundUs = 700 * 1000;
 
-// Each request goes in as the argument `req`; the body itself never changes.
-constexpr const char* kCallBody =
-    "const b = globalThis.__larkwendBridge; return b ? b(req) : {s: -9};";
+// Each request goes in as an argument; the body itself never changes.
+const std::string& CallBody() {
+  static const std::string body = std::string("const b = globalThis.") + protocol::name::kBridge +
+                                  "; return b ? b(" + protocol::name::kRequest + ") : {" +
+                                  protocol::field::kStatus + ": " + std::to_string(kNotInstalled) +
+                                  "};";
+  return body;
+}
 
 // An evaluation in flight. Its completion finds it here by number; a call that gave up waiting
 // has moved to the late ones, whose answer only tells their bridge that the page answers again.
@@ -115,7 +121,7 @@ GObjectPtr<JSCValue> Reply::Field(const char* key) const {
 }
 
 dom::Status Reply::status() const {
-  GObjectPtr<JSCValue> s = Field("s");
+  GObjectPtr<JSCValue> s = Field(protocol::field::kStatus);
   if (!s || !jsc_value_is_number(s.get())) return dom::kFailed;
   return jsc_value_to_int32(s.get());
 }
@@ -213,7 +219,7 @@ void Bridge::QueueTargetWrite(const std::string& token, long handle, long index,
 
 void Bridge::FlushWrites() {
   if (writes_.empty()) return;
-  Call("flush", {});
+  Call(protocol::op::kFlush, {});
 }
 
 void OnLateAnswer(Bridge& bridge, std::uint64_t number) {
@@ -239,15 +245,19 @@ void Bridge::Reset() {
 
 Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFields& fields) {
   if (!view_ || !answering()) return {};
-  std::string request = "{\"op\":" + JsonString(op) + ",\"t\":" + JsonString(token);
+  JsonFields head;
+  head.Add(protocol::field::kOp, op).Add(protocol::field::kToken, token);
+  std::string request = '{' + head.text();
   if (!writes_.empty()) {
     // Before the releases: a handle given back may be the one written through.
-    request += ",\"wt\":" + JsonString(writesToken_) + ",\"w\":[" + writes_ + ']';
+    JsonFields writes;
+    writes.Add(protocol::field::kWriteToken, writesToken_);
+    request += ',' + writes.text() + ",\"" + protocol::field::kWrites + "\":[" + writes_ + ']';
     writes_.clear();
   }
   if (!releases_.empty()) {
     JsonFields rel;
-    rel.Add("rt", pageToken_).Add("rel", releases_);
+    rel.Add(protocol::field::kReleaseToken, pageToken_).Add(protocol::field::kReleases, releases_);
     request += ',' + rel.text();
     releases_.clear();
   }
@@ -258,15 +268,15 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
     int& count;
     bool counted;
     ~Acting() { count -= counted ? 1 : 0; }
-  } acting{actingCalls_, op == "click" || op == "exec"};
+  } acting{actingCalls_, op == protocol::op::kClick || op == protocol::op::kExec};
   actingCalls_ += acting.counted ? 1 : 0;
 
-  Reply reply(Evaluate(kCallBody, request));
+  Reply reply(Evaluate(CallBody().c_str(), request));
   if (reply.status() == kNotInstalled) {
     Evaluate(BridgeScript(), {});
-    reply = Reply(Evaluate(kCallBody, request));
+    reply = Reply(Evaluate(CallBody().c_str(), request));
   }
-  if (dom::WideText page = reply.Text("t"); page && *page != pageToken_) {
+  if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
     pageToken_ = *page;
     releases_.clear();
   }
@@ -288,7 +298,8 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   if (!request.empty()) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&builder, "{sv}", "req", g_variant_new_string(request.c_str()));
+    g_variant_builder_add(&builder, "{sv}", protocol::name::kRequest,
+                          g_variant_new_string(request.c_str()));
     arguments = g_variant_builder_end(&builder);
   }
   webkit_web_view_call_async_javascript_function(view.get(), body, -1, arguments, kWorldName,
