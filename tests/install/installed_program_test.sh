@@ -28,13 +28,10 @@ key() { sed -n "s/^$1=//p" "$entry"; }
 [ "$(key StartupWMClass)" = "$app_id" ] || fail "StartupWMClass= is $(key StartupWMClass)"
 launcher=$(key Exec)
 [ -x "$prefix/bin/$launcher" ] || fail "Exec= names $launcher, not installed in bin/"
-[ -x "$prefix/bin/larkwend" ] && [ -x "$prefix/bin/larkwend-practice" ] || fail "programs missing"
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png
   identify -format '%wx%h' "$icon" | grep -qx "${size}x$size" || fail "no ${size}px icon"
 done
-grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
-  "$prefix/share/metainfo/$app_id.metainfo.xml" || fail "metadata launches another entry"
 
 # Started as the menu does, for a user whose data folder does not exist yet.
 home=$work/home
