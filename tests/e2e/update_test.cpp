@@ -194,7 +194,10 @@ TEST_F(UpdateGateAtStart, EscapeLeavesTheQuestionOpenAndEnterAcceptsTheDownload)
 TEST_F(UpdateGateAtStart, AnAcceptedDownloadReachesABrowserTheSessionBusStarts) {
   if (const char* home = std::getenv(kDbusHomeVariable)) {
     DbusBrowserHome::Use(home);
-    e2e::MessageBoxAnswerer boxes("Larkwend", "是");
+    e2e::MessageBoxAnswerer boxes("Larkwend", e2e::Key{GDK_KEY_y});
+    // Whatever goes wrong, this process ends and the test above it with it.
+    g_timeout_add_seconds(
+        30, [](gpointer) -> gboolean { std::_Exit(3); }, nullptr);
     const bool ended = MainWindowsOfAStoppedStart() == 0 &&
                        boxes.Texts() == std::vector<std::string>{"下载最新版本V3.2？"};
     // As the program does, the process ends right after start-up has: the bus goes with it.
