@@ -21,7 +21,8 @@ constexpr bool IsGbkLeadByte(unsigned char c) {
 // into an empty string for non-empty input.
 std::string Utf8ToGbk(std::string_view utf8);
 
-// Bytes that are not valid GBK become "?".
+// Bytes that are not valid GBK become "?"; a lead byte whose next byte cannot be a trail byte
+// becomes "?" on its own, and that next byte is kept.
 std::string GbkToUtf8(std::string_view gbk);
 
 // Number of bytes of the character that starts at `pos` (1 or 2; 1 for a lead byte at the end).
