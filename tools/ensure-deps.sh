@@ -9,6 +9,7 @@ LARKWEND_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libjs-jquery
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  clang-14 libclang-rt-14-dev  # the sanitizer build and the fuzzing harnesses
 )
 
 missing=()

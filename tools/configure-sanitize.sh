@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures build-sanitize/: clang with AddressSanitizer and UndefinedBehaviorSanitizer, the unit
+# tests that need no display, and the fuzzing harnesses. Used by ./test and tools/fuzz.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DLARKWEND_SANITIZE=ON "${launcher[@]}" >/dev/null
