@@ -59,7 +59,7 @@ void CheckFallback(std::string_view registered, std::string_view url) {
   Args started = SplitCommandLine(GbkToUtf8(*line));
   Require(started.size() >= 2, "a program and the link");
   Require(started.back() == link, "the link is the last argument, whole and alone");
-  Require(!started[0].empty() && started[0] != link, "the link is never the program");
+  Require(!started[0].empty(), "a program to start");
   Args registeredArgs = SplitCommandLine(GbkToUtf8(registered));
   Require(registeredArgs.size() >= started.size() - 1 &&
               std::equal(started.begin(), started.end() - 1, registeredArgs.begin()),
