@@ -1,17 +1,10 @@
-// The update check against any reply a service could send: a loopback service of the harness's
-// own sends the input as its whole answer, and the check must do what a model of the protocol
-// says: the result, the stored link, the question asked, and a link handed on only when it is a
-// web link, as one argument.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// The update check against any reply a service could send: a loopback service sends the input as
+// its whole answer, and the check must do what a model of the protocol says: the request sent,
+// the result, the stored link, the question asked, and a link handed on only when it is a web
+// link, as one argument.
 #include <climits>
 #include <cstdlib>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "app/system_browser.h"
 #include "fake_platform.h"
@@ -20,66 +13,10 @@
 #include "platform/dialog.h"
 #include "platform/text.h"
 #include "update/update_check.h"
+#include "update_test_server.h"
 
 namespace larkwend::fuzz {
 namespace {
-
-// A service on a loopback port of its own that answers each request with the current reply and
-// closes.
-class ReplyService {
- public:
-  ReplyService() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    Require(listener_ >= 0 &&
-                ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                ::listen(listener_, 4) == 0 &&
-                ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0,
-            "a loopback service");
-    port_ = ntohs(address.sin_port);
-    std::thread([this] { Serve(); }).detach();
-  }
-
-  int port() const { return port_; }
-  void SetReply(std::string reply) {
-    std::lock_guard lock(mutex_);
-    reply_ = std::move(reply);
-  }
-
- private:
-  void Serve() {
-    for (;;) {
-      int connection = ::accept(listener_, nullptr, nullptr);
-      if (connection < 0) continue;
-      char request[kUpdateRequestSize];
-      std::size_t got = 0;
-      while (got < sizeof request) {
-        ssize_t n = ::recv(connection, request + got, sizeof request - got, 0);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-      }
-      std::string reply;
-      {
-        std::lock_guard lock(mutex_);
-        reply = reply_;
-      }
-      for (std::size_t sent = 0; sent < reply.size();) {
-        ssize_t n = ::send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += static_cast<std::size_t>(n);
-      }
-      ::close(connection);
-    }
-  }
-
-  int listener_ = -1;
-  int port_ = 0;
-  std::mutex mutex_;
-  std::string reply_;
-};
 
 // What the check must do with a reply, worked out from the protocol rather than the code.
 struct Expected {
@@ -121,9 +58,9 @@ Expected Model(std::string_view reply) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace larkwend;
   using namespace larkwend::fuzz;
-  static ReplyService service;
+  static testing::UpdateTestServer service;
   std::string reply(reinterpret_cast<const char*>(data), size);
-  service.SetReply(reply);
+  service.Reply(reply);
 
   // Whether the student says yes comes from the reply's length, so both ways are tried.
   const bool yes = size % 2 == 1;
@@ -135,6 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string link = "<unset>";
   int result = CheckForUpdate(f.platform, link, {"127.0.0.1", service.port(), 5000});
+  const auto request = BuildUpdateRequest();
+  Require(service.TakeRequests() ==
+              std::vector<std::string>{std::string(request.begin(), request.end())},
+          "one connection, carrying the request");
   Expected expected = Model(reply);
   if (expected.asks && yes) expected.result = UPDATE_STOP;
   Require(result == expected.result, "the result the protocol gives");
