@@ -50,14 +50,15 @@ bool IsShell(std::string_view program) {
 }
 
 // Whether the arguments start a shell with a script of its own: a shell, then an option with a
-// "c" in it (-c, -ec, --command). Arguments are also read word by word, since a wrapper such as
-// "env -S" splits one argument into a command of its own.
+// "c" in it (-c, -ec, --command). Arguments are also read word by word, quotes taken off, since a
+// wrapper such as "env -S" splits one argument into a command of its own.
 bool StartsAShellScript(const std::vector<std::string>& args) {
+  constexpr std::string_view kWordBreaks = " \t'\"";
   bool afterShell = false;
   for (const std::string& arg : args) {
     std::size_t start = 0;
-    while ((start = arg.find_first_not_of(" \t", start)) != std::string::npos) {
-      std::size_t end = std::min(arg.find_first_of(" \t", start), arg.size());
+    while ((start = arg.find_first_not_of(kWordBreaks, start)) != std::string::npos) {
+      std::size_t end = std::min(arg.find_first_of(kWordBreaks, start), arg.size());
       std::string_view word = std::string_view(arg).substr(start, end - start);
       if (afterShell && word.front() == '-' && word.find('c') != std::string_view::npos)
         return true;

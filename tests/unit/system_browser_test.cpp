@@ -77,11 +77,11 @@ TEST_F(SystemBrowser, ACommandThatCannotTakeTheLinkAsAnArgumentOfItsOwnIsNotStar
            R"(b \"%1\")",  // quotes of its own around it
            "%1",           // the link would be the program
            R"("%1" --new)",
-           R"("" %1)",                          // no program at all
-           R"(sh -c "true %1")",                // inside a shell's script
-           R"(/bin/bash -c 'exec b "$0"' %1)",  // a shell with a script of its own
-           "sh -ec %1",                         // the link would be the script
-           R"(/usr/bin/env -S "dash -c" %1)",   // a wrapper that splits its argument
+           R"("" %1)",                           // no program at all
+           R"(sh -c "true %1")",                 // inside a shell's script
+           R"(/bin/bash -c 'exec b "$0"' %1)",   // a shell with a script of its own
+           "sh -ec %1",                          // the link would be the script
+           R"(/usr/bin/env -S "'dash' -c" %1)",  // a wrapper that splits its argument
            R"(b "unclosed)",  // no placeholder, and the link would land in a quote
        }) {
     SCOPED_TRACE(registered);
