@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/system_browser.h"
 #include "fuzz_check.h"
 #include "platform/command_line.h"
 #include "platform/desktop_exec.h"
+#include "platform/system_browser.h"
 #include "platform/text.h"
 
 namespace larkwend::fuzz {

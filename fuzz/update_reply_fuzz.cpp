@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/system_browser.h"
 #include "fake_platform.h"
 #include "fuzz_check.h"
 #include "platform/command_line.h"
 #include "platform/dialog.h"
+#include "platform/system_browser.h"
 #include "platform/text.h"
 #include "update/update_check.h"
 #include "update_test_server.h"
