@@ -37,7 +37,7 @@ void TickDecision(unsigned id, std::string_view decision) {
 }
 
 std::string UnfinishedCount(std::size_t count) {
-  return "scanned " + std::to_string(count) + " unfinished chapters";
+  return "scanned " + std::to_string(count) + " unfinished chapter" + (count == 1 ? "" : "s");
 }
 
 void StartPopupClosing(DialogWindow& window) {
@@ -76,7 +76,8 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
   DialogWindow* w = window();
   if (!w) return;
   // A page that is still loading suspends the cycle: the tick is dropped, the timers run on.
-  if (m_browser.GetReadyState() != READYSTATE_COMPLETE) return TickDecision(id, "page loading, dropped");
+  if (m_browser.GetReadyState() != READYSTATE_COMPLETE)
+    return TickDecision(id, "page loading, dropped");
 
   if (!g_alertDismisserStarted) {
     g_alertDismisserStarted = true;

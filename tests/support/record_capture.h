@@ -1,0 +1,49 @@
+// Catches what the program records while it lives: the study journal's events (without the
+// date and time a real journal puts in front) and the diagnostics.
+#pragma once
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/diagnostics.h"
+#include "platform/journal.h"
+
+namespace larkwend::fake {
+
+class RecordCapture final : public Journal {
+ public:
+  void Append(std::string_view utf8Event) override { events_.emplace_back(utf8Event); }
+
+  const std::vector<std::string>& events() const { return events_; }
+  // The diagnostics so far; the alert dismisser sends its own from another thread.
+  std::vector<std::string> diagnostics() const {
+    std::lock_guard lock(mutex_);
+    return diagnostics_;
+  }
+  bool Diagnosed(std::string_view text) const {
+    auto all = diagnostics();
+    return std::find(all.begin(), all.end(), text) != all.end();
+  }
+  // Whether `text` appears anywhere in the journal or the diagnostics.
+  bool Recorded(std::string_view text) const {
+    auto contains = [&](const std::string& line) { return line.find(text) != std::string::npos; };
+    auto all = diagnostics();
+    return std::any_of(events_.begin(), events_.end(), contains) ||
+           std::any_of(all.begin(), all.end(), contains);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+  std::vector<std::string> diagnostics_;
+  ScopedJournal journal_{*this};
+  ScopedDiagnosticSink sink_{[this](std::string_view text) {
+    std::lock_guard lock(mutex_);
+    diagnostics_.emplace_back(text);
+  }};
+};
+
+}  // namespace larkwend::fake
