@@ -1,7 +1,8 @@
 // One whole study run on the real desktop against the practice site: the program starts, the
 // student types the verification code and logs in with one click, opens the course list and a
 // course's chapter page, and the program studies every chapter by itself. The completion alerts
-// are clicked away by the program's own dismisser: nothing here touches them.
+// are clicked away by the program's own dismisser: nothing here touches them. Afterwards the study
+// journal and the diagnostics (turned on as a maintainer would) tell the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
 #include "e2e_study_flow.h"
+#include "scoped_working_dir.h"
 
 namespace larkwend::e2e {
 namespace {
@@ -35,12 +37,30 @@ std::vector<std::string> SiteOptions(std::vector<std::string> extra) {
 struct RunOutcome {
   std::vector<std::string> messages;
   bool timersStoppedAtTheEnd = false;
+  std::vector<std::string> journal;  // its events, without the date and time
+  std::vector<std::string> diagnostics;
 };
+
+// The journal's events that begin with `kind`, with the kind cut off.
+std::vector<std::string> Events(const RunOutcome& outcome, const std::string& kind) {
+  std::vector<std::string> found;
+  for (const std::string& event : outcome.journal)
+    if (event.rfind(kind, 0) == 0) found.push_back(event.substr(kind.size()));
+  return found;
+}
+
+bool Diagnosed(const RunOutcome& outcome, const std::string& prefix) {
+  return std::any_of(outcome.diagnostics.begin(), outcome.diagnostics.end(),
+                     [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+}
 
 RunOutcome StudyTheCourse(PracticeSite& site) {
   RunOutcome outcome;
+  fixtures::ScopedWorkingDir state;
+  DiagnosticsCapture diagnostics;
   ProgramOptions options;
   options.timerScale = kTimerScale;
+  options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
     MessageBoxAnswerer boxes("提示", "确定");
@@ -63,6 +83,11 @@ RunOutcome StudyTheCourse(PracticeSite& site) {
     outcome.messages = boxes.Texts();
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
   });
+  for (const std::string& line : JournalLines(state.path())) {
+    EXPECT_TRUE(line.size() > 20 && line[10] == 'T' && line[19] == ' ') << line;
+    outcome.journal.push_back(line.substr(20));
+  }
+  outcome.diagnostics = diagnostics.Messages();
   return outcome;
 }
 
@@ -82,6 +107,34 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
   EXPECT_GE(site.PopupsClosed(), kChapters);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
+
+  // The journal: every completed chapter once, in order, by the address the list gives it.
+  ASSERT_FALSE(outcome.journal.empty());
+  EXPECT_EQ(outcome.journal.front(), "program started, version 3.1");
+  EXPECT_EQ(outcome.journal.back(), "program ended");
+  EXPECT_EQ(Events(outcome, "login captured: "), std::vector<std::string>{"account Student01"});
+  std::vector<std::string> completed = Events(outcome, "chapter completed: ");
+  ASSERT_EQ(completed.size(), static_cast<std::size_t>(kChapters));
+  for (int chapter = 1; chapter <= kChapters; ++chapter) {
+    const std::string& event = completed[static_cast<std::size_t>(chapter - 1)];
+    EXPECT_EQ(
+        event.rfind("/stu/book_right.aspx?id=1-00" + std::to_string(chapter) + " (progress ", 0),
+        0u)
+        << event;
+  }
+  EXPECT_EQ(Events(outcome, "run ended: "), std::vector<std::string>{kEndMessage});
+  for (const std::string& event : outcome.journal)
+    EXPECT_EQ(event.find("pass123"), std::string::npos) << event;
+
+  // The diagnostics: what each kind of tick decided, and never the password.
+  for (const char* decision : {"tick 3000: scanned 3 unfinished chapters, opening the first",
+                               "tick 45000: below the required level",
+                               "tick 45000: chapter complete", "tick 100: closed the pop-up",
+                               "tick 5000: scanned 2 unfinished chapters, opening the first",
+                               "tick 5000: no unfinished chapter left, ended", "progress "})
+    EXPECT_TRUE(Diagnosed(outcome, decision)) << decision;
+  for (const std::string& message : outcome.diagnostics)
+    EXPECT_EQ(message.find("pass123"), std::string::npos) << message;
 }
 
 TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
@@ -92,6 +145,8 @@ TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
 
   EXPECT_GE(site.Stalls(), 1);
   EXPECT_EQ(site.CompletedChapterCount(), kChapters);
+  EXPECT_FALSE(Events(outcome, "stalled page refreshed: ").empty());
+  EXPECT_EQ(Events(outcome, "chapter completed: ").size(), static_cast<std::size_t>(kChapters));
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
 }
 

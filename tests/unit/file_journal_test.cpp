@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -16,6 +14,7 @@
 
 #include "platform/record_secrets.h"
 #include "record_capture.h"
+#include "scoped_env.h"
 #include "scoped_working_dir.h"
 
 namespace larkwend::posix {
@@ -30,27 +29,7 @@ std::vector<std::string> Lines(const fs::path& path) {
   return lines;
 }
 
-// Sets an environment variable for one test; nullopt unsets it.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (previous_)
-      ::setenv(name_, previous_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
+using fixtures::ScopedEnv;
 
 class JournalFile : public ::testing::Test {
  protected:
