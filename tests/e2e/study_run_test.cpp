@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/quillmoor_dlg.h"
+#include "e2e_diagnostics.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"

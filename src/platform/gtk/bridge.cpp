@@ -4,9 +4,9 @@
 #include <map>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
-#include "platform/diagnostics.h"
 #include "platform/gtk/script_dialog.h"
 #include "platform/json_text.h"
 
@@ -55,7 +55,7 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
 
 void DiagnoseFailedCall(std::string_view op, const Reply& reply) {
   dom::WideText pageError = reply.Text("e");
-  std::string why = pageError              ? "the page says " + *pageError
+  std::string why = pageError                ? "the page says " + *pageError
                     : !g_lastFailure.empty() ? g_lastFailure
                                              : "status " + std::to_string(reply.status());
   Diagnose("bridge call " + std::string(op) + " failed: " + why);

@@ -221,7 +221,8 @@ constexpr const char kScript[] = R"js(
       const script = D.create.call(d, 'script');
       E.setText.call(script, r.code + '\n;document.currentScript.setAttribute("' + MARK + '", "");');
       let threw = false;
-      const onError = () => { threw = true; };
+      let message = '';
+      const onError = (ev) => { threw = true; message = String(ev.message || 'an error'); };
       E.listen.call(w, 'error', onError, true);
       try {
         E.append.call(D.head.call(d) || D.root.call(d), script);
@@ -230,7 +231,8 @@ constexpr const char kScript[] = R"js(
       }
       const ran = E.hasAttr.call(script, MARK);
       E.remove.call(script);
-      return {s: ran && !threw ? 0 : -1};
+      if (ran && !threw) return {};
+      return {s: -1, e: threw ? message : 'the script stopped before its end'};
     },
     click: (r) => {
       const el = element(r);
