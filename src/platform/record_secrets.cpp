@@ -24,6 +24,11 @@ void KeepOutOfRecords(std::string_view utf8Secret) {
                    [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
 }
 
+void ForgetRecordSecrets() {
+  std::lock_guard lock(g_secretsMutex);
+  g_secrets.clear();
+}
+
 std::string WithoutSecrets(std::string_view utf8Text) {
   std::string text(utf8Text);
   std::lock_guard lock(g_secretsMutex);

@@ -13,6 +13,9 @@ namespace larkwend {
 // thread.
 void KeepOutOfRecords(std::string_view utf8Secret);
 
+// Forgets every secret, as at the start of a process (tests start each case this way).
+void ForgetRecordSecrets();
+
 // `utf8Text` with every occurrence of a secret replaced by "***".
 std::string WithoutSecrets(std::string_view utf8Text);
 

@@ -1,5 +1,6 @@
 // Catches what the program records while it lives: the study journal's events (without the
-// date and time a real journal puts in front) and the diagnostics.
+// date and time a real journal puts in front) and the diagnostics. Secrets that earlier tests of
+// the process registered are forgotten, so that each test sees only its own masked.
 #pragma once
 
 #include <algorithm>
@@ -10,11 +11,13 @@
 
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
+#include "platform/record_secrets.h"
 
 namespace larkwend::fake {
 
 class RecordCapture final : public Journal {
  public:
+  RecordCapture() { ForgetRecordSecrets(); }
   void Append(std::string_view utf8Event) override { events_.emplace_back(utf8Event); }
 
   const std::vector<std::string>& events() const { return events_; }

@@ -14,6 +14,7 @@
 
 #include "app/credential_file.h"
 #include "platform/text.h"
+#include "record_capture.h"
 #include "scoped_working_dir.h"
 
 namespace larkwend {
@@ -169,10 +170,12 @@ TEST_F(PrivateProfile, UnusablePlacesLeaveEverythingSilentAndUntouched) {
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x", "blocked.ini"));
   EXPECT_TRUE(fs::is_directory("blocked.ini"));
 
-  // A directory that no longer exists, whatever the privileges.
+  // A directory that no longer exists, whatever the privileges; the diagnostics say so.
   fs::create_directory("gone");
   fs::remove("gone");
+  fake::RecordCapture records;
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x", "gone/record.ini"));
+  EXPECT_TRUE(records.Diagnosed("cannot write gone/record.ini: No such file or directory"));
 
   // A read-only directory; privileges that ignore permission bits cannot show this one.
   if (::geteuid() != 0) {
