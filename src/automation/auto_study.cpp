@@ -110,7 +110,7 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       break;
     case TIMER_CHECK_PROGRESS:
       if (const int completion = CheckChapterCompletion(); completion != 1) {
-        TickDecision(id, completion == 0 ? "below the required level" : "no progress compared");
+        TickDecision(id, completion == 0 ? "below the required level" : "nothing decided");
       } else {
         TickDecision(id, "chapter complete, closing the pop-up, next chapter in 5 s");
         StartPopupClosing(*w);

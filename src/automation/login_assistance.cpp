@@ -36,7 +36,8 @@ void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, 
   std::string address = ToNarrow(url);
   LowerCaseGbk(address);
   if (Contains(address, kUserPagesPath)) {
-    Diagnose("navigation to " + url.value_or("") + ": leaving the login page, reading the login");
+    Diagnose("navigation to " + url.value_or("") +
+             ": a portal user page, reading the login form being left");
     CaptureCredentials();
   }
   // The address is compared in lower case, so the label must be too.
