@@ -31,7 +31,6 @@ class FileJournal final : public Journal {
   void Append(std::string_view utf8Event) override;
 
   bool enabled() const { return enabled_; }
-  const std::string& path() const { return path_; }
 
  private:
   bool WriteLine(std::string_view line);
