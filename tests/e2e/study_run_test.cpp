@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 
 #include "app/quillmoor_dlg.h"
@@ -84,8 +85,9 @@ RunOutcome StudyTheCourse(PracticeSite& site) {
     outcome.messages = boxes.Texts();
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
   });
-  for (const std::string& line : JournalLines(state.path())) {
-    EXPECT_TRUE(line.size() > 20 && line[10] == 'T' && line[19] == ' ') << line;
+  std::ifstream journal(state.path() / "larkwend" / "journal.log");
+  for (std::string line; std::getline(journal, line);) {
+    EXPECT_TRUE(line.size() > 20 && line[10] == 'T' && line[19] == ' ') << line;  // date, time
     outcome.journal.push_back(line.substr(20));
   }
   outcome.diagnostics = diagnostics.Messages();
@@ -114,28 +116,24 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
   EXPECT_EQ(outcome.journal.front(), "program started, version 3.1");
   EXPECT_EQ(outcome.journal.back(), "program ended");
   EXPECT_EQ(Events(outcome, "login captured: "), std::vector<std::string>{"account Student01"});
-  std::vector<std::string> completed = Events(outcome, "chapter completed: ");
-  ASSERT_EQ(completed.size(), static_cast<std::size_t>(kChapters));
-  for (int chapter = 1; chapter <= kChapters; ++chapter) {
-    const std::string& event = completed[static_cast<std::size_t>(chapter - 1)];
-    EXPECT_EQ(
-        event.rfind("/stu/book_right.aspx?id=1-00" + std::to_string(chapter) + " (progress ", 0),
-        0u)
-        << event;
-  }
+  std::vector<std::string> completed;
+  for (const std::string& event : Events(outcome, "chapter completed: "))
+    completed.push_back(event.substr(0, event.find(" (progress ")));
+  EXPECT_EQ(completed, (std::vector<std::string>{"/stu/book_right.aspx?id=1-001",
+                                                 "/stu/book_right.aspx?id=1-002",
+                                                 "/stu/book_right.aspx?id=1-003"}));
   EXPECT_EQ(Events(outcome, "run ended: "), std::vector<std::string>{kEndMessage});
-  for (const std::string& event : outcome.journal)
-    EXPECT_EQ(event.find("pass123"), std::string::npos) << event;
 
-  // The diagnostics: what each kind of tick decided, and never the password.
+  // The diagnostics tell what each kind of tick decided; neither record holds the password.
   for (const char* decision : {"tick 3000: scanned 3 unfinished chapters, opening the first",
-                               "tick 45000: below the required level",
                                "tick 45000: chapter complete", "tick 100: closed the pop-up",
                                "tick 5000: scanned 2 unfinished chapters, opening the first",
-                               "tick 5000: no unfinished chapter left, ended", "progress "})
+                               "tick 5000: no unfinished chapter left, ended"})
     EXPECT_TRUE(Diagnosed(outcome, decision)) << decision;
-  for (const std::string& message : outcome.diagnostics)
-    EXPECT_EQ(message.find("pass123"), std::string::npos) << message;
+  outcome.diagnostics.insert(outcome.diagnostics.end(), outcome.journal.begin(),
+                             outcome.journal.end());
+  for (const std::string& record : outcome.diagnostics)
+    EXPECT_EQ(record.find("pass123"), std::string::npos) << record;
 }
 
 TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {

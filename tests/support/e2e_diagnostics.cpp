@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -16,32 +17,24 @@ std::unique_ptr<std::vector<std::string>> g_captured;
 
 GLogWriterOutput CaptureWriter(GLogLevelFlags level, const GLogField* fields, gsize count,
                                gpointer data) {
-  const char* domain = nullptr;
-  const char* message = nullptr;
+  const char *domain = "", *message = "";
   for (gsize i = 0; i < count; ++i) {
-    if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0)
-      domain = static_cast<const char*>(fields[i].value);
-    if (std::strcmp(fields[i].key, "MESSAGE") == 0)
-      message = static_cast<const char*>(fields[i].value);
+    if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = (const char*)fields[i].value;
+    if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = (const char*)fields[i].value;
   }
-  {
-    std::lock_guard lock(g_captureMutex);
-    if (g_captured && domain && message && std::strcmp(domain, "Larkwend") == 0) {
-      if (!g_log_writer_default_would_drop(level, domain)) g_captured->emplace_back(message);
-      return G_LOG_WRITER_HANDLED;
-    }
-  }
-  return g_log_writer_default(level, fields, count, data);
+  std::lock_guard lock(g_captureMutex);
+  if (!g_captured || std::strcmp(domain, "Larkwend") != 0)
+    return g_log_writer_default(level, fields, count, data);
+  if (!g_log_writer_default_would_drop(level, domain)) g_captured->emplace_back(message);
+  return G_LOG_WRITER_HANDLED;
 }
 
 }  // namespace
 
 DiagnosticsCapture::DiagnosticsCapture() {
-  static const bool s_installed = [] {
-    g_log_set_writer_func(CaptureWriter, nullptr, nullptr);
-    return true;
-  }();
-  (void)s_installed;
+  [[maybe_unused]] static const bool s_installed =
+      (g_log_set_writer_func(CaptureWriter, nullptr, nullptr), true);
+  ::setenv("G_MESSAGES_DEBUG", "Larkwend", 1);
   std::lock_guard lock(g_captureMutex);
   g_captured = std::make_unique<std::vector<std::string>>();
 }

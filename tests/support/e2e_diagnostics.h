@@ -4,13 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "scoped_env.h"
-
 namespace larkwend::e2e {
 
-// The program's diagnostics as a maintainer turns them on: G_MESSAGES_DEBUG=Larkwend while it
-// lives, and GLib's log writer hands each message of the domain that GLib would print to this
-// object instead of standard error. One at a time per process.
+// The program's diagnostics as a maintainer turns them on: G_MESSAGES_DEBUG=Larkwend (left set
+// for the rest of the process), and each message of the domain that GLib would print is handed
+// to this object instead of standard error. One at a time per process.
 class DiagnosticsCapture {
  public:
   DiagnosticsCapture();
@@ -19,9 +17,6 @@ class DiagnosticsCapture {
   DiagnosticsCapture& operator=(const DiagnosticsCapture&) = delete;
 
   std::vector<std::string> Messages() const;
-
- private:
-  fixtures::ScopedEnv debug_{"G_MESSAGES_DEBUG", "Larkwend"};
 };
 
 }  // namespace larkwend::e2e

@@ -11,7 +11,6 @@
 #include "platform/gtk/gtk_dialog_window.h"
 #include "platform/gtk/gtk_platform.h"
 #include "resources/templates.h"
-#include "scoped_env.h"
 #include "scoped_working_dir.h"
 
 namespace larkwend::e2e {
@@ -128,10 +127,10 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   else
     std::filesystem::current_path(options.workingDirectory);
   run.workingDirectory = std::filesystem::current_path().string();
-  fixtures::ScopedEnv stateHome(
-      "XDG_STATE_HOME",
-      (options.stateHome.empty() ? std::filesystem::current_path() / "state" : options.stateHome)
-          .string());
+  // Each run says where its journal goes, so no test writes into the machine's own.
+  const std::filesystem::path stateHome =
+      options.stateHome.empty() ? std::filesystem::current_path() / "state" : options.stateHome;
+  ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
 
   // The application object lives for the whole process; each run starts it as a new process
   // would find it.

@@ -1,7 +1,5 @@
 #include "e2e_study_flow.h"
 
-#include <fstream>
-
 #include "app/quillmoor_dlg.h"
 #include "e2e_practice_site.h"
 
@@ -14,13 +12,6 @@ bool Step(bool ok, const char* what, std::string* failure) {
 }
 
 }  // namespace
-
-std::vector<std::string> JournalLines(const std::filesystem::path& stateHome) {
-  std::ifstream in(stateHome / "larkwend" / "journal.log");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 bool LogInAndOpenCourse(Program& program, int course, std::string* failure) {
   if (!Step(program.WaitForPage(PracticeSite::PortalUrl("/login/")), "login page", failure))

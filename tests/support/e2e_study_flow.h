@@ -1,10 +1,6 @@
 // The student's road from the login page to a course's chapter page, on the real program.
 #pragma once
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "e2e_program.h"
 
 namespace larkwend::e2e {
@@ -14,8 +10,5 @@ namespace larkwend::e2e {
 // link to the study platform and opens course `course`. False (with a reason) when a step did
 // not arrive in time.
 bool LogInAndOpenCourse(Program& program, int course, std::string* failure);
-
-// The lines of the study journal that a run with `stateHome` as XDG_STATE_HOME wrote.
-std::vector<std::string> JournalLines(const std::filesystem::path& stateHome);
 
 }  // namespace larkwend::e2e

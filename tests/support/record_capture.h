@@ -1,12 +1,11 @@
-// Catches what the program records while it lives: the study journal's events (without the
-// date and time a real journal puts in front) and the diagnostics. Secrets that earlier tests of
-// the process registered are forgotten, so that each test sees only its own masked.
+// Catches what the program records while it lives: the study journal's events (without the date
+// and time a real journal puts in front) and the diagnostics. Secrets registered by earlier tests
+// of the process are forgotten, so each test sees only its own masked.
 #pragma once
 
 #include <algorithm>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/diagnostics.h"
@@ -21,7 +20,7 @@ class RecordCapture final : public Journal {
   void Append(std::string_view utf8Event) override { events_.emplace_back(utf8Event); }
 
   const std::vector<std::string>& events() const { return events_; }
-  // The diagnostics so far; the alert dismisser sends its own from another thread.
+  // The alert dismisser diagnoses from its own thread.
   std::vector<std::string> diagnostics() const {
     std::lock_guard lock(mutex_);
     return diagnostics_;
@@ -32,16 +31,15 @@ class RecordCapture final : public Journal {
   }
   // Whether `text` appears anywhere in the journal or the diagnostics.
   bool Recorded(std::string_view text) const {
-    auto contains = [&](const std::string& line) { return line.find(text) != std::string::npos; };
     auto all = diagnostics();
-    return std::any_of(events_.begin(), events_.end(), contains) ||
-           std::any_of(all.begin(), all.end(), contains);
+    all.insert(all.end(), events_.begin(), events_.end());
+    return std::any_of(all.begin(), all.end(),
+                       [&](const std::string& line) { return line.find(text) != line.npos; });
   }
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> events_;
-  std::vector<std::string> diagnostics_;
+  std::vector<std::string> events_, diagnostics_;
   ScopedJournal journal_{*this};
   ScopedDiagnosticSink sink_{[this](std::string_view text) {
     std::lock_guard lock(mutex_);

@@ -196,23 +196,11 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
   EXPECT_EQ(dialogs.messages[0].type, MB_OK);  // no icon
   EXPECT_TRUE(dialogs.messages[0].owned);
 
-  // The journal tells the run chapter by chapter, the completions with what the page showed.
-  const std::vector<std::string>& events = records.events();
-  ASSERT_EQ(events.size(), 5u);
-  EXPECT_EQ(events[0], "chapter opened: right.aspx?c=7&ch=1");
-  EXPECT_EQ(events[1].rfind("chapter completed: right.aspx?c=7&ch=1 (progress 00:02:00#", 0), 0u);
-  EXPECT_EQ(events[1].substr(events[1].size() - 20), ", required 00:01:00)");
-  EXPECT_EQ(events[2], "chapter opened: right.aspx?c=7&ch=2");
-  EXPECT_EQ(events[3].rfind("chapter completed: right.aspx?c=7&ch=2 ", 0), 0u);
-  EXPECT_EQ(events[4], "run ended: " + std::string(texts::kNoUnfinishedChapter));
-  // The diagnostics say what each tick decided.
-  for (const char* decision :
-       {"tick 3000: scanned 2 unfinished chapters, opening the first",
-        "tick 45000: below the required level",
-        "tick 45000: chapter complete, closing the pop-up, next chapter in 5 s",
-        "tick 100: closed the pop-up", "tick 5000: scanned 1 unfinished chapter, opening the first",
-        "tick 5000: no unfinished chapter left, ended"})
-    EXPECT_TRUE(records.Diagnosed(decision)) << decision;
+  // A completion is journalled with what the page showed; a check below the level says so.
+  EXPECT_EQ(
+      records.events().at(1).rfind("chapter completed: right.aspx?c=7&ch=1 (progress 00:02:00#", 0),
+      0u);
+  EXPECT_TRUE(records.Diagnosed("tick 45000: below the required level"));
 
   // A further study page navigation starts the cycle again.
   dlg.ArmAutoStudy();
