@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/profile_file.h"
 #include "platform/text.h"
 
@@ -212,7 +213,11 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
-  if (!IsWritable(section, key, value)) return false;
+  if (!IsWritable(section, key, value)) {
+    // The key's name only: the value may be the password.
+    Diagnose("not writing " + std::string(key) + " to " + path + ": it would not read back");
+    return false;
+  }
   return RewriteFile(
       path, [&](const std::string& current) { return WithValue(current, section, key, value); });
 }

@@ -157,7 +157,11 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
   }
   // A value, section or key that would change the file's structure is refused, silently.
   PutFile(kPath, "[set]\nacount=kept\n");
+  fake::RecordCapture records;
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x\n[set]\nacount=evil", kPath));
+  EXPECT_EQ(records.diagnostics(),
+            std::vector<std::string>{"not writing acount to " + std::string(kPath) +
+                                     ": it would not read back"});
   EXPECT_FALSE(WritePrivateProfileString("se]t", "acount", "x", kPath));
   EXPECT_FALSE(WritePrivateProfileString("set", "a=b", "x", kPath));
   EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
