@@ -5,10 +5,10 @@
 #include <limits>
 #include <string>
 
-#include "app/system_browser.h"
 #include "platform/diagnostics.h"
 #include "platform/dialog.h"
 #include "platform/shell.h"
+#include "platform/system_browser.h"
 #include "platform/text.h"
 #include "resources/texts.h"
 
