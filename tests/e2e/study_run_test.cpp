@@ -38,6 +38,7 @@ std::vector<std::string> SiteOptions(std::vector<std::string> extra) {
 
 struct RunOutcome {
   std::vector<std::string> messages;
+  std::vector<std::string> iconsOfTheLast;
   bool timersStoppedAtTheEnd = false;
   std::vector<std::string> journal;  // its events, without the date and time
   std::vector<std::string> diagnostics;
@@ -83,6 +84,7 @@ RunOutcome StudyTheCourse(PracticeSite& site) {
     // Give any timer still running a few of its periods to show itself.
     PumpFor(3000);
     outcome.messages = boxes.Texts();
+    if (!boxes.Seen().empty()) outcome.iconsOfTheLast = boxes.Seen().back().icons;
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
   });
   std::ifstream journal(state.path() / "larkwend" / "journal.log");
@@ -109,6 +111,8 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
   // Each completion opened the page's pop-up, and the page's own script closed it.
   EXPECT_GE(site.PopupsClosed(), kChapters);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  // The end is said without an icon, as it was asked for.
+  EXPECT_TRUE(outcome.iconsOfTheLast.empty());
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
 
   // The journal: every completed chapter once, in order, by the address the list gives it.
