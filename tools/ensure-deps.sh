@@ -10,6 +10,7 @@ LARKWEND_PACKAGES=(
   libcpp-httplib-dev libjs-jquery
   xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file
+  clang-14 libclang-rt-14-dev  # the sanitizer build and the fuzzing harnesses
 )
 
 missing=()

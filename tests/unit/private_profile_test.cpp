@@ -155,7 +155,8 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
     ASSERT_TRUE(WritePrivateProfileString("set", "acount", value, kPath)) << value;
     EXPECT_EQ(Read("set", "acount"), value);
   }
-  // A value, section or key that would change the file's structure is refused, silently.
+  // A value, section or key that would change the file's structure is refused, and the
+  // diagnostics name the key.
   PutFile(kPath, "[set]\nacount=kept\n");
   fake::RecordCapture records;
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x\n[set]\nacount=evil", kPath));
@@ -165,6 +166,21 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
   EXPECT_FALSE(WritePrivateProfileString("se]t", "acount", "x", kPath));
   EXPECT_FALSE(WritePrivateProfileString("set", "a=b", "x", kPath));
   EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
+
+  // A section name ending in a lone lead byte would swallow its closing bracket and never read
+  // back; each refused write leaves the file as it was, instead of adding a block each time.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(WritePrivateProfileString("\x81", "k", "v", kPath));
+    EXPECT_FALSE(WritePrivateProfileString("set" + kZhong.substr(0, 1), "k", "v", kPath));
+  }
+  EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
+  fs::remove(kPath);
+  EXPECT_FALSE(WritePrivateProfileString("\x81", "k", "v", kPath));
+  EXPECT_FALSE(fs::exists(kPath));
+  EXPECT_EQ(records.diagnostics().size(), 8u);  // every refusal once, none as a failed write
+  // A whole double-byte character whose trail byte is "]" is a fine name.
+  ASSERT_TRUE(WritePrivateProfileString("\x81]", "k\x81", "v", kPath));
+  EXPECT_EQ(Read("\x81]", "k\x81"), "v");
 }
 
 TEST_F(PrivateProfile, UnusablePlacesLeaveEverythingSilentAndUntouched) {

@@ -107,7 +107,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 namespace {
 
-bool Rewrite(const std::string& path, const std::function<std::string(const std::string&)>& edit) {
+bool Rewrite(const std::string& path,
+             const std::function<std::optional<std::string>(const std::string&)>& edit) {
   auto [directory, name] = SplitPath(path);
   if (name.empty()) return false;
   // A lock that cannot be taken does not stop the write: the rename alone keeps the file whole.
@@ -122,10 +123,16 @@ bool Rewrite(const std::string& path, const std::function<std::string(const std:
     return false;  // there is a file, but its lines cannot be kept
   }
 
+  std::optional<std::string> replacement = edit(current);
+  if (!replacement) {
+    errno = ECANCELED;  // the edit's own refusal: nothing is wrong with the file
+    return false;
+  }
+
   TempFile temp(directory + "/." + name + ".XXXXXX");
   if (!temp.valid()) return false;
   if (::fchmod(temp.fd(), S_IRUSR | S_IWUSR) != 0) return false;
-  if (!WriteAll(temp.fd(), edit(current))) return false;
+  if (!WriteAll(temp.fd(), *replacement)) return false;
   if (::fsync(temp.fd()) != 0 || !temp.CloseFile()) return false;
   if (!temp.RenameTo(path)) return false;
   lock.Sync();
@@ -135,9 +142,9 @@ bool Rewrite(const std::string& path, const std::function<std::string(const std:
 }  // namespace
 
 bool RewriteFile(const std::string& path,
-                 const std::function<std::string(const std::string&)>& edit) {
+                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
   if (Rewrite(path, edit)) return true;
-  Diagnose("cannot write " + path + ": " + std::strerror(errno));
+  if (errno != ECANCELED) Diagnose("cannot write " + path + ": " + std::strerror(errno));
   return false;
 }
 
