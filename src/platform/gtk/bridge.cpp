@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
@@ -37,7 +38,11 @@ const std::string& CallBody() {
 struct Waiter {
   bool done = false;
   GObjectPtr<JSCValue> value;
+  std::string error;  // WebKit's reason when the evaluation failed
 };
+
+// Why the last evaluation brought no answer; empty when it brought one.
+std::string g_lastFailure;
 std::map<std::uint64_t, Waiter*> g_waiters;
 std::uint64_t g_nextWaiter = 1;
 
@@ -45,11 +50,21 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
   GError* error = nullptr;
   auto value = GObjectPtr<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
       WEBKIT_WEB_VIEW(source), result, &error));
+  std::string reason = error ? error->message : "";
   if (error) g_error_free(error);
   auto it = g_waiters.find(static_cast<std::uint64_t>(GPOINTER_TO_SIZE(number)));
   if (it == g_waiters.end()) return;
+  it->second->error = std::move(reason);
   it->second->value = std::move(value);
   it->second->done = true;
+}
+
+void DiagnoseFailedCall(std::string_view op, const Reply& reply) {
+  dom::WideText pageError = reply.Text(protocol::field::kError);
+  std::string why = pageError                ? "the page says " + *pageError
+                    : !g_lastFailure.empty() ? g_lastFailure
+                                             : "status " + std::to_string(reply.status());
+  Diagnose("bridge call " + std::string(op) + " failed: " + why);
 }
 
 }  // namespace
@@ -194,6 +209,7 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
     Evaluate(BridgeScript(), {});
     reply = Reply(Evaluate(CallBody().c_str(), request));
   }
+  if (!reply.ok()) DiagnoseFailedCall(op, reply);
   if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
     pageToken_ = *page;
     releases_.clear();
@@ -240,6 +256,9 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   g_source_destroy(wake);
   g_source_unref(wake);
   g_waiters.erase(number);
+  g_lastFailure = !waiter.done            ? "no answer within the time limit"
+                  : !waiter.error.empty() ? "WebKit says " + waiter.error
+                                          : std::string();
   return std::move(waiter.value);
 }
 
