@@ -3,7 +3,8 @@
 // Runs the real program against the practice site, logs in and opens a course as a student
 // would, then measures the processor time the program's own process and its browser processes
 // (web and network processes) use over 60 seconds of the auto-study cycle. Run under Xvfb:
-//   xvfb-run -a build/bin/bench_study_cpu [seconds]
+//   xvfb-run -a build/bin/bench_study_cpu [seconds] [--no-journal]
+// --no-journal gives the program a state folder it cannot write, so the study journal is off.
 #include <unistd.h>
 
 #include <cstdio>
@@ -86,6 +87,9 @@ Sample Measure() {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+  const bool journal = !(argc > 2 && std::string(argv[2]) == "--no-journal");
+  larkwend::e2e::ProgramOptions options;
+  if (!journal) options.stateHome = "/dev/null";
   larkwend::e2e::PracticeSite site(
       {"--courses", "1", "--chapters", "4", "--finished", "0", "--chapter-seconds", "40"});
   if (!site.Ready()) {
@@ -93,7 +97,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   int status = 1;
-  larkwend::e2e::RunProgram({}, [&](larkwend::e2e::Program& program) {
+  larkwend::e2e::RunProgram(options, [&](larkwend::e2e::Program& program) {
     std::string failure;
     if (!larkwend::e2e::LogInAndOpenCourse(program, 1, &failure)) {
       std::fprintf(stderr, "could not reach the chapter page: %s\n", failure.c_str());
@@ -104,8 +108,8 @@ int main(int argc, char** argv) {
     Sample after = Measure();
     double program_cpu = after.program - before.program;
     double browser_cpu = after.browser - before.browser;
-    std::printf("studying for %d s at real timer periods (chapters completed: %d)\n", seconds,
-                site.CompletedChapterCount());
+    std::printf("studying for %d s at real timer periods, journal %s (chapters completed: %d)\n",
+                seconds, journal ? "on" : "off", site.CompletedChapterCount());
     std::printf("  program process      %7.2f s CPU (%5.1f%% of one core)\n", program_cpu,
                 100 * program_cpu / seconds);
     std::printf("  browser processes    %7.2f s CPU (%5.1f%% of one core)\n", browser_cpu,

@@ -1,15 +1,28 @@
 #include "app/credential_file.h"
 
 #include "platform/private_profile.h"
+#include "platform/record_secrets.h"
+#include "platform/text.h"
 
 namespace larkwend {
+namespace {
+
+// Whatever password passes through here is one the records must never show.
+void GuardPassword(std::string_view key, std::string_view value) {
+  if (key == kPasswordKey) KeepOutOfRecords(GbkToUtf8(value));
+}
+
+}  // namespace
 
 std::string ReadCredential(std::string_view key) {
-  return GetPrivateProfileString(kCredentialSection, key, "", kCredentialBufferSize,
-                                 kCredentialFilePath);
+  std::string value = GetPrivateProfileString(kCredentialSection, key, "", kCredentialBufferSize,
+                                              kCredentialFilePath);
+  GuardPassword(key, value);
+  return value;
 }
 
 void WriteCredential(std::string_view key, std::string_view value) {
+  GuardPassword(key, value);
   WritePrivateProfileString(kCredentialSection, key, value, kCredentialFilePath);
 }
 

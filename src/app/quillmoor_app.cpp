@@ -1,6 +1,7 @@
 #include "app/quillmoor_app.h"
 
 #include "app/quillmoor_dlg.h"
+#include "app/study_journal.h"
 #include "update/update_check.h"
 
 namespace larkwend {
@@ -13,12 +14,16 @@ CQuillmoorApp& TheApp() {
 bool CQuillmoorApp::InitInstance(Platform& platform) {
   // The toolkit, its controls and the browser engine are set up by the platform before this
   // runs; what is left of start-up is the update gate and the main window.
+  study_journal::ProgramStarted();
   const int update = m_updateCheck ? m_updateCheck(platform, m_strDownloadUrl)
                                    : CheckForUpdate(platform, m_strDownloadUrl);
+  study_journal::UpdateChecked(update);
   // Only a stop ends the program here; every other result, failures included, goes on.
-  if (update == UPDATE_STOP) return false;
-  CQuillmoorDlg dialog(platform);
-  dialog.DoModal();
+  if (update != UPDATE_STOP) {
+    CQuillmoorDlg dialog(platform);
+    dialog.DoModal();
+  }
+  study_journal::ProgramEnded();
   return false;
 }
 

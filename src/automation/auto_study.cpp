@@ -12,8 +12,10 @@
 #include <thread>
 
 #include "app/quillmoor_dlg.h"
+#include "app/study_journal.h"
 #include "automation/alert_dismisser.h"
 #include "browser/conversions.h"
+#include "platform/diagnostics.h"
 #include "resources/site_profile.h"
 #include "resources/texts.h"
 
@@ -35,6 +37,15 @@ constexpr std::chrono::milliseconds kStopCheck(20);
 constexpr int kPopupCloseTicks = 100;
 int g_popupCloseTickCount = 0;
 
+// What a tick decided, for the diagnostics.
+void TickDecision(unsigned id, std::string_view decision) {
+  Diagnose("tick " + std::to_string(id) + ": " + std::string(decision));
+}
+
+std::string UnfinishedCount(std::size_t count) {
+  return "scanned " + std::to_string(count) + " unfinished chapter" + (count == 1 ? "" : "s");
+}
+
 void StartPopupClosing(DialogWindow& window) {
   g_popupCloseTickCount = 0;
   window.SetTimer(TIMER_POPUP_CLOSE, TIMER_POPUP_CLOSE);
@@ -51,6 +62,7 @@ void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
       if (WindowId button = desktop.FindChildWindow(box, ok)) {
         desktop.PostClick(button);
         desktop.PostClick(button);
+        Diagnose("dismissed a script box");
       }
     }
     for (auto left = pause; left.count() > 0 && run.load(); left -= kStopCheck)
@@ -78,7 +90,8 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
   DialogWindow* w = window();
   if (!w) return;
   // A page that is still loading suspends the cycle: the tick is dropped, the timers run on.
-  if (m_browser.GetReadyState() != READYSTATE_COMPLETE) return;
+  if (m_browser.GetReadyState() != READYSTATE_COMPLETE)
+    return TickDecision(id, "page loading, dropped");
 
   if (!g_alertDismisserStarted) {
     g_alertDismisserStarted = true;
@@ -89,21 +102,30 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
 
   switch (id) {
     case TIMER_POPUP_CLOSE:
-      if (FindChapterFrames()) RemovePagePopup(m_rightFrameDoc.get());
+      TickDecision(id, FindChapterFrames() && RemovePagePopup(m_rightFrameDoc.get())
+                           ? "closed the pop-up"
+                           : "no pop-up script run");
       if (++g_popupCloseTickCount > kPopupCloseTicks) {
+        TickDecision(id, "pop-up closing done");
         g_popupCloseTickCount = 0;
         w->KillTimer(TIMER_POPUP_CLOSE);
       }
       break;
     case TIMER_WAIT_FOR_LIST:
-      if (ScanUnfinishedChapters() == 1) {
+      if (ScanUnfinishedChapters() != 1) {
+        TickDecision(id, "no unfinished chapter listed yet");
+      } else {
+        TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         OpenFirstUnfinishedChapter();
         w->KillTimer(TIMER_WAIT_FOR_LIST);
         w->SetTimer(TIMER_CHECK_PROGRESS, TIMER_CHECK_PROGRESS);
       }
       break;
     case TIMER_CHECK_PROGRESS:
-      if (CheckChapterCompletion() == 1) {
+      if (const int completion = CheckChapterCompletion(); completion != 1) {
+        TickDecision(id, completion == 0 ? "below the required level" : "nothing decided");
+      } else {
+        TickDecision(id, "chapter complete, closing the pop-up, next chapter in 5 s");
         StartPopupClosing(*w);
         w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
       }
@@ -112,12 +134,15 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       w->KillTimer(TIMER_NEXT_CHAPTER);
       ScanUnfinishedChapters();
       if (!m_chapterUrls.empty()) {
+        TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         OpenFirstUnfinishedChapter();
       } else {
         w->KillTimer(TIMER_WAIT_FOR_LIST);
         w->KillTimer(TIMER_NEXT_CHAPTER);
         w->KillTimer(TIMER_CHECK_PROGRESS);
         w->KillTimer(TIMER_POPUP_CLOSE);
+        TickDecision(id, "no unfinished chapter left, ended");
+        study_journal::RunEnded(Gbk(texts::kNoUnfinishedChapter));
         ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
       }
       break;
@@ -142,9 +167,11 @@ int CQuillmoorDlg::OpenFirstUnfinishedChapter() {
     if (dom::Failed(link->get_outerHTML(html))) continue;
     if (ToNarrow(html).find(target) != std::string::npos) {
       link->click();
+      study_journal::ChapterOpened(target);
       return 1;
     }
   }
+  Diagnose("no link in the chapter list leads to " + GbkToUtf8(target));
   return 0;
 }
 

@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "app/quillmoor_dlg.h"
+#include "app/study_journal.h"
 #include "browser/conversions.h"
+#include "platform/diagnostics.h"
 #include "platform/text.h"
 #include "resources/site_profile.h"
 
@@ -130,6 +132,7 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   std::string progressText;
   if (!ReadOuterText(*progress, progressText)) return -1;
   if (progressText == s_lastProgressText) {
+    study_journal::StalledPageRefreshed(progressText);
     m_browser.Refresh();
     return -1;
   }
@@ -139,12 +142,15 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   if (!required) return -1;
   std::string requiredText;
   if (!ReadOuterText(*required, requiredText)) return -1;
+  Diagnose("progress " + GbkToUtf8(progressText) + " against required " + GbkToUtf8(requiredText));
   // Textual, as the page shows them: "10" is below "9".
   if (CompareGbkNoCase(progressText, requiredText) < 0) return 0;
 
   dom::Ref<dom::Element> complete = ElementById(*content, site::CompleteElementId);
-  if (!complete) return -1;
-  return dom::Succeeded(complete->click()) ? 1 : -1;
+  if (!complete || dom::Failed(complete->click())) return -1;
+  study_journal::ChapterCompleted(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front(),
+                                  progressText, requiredText);
+  return 1;
 }
 
 }  // namespace larkwend

@@ -4,7 +4,9 @@
 
 #include "app/credential_file.h"
 #include "app/quillmoor_dlg.h"
+#include "app/study_journal.h"
 #include "browser/conversions.h"
+#include "platform/diagnostics.h"
 #include "resources/site_profile.h"
 #include "resources/texts.h"
 
@@ -33,11 +35,21 @@ void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, 
   // Top-level and frame navigations alike; the navigation itself always proceeds.
   std::string address = ToNarrow(url);
   LowerCaseGbk(address);
-  if (Contains(address, kUserPagesPath)) CaptureCredentials();
+  if (Contains(address, kUserPagesPath)) {
+    Diagnose("navigation to " + url.value_or("") +
+             ": a portal user page, reading the login form being left");
+    CaptureCredentials();
+  }
   // The address is compared in lower case, so the label must be too.
   std::string studyLabel = Gbk(site::StudyDomainLabel);
   LowerCaseGbk(studyLabel);
-  if (Contains(address, kStudyPageKey) && Contains(address, studyLabel)) ArmAutoStudy();
+  if (Contains(address, kStudyPageKey) && Contains(address, studyLabel)) {
+    const bool loggedIn = m_capturedAccount[0] != '\0';
+    Diagnose("navigation to " + url.value_or("") + ": a study page, " +
+             (loggedIn ? "arming the study run" : "no login captured, nothing to arm"));
+    ArmAutoStudy();
+    if (loggedIn) study_journal::StudyRunArmed(ToNarrow(url));
+  }
 }
 
 void CQuillmoorDlg::CaptureCredentials() {
@@ -57,6 +69,7 @@ void CQuillmoorDlg::CaptureCredentials() {
     if (!m_differWeb.GetInputValue(document.get(), kIdCardInput, account)) return;
   }
   WriteCredential(kAccountKey, account);
+  study_journal::LoginCaptured(account);
 
   // Only the first account of this start is kept in memory, lower-cased and cut to what the
   // 24-byte field holds, never through the middle of a character.

@@ -1,11 +1,13 @@
 #include "browser/link_targets.h"
 
 #include "browser/conversions.h"
+#include "platform/diagnostics.h"
 
 namespace larkwend {
 
 void OnNewWindow3(CWebBrowser2& browser, bool& cancel, const dom::WideText& url) {
   cancel = true;
+  Diagnose("new window for " + url.value_or("") + ": opened in this browser instead");
   browser.Navigate(ToNarrow(url));
 }
 

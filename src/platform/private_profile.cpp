@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/profile_file.h"
 #include "platform/text.h"
 
@@ -226,10 +227,17 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
-  if (!IsWritable(section, key, value)) return false;
-  return RewriteFile(path, [&](const std::string& current) {
-    return WithValueThatReadsBack(current, section, key, value);
-  });
+  bool readsBack = IsWritable(section, key, value);
+  if (readsBack && RewriteFile(path, [&](const std::string& current) {
+        std::optional<std::string> written = WithValueThatReadsBack(current, section, key, value);
+        readsBack = written.has_value();
+        return written;
+      }))
+    return true;
+  // The key's name only: the value may be the password.
+  if (!readsBack)
+    Diagnose("not writing " + std::string(key) + " to " + path + ": it would not read back");
+  return false;
 }
 
 }  // namespace larkwend

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 
+#include "platform/diagnostics.h"
 #include "platform/dialog.h"
 #include "platform/shell.h"
 #include "platform/system_browser.h"
+#include "platform/text.h"
 #include "resources/texts.h"
 
 namespace larkwend {
@@ -40,9 +43,17 @@ int ParseVersionNumber(std::string_view text) {
 
 bool QueryUpdateInfo(std::string& text, const UpdateEndpoint& endpoint) {
   CUser user(endpoint);
-  if (!user.Connect()) return false;
-  if (!user.QueryVersion()) return false;
+  if (!user.Connect()) {
+    Diagnose("update check: cannot connect to " + endpoint.address + ":" +
+             std::to_string(endpoint.port));
+    return false;
+  }
+  if (!user.QueryVersion()) {
+    Diagnose("update check: no usable reply (no length, or one out of range)");
+    return false;
+  }
   text = user.reply() ? user.reply() : "";
+  Diagnose("update check: the service replied \"" + GbkToUtf8(text) + "\"");
   return true;
 }
 

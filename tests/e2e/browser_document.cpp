@@ -4,7 +4,9 @@
 #include "browser/link_targets.h"
 #include "browser/web_browser2.h"
 #include "browser_fixture.h"
+#include "e2e_diagnostics.h"
 #include "platform/gtk/bridge.h"
+#include "platform/gtk/glib_diagnostics.h"
 #include "platform/text.h"
 
 namespace larkwend::e2e {
@@ -321,7 +323,14 @@ TEST_F(BrowserDocument, ExecScriptRunsInThePagesOwnWorldAndReportsFailure) {
   EXPECT_EQ(window->execScript("$.Msg.tb_remove();", "JavaScript"), dom::kOk);
   EXPECT_FALSE(ById(Document(), "TB_window"));
   EXPECT_EQ(window->execScript("this is not script", "JavaScript"), dom::kFailed);
-  EXPECT_EQ(window->execScript("throw new Error('x')", "JavaScript"), dom::kFailed);
+  {
+    gtk::GlibDiagnostics toGlib;  // a failure is diagnosed with the call and the page's words
+    e2e::DiagnosticsCapture diagnostics;
+    EXPECT_EQ(window->execScript("throw new Error('page says no')", "JavaScript"), dom::kFailed);
+    EXPECT_EQ(
+        diagnostics.Messages(),
+        std::vector<std::string>{"bridge call exec failed: the page says Error: page says no"});
+  }
 
   ASSERT_TRUE(Load(server.Url("/plain")));
   ASSERT_EQ(Document()->get_parentWindow(window), dom::kOk);

@@ -1,19 +1,23 @@
 // One whole study run on the real desktop against the practice site: the program starts, the
 // student types the verification code and logs in with one click, opens the course list and a
 // course's chapter page, and the program studies every chapter by itself. The completion alerts
-// are clicked away by the program's own dismisser: nothing here touches them.
+// are clicked away by the program's own dismisser: nothing here touches them. Afterwards the study
+// journal and the diagnostics (turned on as a maintainer would) tell the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "app/quillmoor_dlg.h"
+#include "e2e_diagnostics.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
 #include "e2e_study_flow.h"
+#include "scoped_working_dir.h"
 
 namespace larkwend::e2e {
 namespace {
@@ -37,7 +41,22 @@ struct RunOutcome {
   std::vector<std::string> messages;
   std::vector<std::string> iconsOfTheLast;
   bool timersStoppedAtTheEnd = false;
+  std::vector<std::string> journal;  // its events, without the date and time
+  std::vector<std::string> diagnostics;
 };
+
+// The journal's events that begin with `kind`, with the kind cut off.
+std::vector<std::string> Events(const RunOutcome& outcome, const std::string& kind) {
+  std::vector<std::string> found;
+  for (const std::string& event : outcome.journal)
+    if (event.rfind(kind, 0) == 0) found.push_back(event.substr(kind.size()));
+  return found;
+}
+
+bool Diagnosed(const RunOutcome& outcome, const std::string& prefix) {
+  return std::any_of(outcome.diagnostics.begin(), outcome.diagnostics.end(),
+                     [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+}
 
 // The window timers that run, as one of the cycle's states: waiting for the list, studying
 // (with pop-up closing once a chapter was completed), completing, or idle.
@@ -67,9 +86,12 @@ using Meddle = std::function<void(Program&, const MessageBoxAnswerer& boxes)>;
 RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
                           unsigned hungPageLimitMs = 4000) {
   RunOutcome outcome;
+  fixtures::ScopedWorkingDir state;
+  DiagnosticsCapture diagnostics;
   ProgramOptions options;
   options.timerScale = kTimerScale;
   options.hungPageLimitMs = hungPageLimitMs;
+  options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
     MessageBoxAnswerer boxes("提示", "确定");
@@ -94,6 +116,12 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
     if (!boxes.Seen().empty()) outcome.iconsOfTheLast = boxes.Seen().back().icons;
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
   });
+  std::ifstream journal(state.path() / "larkwend" / "journal.log");
+  for (std::string line; std::getline(journal, line);) {
+    EXPECT_TRUE(line.size() > 20 && line[10] == 'T' && line[19] == ' ') << line;  // date, time
+    outcome.journal.push_back(line.substr(20));
+  }
+  outcome.diagnostics = diagnostics.Messages();
   return outcome;
 }
 
@@ -115,6 +143,30 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
   // The end is said without an icon, as it was asked for.
   EXPECT_TRUE(outcome.iconsOfTheLast.empty());
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
+
+  // The journal: every completed chapter once, in order, by the address the list gives it.
+  ASSERT_FALSE(outcome.journal.empty());
+  EXPECT_EQ(outcome.journal.front(), "program started, version 3.1");
+  EXPECT_EQ(outcome.journal.back(), "program ended");
+  EXPECT_EQ(Events(outcome, "login captured: "), std::vector<std::string>{"account Student01"});
+  std::vector<std::string> completed;
+  for (const std::string& event : Events(outcome, "chapter completed: "))
+    completed.push_back(event.substr(0, event.find(" (progress ")));
+  EXPECT_EQ(completed, (std::vector<std::string>{"/stu/book_right.aspx?id=1-001",
+                                                 "/stu/book_right.aspx?id=1-002",
+                                                 "/stu/book_right.aspx?id=1-003"}));
+  EXPECT_EQ(Events(outcome, "run ended: "), std::vector<std::string>{kEndMessage});
+
+  // The diagnostics tell what each kind of tick decided; neither record holds the password.
+  for (const char* decision : {"tick 3000: scanned 3 unfinished chapters, opening the first",
+                               "tick 45000: chapter complete", "tick 100: closed the pop-up",
+                               "tick 5000: scanned 2 unfinished chapters, opening the first",
+                               "tick 5000: no unfinished chapter left, ended"})
+    EXPECT_TRUE(Diagnosed(outcome, decision)) << decision;
+  outcome.diagnostics.insert(outcome.diagnostics.end(), outcome.journal.begin(),
+                             outcome.journal.end());
+  for (const std::string& record : outcome.diagnostics)
+    EXPECT_EQ(record.find("pass123"), std::string::npos) << record;
 }
 
 TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
@@ -125,6 +177,8 @@ TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
 
   EXPECT_GE(site.Stalls(), 1);
   EXPECT_EQ(site.CompletedChapterCount(), kChapters);
+  EXPECT_FALSE(Events(outcome, "stalled page refreshed: ").empty());
+  EXPECT_EQ(Events(outcome, "chapter completed: ").size(), static_cast<std::size_t>(kChapters));
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
 }
 

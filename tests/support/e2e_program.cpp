@@ -168,6 +168,10 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   else
     std::filesystem::current_path(options.workingDirectory);
   run.workingDirectory = std::filesystem::current_path().string();
+  // Each run says where its journal goes, so no test writes into the machine's own.
+  const std::filesystem::path stateHome =
+      options.stateHome.empty() ? std::filesystem::current_path() / "state" : options.stateHome;
+  ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
 
   // The application object lives for the whole process; each run starts it as a new process
   // would find it.

@@ -50,6 +50,9 @@ struct ProgramOptions {
   // Working directory of the run, where ./record.ini lives; empty: a fresh temporary
   // directory, removed afterwards. The test's own working directory comes back either way.
   std::filesystem::path workingDirectory;
+  // XDG_STATE_HOME of the run, where the study journal goes; empty: a "state" folder in the
+  // run's working directory, so a test never writes into the machine's own journal.
+  std::filesystem::path stateHome;
   // How long a box or dialog may stay open unanswered while the script runs.
   int unansweredWindowMs = 20000;
 };

@@ -13,6 +13,7 @@
 
 #include "automation/alert_dismisser.h"
 #include "chapter_scanner_fixture.h"
+#include "record_capture.h"
 #include "resources/texts.h"
 
 namespace larkwend::scanner_test {
@@ -96,6 +97,7 @@ class AutoStudy : public ::testing::Test {
   }
 
   ScratchDirectory directory;
+  fake::RecordCapture records;
   fake::Host host;
   fake::DialogSystem dialogs{host};
   fake::Shell shell;
@@ -194,6 +196,12 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
   EXPECT_EQ(dialogs.messages[0].type, MB_OK);  // no icon
   EXPECT_TRUE(dialogs.messages[0].owned);
 
+  // A completion is journalled with what the page showed; a check below the level says so.
+  EXPECT_EQ(
+      records.events().at(1).rfind("chapter completed: right.aspx?c=7&ch=1 (progress 00:02:00#", 0),
+      0u);
+  EXPECT_TRUE(records.Diagnosed("tick 45000: below the required level"));
+
   // A further study page navigation starts the cycle again.
   dlg.ArmAutoStudy();
   EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
@@ -210,6 +218,8 @@ TEST_F(AutoStudy, UndecidedChecksAndReArmingDuringARun) {
   Fire(TIMER_CHECK_PROGRESS);
   EXPECT_GT(window.browser().refreshes(), refreshes);
   EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_CHECK_PROGRESS});
+  EXPECT_EQ(records.events().back(),
+            "stalled page refreshed: progress still " + *course.page().progress->outerText);
 
   course.Progress(true);
   Fire(TIMER_CHECK_PROGRESS);
@@ -230,6 +240,7 @@ TEST_F(AutoStudy, TicksWhileLoadingAreDroppedAndTheTimersRunOn) {
     if (Running(id)) Fire(id);
   EXPECT_EQ(window.timers(), before);
   for (const std::string& call : host.calls()) EXPECT_EQ(call, "Control.get_ReadyState");
+  EXPECT_TRUE(records.Diagnosed("tick 5000: page loading, dropped"));
 
   window.browser().SetReadyState(READYSTATE_COMPLETE);
   Fire(TIMER_NEXT_CHAPTER);

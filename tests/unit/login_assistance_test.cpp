@@ -11,6 +11,7 @@
 #include "app/quillmoor_dlg.h"
 #include "fake_platform.h"
 #include "platform/private_profile.h"
+#include "record_capture.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
 #include "resources/texts.h"
@@ -47,6 +48,7 @@ fake::PagePtr LoginPage(const std::string& without = {}) {
 class LoginAssistance : public ::testing::Test {
  protected:
   fixtures::ScopedWorkingDir dir;
+  fake::RecordCapture records;
   fake::PlatformFixture fx;
   CQuillmoorDlg dlg{fx.platform};
   fake::DialogWindow& window = fx.dialogs.Open(MainDialogTemplate(), dlg);
@@ -76,6 +78,12 @@ TEST_F(LoginAssistance, UserNameLoginIsCapturedOnTheWayToTheUserPagesInAnyCase) 
   EXPECT_EQ(Captured(), "zhangsan");
   EXPECT_EQ(fx.host.LiveReferences(), 0);
   EXPECT_TRUE(fx.dialogs.messages.empty());
+  EXPECT_EQ(records.events(), std::vector<std::string>{"login captured: account ZhangSan"});
+
+  // Not even an address that carries it shows the password in a record.
+  browser.LoadUrl(kUserCenterUrl + "?pwd=Secret1");
+  EXPECT_TRUE(records.Recorded(kUserCenterUrl + "?pwd=***"));
+  EXPECT_FALSE(records.Recorded("Secret1"));
 }
 
 TEST_F(LoginAssistance, OtherAddressesCaptureNothingButAFrameOnTheUserPagesDoes) {

@@ -16,6 +16,7 @@
 
 #include "app/credential_file.h"
 #include "platform/text.h"
+#include "record_capture.h"
 #include "scoped_working_dir.h"
 
 namespace larkwend {
@@ -156,9 +157,14 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
     ASSERT_TRUE(WritePrivateProfileString("set", "acount", value, kPath)) << value;
     EXPECT_EQ(Read("set", "acount"), value);
   }
-  // A value, section or key that would change the file's structure is refused, silently.
+  // A value, section or key that would change the file's structure is refused, and the
+  // diagnostics name the key.
   PutFile(kPath, "[set]\nacount=kept\n");
+  fake::RecordCapture records;
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x\n[set]\nacount=evil", kPath));
+  EXPECT_EQ(records.diagnostics(),
+            std::vector<std::string>{"not writing acount to " + std::string(kPath) +
+                                     ": it would not read back"});
   EXPECT_FALSE(WritePrivateProfileString("se]t", "acount", "x", kPath));
   EXPECT_FALSE(WritePrivateProfileString("set", "a=b", "x", kPath));
   EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
@@ -173,6 +179,7 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
   fs::remove(kPath);
   EXPECT_FALSE(WritePrivateProfileString("\x81", "k", "v", kPath));
   EXPECT_FALSE(fs::exists(kPath));
+  EXPECT_EQ(records.diagnostics().size(), 8u);  // every refusal once, none as a failed write
   // A whole double-byte character whose trail byte is "]" is a fine name.
   ASSERT_TRUE(WritePrivateProfileString("\x81]", "k\x81", "v", kPath));
   EXPECT_EQ(Read("\x81]", "k\x81"), "v");
@@ -185,10 +192,12 @@ TEST_F(PrivateProfile, UnusablePlacesLeaveEverythingSilentAndUntouched) {
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x", "blocked.ini"));
   EXPECT_TRUE(fs::is_directory("blocked.ini"));
 
-  // A directory that no longer exists, whatever the privileges.
+  // A directory that no longer exists, whatever the privileges; the diagnostics say so.
   fs::create_directory("gone");
   fs::remove("gone");
+  fake::RecordCapture records;
   EXPECT_FALSE(WritePrivateProfileString("set", "acount", "x", "gone/record.ini"));
+  EXPECT_TRUE(records.Diagnosed("cannot write gone/record.ini: No such file or directory"));
 
   // A read-only directory; privileges that ignore permission bits cannot show this one.
   if (::geteuid() != 0) {

@@ -7,6 +7,7 @@
 
 #include "fake_platform.h"
 #include "platform/text.h"
+#include "record_capture.h"
 #include "update/update_check.h"
 #include "update_test_server.h"
 
@@ -193,9 +194,15 @@ TEST_F(UpdateGate, AShortBodyIsUsedAsFarAsItCame) {
 }
 
 TEST_F(UpdateGate, AServiceThatClosesAtOnceOrIsNotThereGivesNoReply) {
+  fake::RecordCapture records;
   server.SetMode(UpdateTestServer::Mode::kCloseAtOnce);
   EXPECT_EQ(CheckForUpdate(f.platform, url, Endpoint()), -1);
-  EXPECT_EQ(CheckForUpdate(f.platform, url, {"127.0.0.1", testing::RefusingPort()}), -1);
+  const int refusing = testing::RefusingPort();
+  EXPECT_EQ(CheckForUpdate(f.platform, url, {"127.0.0.1", refusing}), -1);
+  EXPECT_EQ(records.diagnostics(),
+            (std::vector<std::string>{
+                "update check: no usable reply (no length, or one out of range)",
+                "update check: cannot connect to 127.0.0.1:" + std::to_string(refusing)}));
   EXPECT_EQ(url, "");
   EXPECT_FALSE(Prompt());
 }

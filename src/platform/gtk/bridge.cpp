@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
@@ -40,7 +41,11 @@ const std::string& CallBody() {
 struct Waiter {
   bool done = false;
   GObjectPtr<JSCValue> value;
+  std::string error;  // WebKit's reason when the evaluation failed
 };
+
+// Why the last evaluation brought no answer; empty when it brought one.
+std::string g_lastFailure;
 std::map<std::uint64_t, Waiter*> g_waiters;
 std::map<std::uint64_t, std::weak_ptr<Bridge>> g_late;
 std::uint64_t g_nextWaiter = 1;
@@ -49,9 +54,11 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer data) {
   GError* error = nullptr;
   auto value = GObjectPtr<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
       WEBKIT_WEB_VIEW(source), result, &error));
+  std::string reason = error ? error->message : "";
   if (error) g_error_free(error);
   const auto number = static_cast<std::uint64_t>(GPOINTER_TO_SIZE(data));
   if (auto it = g_waiters.find(number); it != g_waiters.end()) {
+    it->second->error = std::move(reason);
     it->second->value = std::move(value);
     it->second->done = true;
   } else if (auto late = g_late.find(number); late != g_late.end()) {
@@ -59,6 +66,14 @@ void OnEvaluated(GObject* source, GAsyncResult* result, gpointer data) {
     g_late.erase(late);
     if (bridge) OnLateAnswer(*bridge, number);
   }
+}
+
+void DiagnoseFailedCall(std::string_view op, const Reply& reply) {
+  dom::WideText pageError = reply.Text(protocol::field::kError);
+  std::string why = pageError                ? "the page says " + *pageError
+                    : !g_lastFailure.empty() ? g_lastFailure
+                                             : "status " + std::to_string(reply.status());
+  Diagnose("bridge call " + std::string(op) + " failed: " + why);
 }
 
 }  // namespace
@@ -276,6 +291,7 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
     Evaluate(BridgeScript(), {});
     reply = Reply(Evaluate(CallBody().c_str(), request));
   }
+  if (!reply.ok()) DiagnoseFailedCall(op, reply);
   if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
     pageToken_ = *page;
     releases_.clear();
@@ -324,6 +340,9 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   g_source_destroy(wake);
   g_source_unref(wake);
   g_waiters.erase(number);
+  g_lastFailure = !waiter.done            ? "no answer within the time limit"
+                  : !waiter.error.empty() ? "WebKit says " + waiter.error
+                                          : std::string();
   if (!waiter.done) {
     const bool before = answering();
     abandoned_.insert(number);

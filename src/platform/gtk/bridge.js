@@ -287,7 +287,8 @@
       const script = D.create.call(d, 'script');
       E.setText.call(script, r.code + '\n;document.currentScript.setAttribute("' + MARK + '", "");');
       let threw = false;
-      const onError = () => { threw = true; };
+      let message = '';
+      const onError = (ev) => { threw = true; message = String(ev.message || 'an error'); };
       E.listen.call(w, 'error', onError, true);
       try {
         E.append.call(D.head.call(d) || D.root.call(d), script);
@@ -296,7 +297,8 @@
       }
       const ran = E.hasAttr.call(script, MARK);
       E.remove.call(script);
-      return {status: ran && !threw ? 0 : -1};
+      if (ran && !threw) return {};
+      return {status: -1, error: threw ? message : 'the script stopped before its end'};
     },
     [OP.click]: (r) => {
       const el = element(r);

@@ -1,8 +1,10 @@
 #include "platform/gtk/gtk_platform.h"
 
 #include "platform/gtk/desktop_shell.h"
+#include "platform/gtk/glib_diagnostics.h"
 #include "platform/gtk/gtk_dialog_system.h"
 #include "platform/gtk/window_registry.h"
+#include "platform/posix/file_journal.h"
 
 namespace larkwend::gtk {
 
@@ -10,6 +12,10 @@ struct GtkPlatform::Services {
   explicit Services(const GtkPlatformOptions& options)
       : dialogs(options.timerScale, options.browser) {}
 
+  // First, so that a journal that cannot be written can say so.
+  GlibDiagnostics diagnostics;
+  posix::FileJournal journal{posix::StudyJournalPath()};
+  ScopedJournal journalInUse{journal};
   GtkDialogSystem dialogs;
   DesktopShell shell;
   DesktopFileAssociations associations;

@@ -9,15 +9,19 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <utility>
 
+#include "platform/diagnostics.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/posix/write_all.h"
 
 namespace larkwend {
 namespace {
 
 using posix::UniqueFd;
+using posix::WriteAll;
 
 // The content of an open regular file; nullopt when it is not one or a read fails.
 std::optional<std::string> ReadAll(int fd) {
@@ -39,17 +43,6 @@ std::optional<std::string> ReadAll(int fd) {
 // file ignores the flag.
 UniqueFd OpenForReading(const std::string& path) {
   return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // The temporary file of one rewrite: removed again unless it was renamed into place.
@@ -129,8 +122,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return ReadAll(fd.get());
 }
 
-bool RewriteFile(const std::string& path,
-                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
+namespace {
+
+bool Rewrite(const std::string& path,
+             const std::function<std::optional<std::string>(const std::string&)>& edit) {
   auto [directory, name] = SplitPath(path);
   if (name.empty()) return false;
   // A directory that cannot be locked does not stop the write: the rename alone keeps the file
@@ -148,7 +143,10 @@ bool RewriteFile(const std::string& path,
   }
 
   std::optional<std::string> replacement = edit(current);
-  if (!replacement) return false;
+  if (!replacement) {
+    errno = ECANCELED;  // the edit's own refusal: nothing is wrong with the file
+    return false;
+  }
 
   TempFile temp(directory + "/." + name + ".XXXXXX");
   if (!temp.valid()) return false;
@@ -158,6 +156,15 @@ bool RewriteFile(const std::string& path,
   if (!temp.RenameTo(path)) return false;
   lock.Sync();
   return true;
+}
+
+}  // namespace
+
+bool RewriteFile(const std::string& path,
+                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
+  if (Rewrite(path, edit)) return true;
+  if (errno != ECANCELED) Diagnose("cannot write " + path + ": " + std::strerror(errno));
+  return false;
 }
 
 }  // namespace larkwend

@@ -1,0 +1,27 @@
+// The events of the study journal, worded in one place. Each one goes into the journal and,
+// with the same text, to the diagnostics.
+//
+// Values are the program's own text (GBK), as the handlers hold them. Nothing here ever takes
+// the password: a login is recorded by its account alone.
+#pragma once
+
+#include <string_view>
+
+namespace larkwend::study_journal {
+
+void ProgramStarted();
+// `result` is what CheckForUpdate answered (update/update_check.h).
+void UpdateChecked(int result);
+void LoginCaptured(std::string_view account);
+void StudyRunArmed(std::string_view address);
+// `address` as the chapter list gives it.
+void ChapterOpened(std::string_view address);
+void ChapterCompleted(std::string_view address, std::string_view progress,
+                      std::string_view required);
+void StalledPageRefreshed(std::string_view progress);
+// A page that stopped answering (or whose process ended) was loaded again; `reason` says why.
+void PageRecovered(std::string_view address, std::string_view reason);
+void RunEnded(std::string_view endMessage);
+void ProgramEnded();
+
+}  // namespace larkwend::study_journal

@@ -1,0 +1,43 @@
+#include "platform/journal.h"
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "platform/diagnostics.h"
+#include "platform/record_secrets.h"
+
+namespace larkwend {
+namespace {
+
+std::mutex g_journalMutex;
+Journal* g_journal = nullptr;
+
+}  // namespace
+
+void RecordInJournal(std::string_view utf8Event) {
+  std::lock_guard lock(g_journalMutex);
+  if (!g_journal) return;
+  std::string line = WithoutSecrets(utf8Event);
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  g_journal->Append(line);
+}
+
+void RecordEvent(std::string_view utf8Event) {
+  RecordInJournal(utf8Event);
+  Diagnose(utf8Event);
+}
+
+ScopedJournal::ScopedJournal(Journal& journal) {
+  std::lock_guard lock(g_journalMutex);
+  previous_ = std::exchange(g_journal, &journal);
+}
+
+ScopedJournal::~ScopedJournal() {
+  std::lock_guard lock(g_journalMutex);
+  g_journal = previous_;
+}
+
+}  // namespace larkwend

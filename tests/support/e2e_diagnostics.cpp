@@ -1,0 +1,52 @@
+#include "e2e_diagnostics.h"
+
+#include <glib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace larkwend::e2e {
+namespace {
+
+// GLib takes one log writer per process: it is installed with the first capture and passes
+// everything on to GLib's own writer while no capture is active.
+std::mutex g_captureMutex;
+std::unique_ptr<std::vector<std::string>> g_captured;
+
+GLogWriterOutput CaptureWriter(GLogLevelFlags level, const GLogField* fields, gsize count,
+                               gpointer data) {
+  const char *domain = "", *message = "";
+  for (gsize i = 0; i < count; ++i) {
+    if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = (const char*)fields[i].value;
+    if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = (const char*)fields[i].value;
+  }
+  std::lock_guard lock(g_captureMutex);
+  if (!g_captured || std::strcmp(domain, "Larkwend") != 0)
+    return g_log_writer_default(level, fields, count, data);
+  if (!g_log_writer_default_would_drop(level, domain)) g_captured->emplace_back(message);
+  return G_LOG_WRITER_HANDLED;
+}
+
+}  // namespace
+
+DiagnosticsCapture::DiagnosticsCapture() {
+  [[maybe_unused]] static const bool s_installed =
+      (g_log_set_writer_func(CaptureWriter, nullptr, nullptr), true);
+  ::setenv("G_MESSAGES_DEBUG", "Larkwend", 1);
+  std::lock_guard lock(g_captureMutex);
+  g_captured = std::make_unique<std::vector<std::string>>();
+}
+
+DiagnosticsCapture::~DiagnosticsCapture() {
+  std::lock_guard lock(g_captureMutex);
+  g_captured.reset();
+}
+
+std::vector<std::string> DiagnosticsCapture::Messages() const {
+  std::lock_guard lock(g_captureMutex);
+  return *g_captured;
+}
+
+}  // namespace larkwend::e2e
