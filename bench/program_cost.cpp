@@ -65,12 +65,18 @@ struct Settings {
   double soakTimeScale = 20;
   int sampleMs = 1000;
   bool ownNetwork = false;
+  std::string program = LARKWEND_BIN;  // another build, or a wrapper such as a profiler's
+  std::string bare = BENCH_BARE_WINDOW_BIN;
+  bool programOnly = false;  // no bare window, no start-up: for profiling the program
 };
 
 const char* const kUsage =
     "usage: bench_program_cost [--seconds N] [--rounds N] [--startups N] [--page scripted|plain]\n"
     "       bench_program_cost --soak [--chapters N] [--time-scale X] [--minutes N]\n"
     "  --own-network  run in a network namespace of its own instead of holding the ports lock\n"
+    "  --program PATH the program to measure (default: the build's larkwend)\n"
+    "  --bare PATH    the bare window to measure against (default: bench_bare_window)\n"
+    "  --program-only studying, the program alone (to profile it through --program)\n"
     "The program's timers keep their real periods: each chapter takes at least 45 s, so a soak\n"
     "of 200 chapters lasts about two and a half hours.\n";
 
@@ -103,6 +109,12 @@ bool Parse(int argc, char** argv, Settings& s) {
       s.soak = true;
     else if (arg == "--own-network")
       s.ownNetwork = true;
+    else if (arg == "--program-only")
+      s.programOnly = true;
+    else if (arg == "--program" && value)
+      s.program = argv[++i];
+    else if (arg == "--bare" && value)
+      s.bare = argv[++i];
     else if (arg == "--page" && value) {
       s.scriptedPage = std::strcmp(value, "scripted") == 0;
       s.plainPage = std::strcmp(value, "plain") == 0;
@@ -173,10 +185,10 @@ const char* SideName(Side side) {
 // Stopping it waits until every process of its tree has gone: the bench is their subreaper.
 class Running {
  public:
-  explicit Running(Side side) {
+  Running(Side side, const Settings& settings) {
     char pattern[] = "/tmp/larkwend-cost-XXXXXX";
     if (mkdtemp(pattern)) dir_ = pattern;
-    const std::string program = side == Side::kProgram ? LARKWEND_BIN : BENCH_BARE_WINDOW_BIN;
+    const std::string& program = side == Side::kProgram ? settings.program : settings.bare;
     const std::string login(larkwend::site::PortalLoginUrl);
     pid_ = fork();
     if (pid_ == 0) {
@@ -238,10 +250,10 @@ std::vector<std::string> SiteOptions(std::vector<std::string> extra) {
 // ---- start-up ---------------------------------------------------------------------------------
 
 // Seconds from the process start to the login page's load event, as the page reported it.
-std::optional<double> StartUp(PracticeSite& site, Side side) {
+std::optional<double> StartUp(const Settings& settings, PracticeSite& site, Side side) {
   const std::size_t before = site.StateValue()["loginShown"].Size();
   const auto start = Clock::now();
-  Running running(side);
+  Running running(side, settings);
   larkwend::e2e::JsonValue state;
   const bool shown = WaitFor(
       [&] {
@@ -271,7 +283,7 @@ bool MeasureStartUp(const Settings& settings) {
     // Each side goes first every other round, so a drift of the machine's load hits both.
     for (int k = 0; k < 2; ++k) {
       const Side side = (round + k) % 2 == 0 ? Side::kProgram : Side::kBare;
-      std::optional<double> seconds = StartUp(site, side);
+      std::optional<double> seconds = StartUp(settings, site, side);
       if (!seconds) {
         std::fprintf(stderr, "%s: the login page was never shown\n", SideName(side));
         return false;
@@ -312,7 +324,7 @@ std::optional<Turn> Study(const Settings& settings, Side side, bool plain) {
     std::fprintf(stderr, "practice site: %s\n", site.Error().c_str());
     return std::nullopt;
   }
-  Running running(side);
+  Running running(side, settings);
   if (!WaitFor([&] { return site.CurrentChapter(1) != 0 || !running.Alive(); }, 90, 100) ||
       !running.Alive()) {
     std::fprintf(stderr, "%s never reached the chapter page\n", SideName(side));
@@ -411,6 +423,7 @@ bool MeasureStudying(const Settings& settings, bool plain) {
   for (int round = 0; round < settings.rounds; ++round) {
     for (int k = 0; k < 2; ++k) {
       const Side side = (round + k) % 2 == 0 ? Side::kProgram : Side::kBare;
+      if (side == Side::kBare && settings.programOnly) continue;
       std::optional<Turn> turn = Study(settings, side, plain);
       if (!turn) return false;
       Accumulate(sums[static_cast<int>(side)], *turn);
@@ -431,7 +444,7 @@ bool Soak(const Settings& settings) {
     std::fprintf(stderr, "practice site: %s\n", site.Error().c_str());
     return false;
   }
-  Running running(Side::kProgram);
+  Running running(Side::kProgram, settings);
   if (!WaitFor([&] { return site.CurrentChapter(1) != 0; }, 90, 100)) {
     std::fprintf(stderr, "the program never reached the chapter page\n");
     return false;
@@ -499,7 +512,7 @@ int main(int argc, char** argv) {
   if (settings.soak) {
     ok = Soak(settings);
   } else {
-    ok = MeasureStartUp(settings);
+    if (!settings.programOnly) ok = MeasureStartUp(settings);
     if (ok && settings.scriptedPage) ok = MeasureStudying(settings, false);
     if (ok && settings.plainPage) ok = MeasureStudying(settings, true);
   }

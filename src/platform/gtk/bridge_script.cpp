@@ -167,6 +167,21 @@ constexpr const char kScript[] = R"js(
     return false;
   };
 
+  // A document's frames. Each frame's window, document and address come along: whoever asks
+  // for the frames walks them next. A document that cannot be reached has the handle 0.
+  const framesOf = (doc) => {
+    const w = D.view.call(live(doc));
+    const fw = [], fd = [], fu = [];
+    for (let i = 0; i < w.length; ++i) {
+      let d = null;
+      try { d = live(w[i].document); } catch (e) {}
+      fw.push(put({k: 'win', w: w[i]}));
+      fd.push(d ? put({k: 'doc', d}) : 0);
+      fu.push(d ? D.url.call(d) : null);
+    }
+    return {h: put({k: 'win', w}), n: w.length, fw, fd, fu: JSON.stringify(fu)};
+  };
+
   // ---- operations ---------------------------------------------------------------------------------
   const ops = Object.assign(Object.create(null), {
     doc: () => ({h: put({k: 'doc', d: document})}),
@@ -180,10 +195,7 @@ constexpr const char kScript[] = R"js(
     },
     url: (r) => ({v: D.url.call(live(entry(r.h, 'doc').d))}),
     window: (r) => ({h: put({k: 'win', w: D.view.call(live(entry(r.h, 'doc').d))})}),
-    frames: (r) => {
-      const w = D.view.call(live(entry(r.h, 'doc').d));
-      return {h: put({k: 'win', w}), n: w.length};
-    },
+    frames: (r) => framesOf(entry(r.h, 'doc').d),
     byId: (r) => {
       const d = live(entry(r.h, 'doc').d);
       const el = D.byId.call(d, r.id);
@@ -249,7 +261,11 @@ constexpr const char kScript[] = R"js(
         for (let i = 0; i < w.length; ++i) if (!complete(w[i])) return false;
         return true;
       };
-      return {v: complete(window) ? 1 : 0};
+      // The top document and its frames come along: a caller that finds the page complete asks
+      // for them next.
+      let f = null;
+      try { f = framesOf(document); } catch (e) {}
+      return {v: complete(window) ? 1 : 0, h: put({k: 'doc', d: document}), f};
     },
     classify: (r) => {
       const now = Date.now();
