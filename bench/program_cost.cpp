@@ -40,6 +40,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e_practice_site.h"
@@ -68,6 +69,7 @@ struct Settings {
   std::string program = LARKWEND_BIN;  // another build, or a wrapper such as a profiler's
   std::string bare = BENCH_BARE_WINDOW_BIN;
   bool programOnly = false;  // no bare window, no start-up: for profiling the program
+  bool trace = false;        // CPU of every sample while studying
 };
 
 const char* const kUsage =
@@ -77,6 +79,7 @@ const char* const kUsage =
     "  --program PATH the program to measure (default: the build's larkwend)\n"
     "  --bare PATH    the bare window to measure against (default: bench_bare_window)\n"
     "  --program-only studying, the program alone (to profile it through --program)\n"
+    "  --trace        CPU of each process kind at every sample while studying\n"
     "The program's timers keep their real periods: each chapter takes at least 45 s, so a soak\n"
     "of 200 chapters lasts about two and a half hours.\n";
 
@@ -111,6 +114,8 @@ bool Parse(int argc, char** argv, Settings& s) {
       s.ownNetwork = true;
     else if (arg == "--program-only")
       s.programOnly = true;
+    else if (arg == "--trace")
+      s.trace = true;
     else if (arg == "--program" && value)
       s.program = argv[++i];
     else if (arg == "--bare" && value)
@@ -338,7 +343,16 @@ std::optional<Turn> Study(const Settings& settings, Side side, bool plain) {
     const double left = settings.seconds - Since(start);
     std::this_thread::sleep_for(
         std::chrono::duration<double>(std::min(left, settings.sampleMs / 1000.0)));
-    last = larkwend::bench::SampleTree(running.pid());
+    const larkwend::bench::TreeSample previous =
+        std::exchange(last, larkwend::bench::SampleTree(running.pid()));
+    if (settings.trace) {
+      // Where in the turn the time goes: CPU of each kind over this sample, in milliseconds.
+      const std::array<double, kKinds> cpu = larkwend::bench::CpuBetween(previous, last);
+      std::printf("  %s %5.1f s:", SideName(side), Since(start));
+      for (std::size_t k = 0; k < kKinds; ++k)
+        std::printf(" %s %4.0f", KindName(static_cast<Kind>(k)), 1000 * cpu[k]);
+      std::printf("\n");
+    }
     const larkwend::bench::MemorySample memory = larkwend::bench::SampleMemory(last);
     for (std::size_t k = 0; k < kKinds; ++k) {
       turn.peakPss[k] = std::max(turn.peakPss[k], memory.pssKiB[k]);
