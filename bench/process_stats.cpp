@@ -111,6 +111,7 @@ MemorySample SampleMemory(const TreeSample& tree) {
     const std::filesystem::path base = "/proc/" + std::to_string(pid);
     const auto kind = static_cast<std::size_t>(process.kind);
     memory.pssKiB[kind] += Field(base / "smaps_rollup", "Pss:");
+    memory.anonKiB[kind] += Field(base / "status", "RssAnon:");
     memory.peakRssKiB[kind] += Field(base / "status", "VmHWM:");
   }
   return memory;

@@ -34,10 +34,12 @@ TreeSample SampleTree(pid_t root);
 // from zero, one that ended in between is lost (the tree is sampled while it runs).
 std::array<double, kKinds> CpuBetween(const TreeSample& before, const TreeSample& after);
 
-// Memory of the tree by kind, in KiB: proportional set size (smaps_rollup) now, and the sum of
-// every process's resident high-water mark (VmHWM).
+// Memory of the tree by kind, in KiB: proportional set size (smaps_rollup) and resident
+// anonymous memory (RssAnon: the process's own, whatever else shares its libraries) now, and the
+// sum of every process's resident high-water mark (VmHWM).
 struct MemorySample {
   std::array<long long, kKinds> pssKiB{};
+  std::array<long long, kKinds> anonKiB{};
   std::array<long long, kKinds> peakRssKiB{};
 };
 MemorySample SampleMemory(const TreeSample& tree);

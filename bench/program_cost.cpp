@@ -466,13 +466,15 @@ bool Soak(const Settings& settings) {
   struct Point {
     double at;
     int chapters;
-    long long window, web;
+    long long windowPss, webPss, windowAnon, webAnon;
   };
   std::vector<Point> points;
   const auto start = Clock::now();
   const int sampleMs = std::max(settings.sampleMs, 5000);
-  std::printf("soak: %d chapters; seconds, chapters completed, PSS KiB of window and web\n",
-              settings.soakChapters);
+  std::printf(
+      "soak: %d chapters; seconds, chapters completed, KiB of window PSS, web PSS, window "
+      "RssAnon, web RssAnon\n",
+      settings.soakChapters);
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(sampleMs));
     if (!running.Alive()) {
@@ -482,9 +484,11 @@ bool Soak(const Settings& settings) {
     const larkwend::bench::MemorySample memory =
         larkwend::bench::SampleMemory(larkwend::bench::SampleTree(running.pid()));
     const int chapters = site.CompletedChapterCount();
-    points.push_back({Since(start), chapters, memory.pssKiB[0], memory.pssKiB[1]});
-    std::printf("%.0f %d %lld %lld\n", points.back().at, chapters, points.back().window,
-                points.back().web);
+    const Point point{Since(start),     chapters,          memory.pssKiB[0],
+                      memory.pssKiB[1], memory.anonKiB[0], memory.anonKiB[1]};
+    points.push_back(point);
+    std::printf("%.0f %d %lld %lld %lld %lld\n", point.at, chapters, point.windowPss, point.webPss,
+                point.windowAnon, point.webAnon);
     std::fflush(stdout);
     if (chapters >= settings.soakChapters) break;
     if (settings.soakMinutes > 0 && Since(start) >= settings.soakMinutes * 60.0) break;
@@ -497,9 +501,13 @@ bool Soak(const Settings& settings) {
   };
   std::printf("\nsoak over %.0f s, %d chapters completed, %zu samples\n", Since(start),
               points.back().chapters, points.size());
-  for (auto [name, field] : {std::pair{"window", &Point::window}, std::pair{"web", &Point::web}}) {
+  // PSS moves with whatever else maps the same libraries; RssAnon is the processes' own.
+  for (auto [name, field] :
+       {std::pair{"window PSS", &Point::windowPss}, std::pair{"web PSS", &Point::webPss},
+        std::pair{"window RssAnon", &Point::windowAnon},
+        std::pair{"web RssAnon", &Point::webAnon}}) {
     const double first = mean(0, field), last = mean(points.size() - tenth, field);
-    std::printf("  %-7s PSS first tenth %8.1f MiB, last tenth %8.1f MiB, growth %+.1f%%\n", name,
+    std::printf("  %-15s first tenth %8.1f MiB, last tenth %8.1f MiB, growth %+.1f%%\n", name,
                 first / 1024, last / 1024, 100 * (last - first) / first);
   }
   return true;
