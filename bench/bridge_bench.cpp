@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 #include "platform/gtk/bridge.h"
 #include "platform/gtk/webkit_browser_control.h"
 

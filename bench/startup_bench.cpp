@@ -15,7 +15,7 @@
 #include <chrono>
 
 #include "app/quillmoor_app.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_dialog_lookup.h"
 #include "platform/gtk/gtk_platform.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 LARKWEND_PACKAGES=(
-  g++ cmake make pkg-config
-  libgtk-3-dev libwebkit2gtk-4.1-dev
+  g++ cmake make pkg-config clang-format
+  libgtk-3-dev libwebkit2gtk-4.1-dev libglib2.0-dev-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libjs-jquery
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei

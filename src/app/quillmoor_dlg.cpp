@@ -11,11 +11,6 @@
 
 namespace larkwend {
 
-IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWidth,
-                                   int iconHeight) {
-  return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
-}
-
 CQuillmoorDlg::CQuillmoorDlg(Platform& platform)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "browser/browser_control.h"
 #include "browser/differ_web.h"
-#include "browser/dom.h"
 #include "browser/web_browser2.h"
+#include "platform/browser_control.h"
 #include "platform/dialog.h"
+#include "platform/dom.h"
 #include "platform/platform.h"
 
 namespace larkwend {
@@ -46,13 +46,6 @@ enum : unsigned {
   TIMER_NEXT_CHAPTER = 5000,
   TIMER_CHECK_PROGRESS = 45000,
 };
-
-// Where the icon is drawn in a minimised window: centred, rounding as the original did.
-struct IconPosition {
-  int x, y;
-};
-IconPosition MinimizedIconPosition(int clientWidth, int clientHeight, int iconWidth,
-                                   int iconHeight);
 
 class CQuillmoorDlg : public CDialog, private BrowserEvents {
  public:

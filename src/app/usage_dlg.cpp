@@ -6,7 +6,7 @@
 
 #include "app/quillmoor_app.h"
 #include "app/quillmoor_dlg.h"
-#include "app/system_browser.h"
+#include "platform/system_browser.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
 #include "resources/texts.h"

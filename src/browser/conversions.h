@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 #include "platform/text.h"
 
 namespace larkwend {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 
 namespace larkwend {
 

@@ -4,8 +4,8 @@
 // whatever still asks for a new window is cancelled and loaded in place.
 #pragma once
 
-#include "browser/dom.h"
 #include "browser/web_browser2.h"
+#include "platform/dom.h"
 
 namespace larkwend {
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "browser/browser_control.h"
-#include "browser/dom.h"
+#include "platform/browser_control.h"
+#include "platform/dom.h"
 
 namespace larkwend {
 

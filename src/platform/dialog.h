@@ -6,6 +6,7 @@
 // out are the program's GBK text; template texts are UTF-8 resource data.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,10 +39,10 @@ enum ControlStyle : unsigned {
   kAutoVScroll = 1u << 4,
   kPassword = 1u << 5,
   kMultiLine = 1u << 6,
-  kWantReturn = 1u << 7,   // Enter inserts a line break instead of pressing the default button
+  kWantReturn = 1u << 7,  // Enter inserts a line break instead of pressing the default button
   kNoHideSelection = 1u << 8,
   kGroup = 1u << 9,
-  kNotify = 1u << 10,      // a picture that reports clicks
+  kNotify = 1u << 10,  // a picture that reports clicks
   kDropDownList = 1u << 11,
   kVScroll = 1u << 12,
   kLeftAligned = 1u << 13,
@@ -61,9 +62,12 @@ struct ControlTemplate {
   int bitmap = 0;  // picture resource of a kPicture control
 };
 
+// The program's pictures by resource id, as encoded image bytes (PNG); empty for an unknown id.
+using PictureLookup = std::span<const unsigned char> (*)(int resourceId);
+
 struct DialogTemplate {
   int id;
-  int width, height;        // dialog units
+  int width, height;         // dialog units
   std::string_view caption;  // UTF-8
   std::string_view fontName;
   int fontPoints;
@@ -71,6 +75,9 @@ struct DialogTemplate {
   std::vector<ControlTemplate> controls;  // template order, which is also the tab order
   int comboId = -1;                       // initialisation data: the items of one combo box
   std::vector<std::string_view> comboItems;
+  // Where the window finds the bytes of its pictures and of the icon it is given; a dialog
+  // without one shows none.
+  PictureLookup pictures = nullptr;
 };
 
 struct PixelRect {

@@ -21,6 +21,11 @@ constexpr bool IsGbkLeadByte(unsigned char c) {
 // into an empty string for non-empty input.
 std::string Utf8ToGbk(std::string_view utf8);
 
+// Words written in UTF-8 source text (the program's own texts), in the program's code page.
+inline std::string Gbk(std::string_view utf8) {
+  return Utf8ToGbk(utf8);
+}
+
 // Bytes that are not valid GBK become "?".
 std::string GbkToUtf8(std::string_view gbk);
 

@@ -1,5 +1,7 @@
 #include "resources/templates.h"
 
+#include "resources/pictures.h"
+
 namespace larkwend {
 
 const DialogTemplate& MainDialogTemplate() {
@@ -12,11 +14,14 @@ const DialogTemplate& MainDialogTemplate() {
       "MS Shell Dlg",
       8,
       /*resizable=*/true,
+      // One control a line, as a table.
+      // clang-format off
       {
           {1000, ControlKind::kBrowser, "", {0, 36, 677, 310}, kVisible | kTabStop},
           {1001, ControlKind::kPushButton, "使用说明", {430, 2, 55, 32},
            kVisible | kDefaultButton | kTabStop},
-          {1002, ControlKind::kEdit, "", {49, 4, 92, 12}, kVisible | kBorder | kTabStop | kAutoHScroll},
+          {1002, ControlKind::kEdit, "", {49, 4, 92, 12},
+           kVisible | kBorder | kTabStop | kAutoHScroll},
           {1003, ControlKind::kEdit, "", {49, 20, 92, 12},
            kVisible | kBorder | kTabStop | kAutoHScroll | kPassword},
           {-1, ControlKind::kLabel, "密码", {25, 23, 17, 8}, kVisible | kLeftAligned | kGroup},
@@ -30,8 +35,10 @@ const DialogTemplate& MainDialogTemplate() {
           {1009, ControlKind::kComboBox, "", {5, 4, 42, 31},
            kVisible | kDropDownList | kVScroll | kTabStop},
       },
+      // clang-format on
       1009,
       {"身份证", "用户名"},
+      PictureResource,
   };
   return kMain;
 }
@@ -45,13 +52,17 @@ const DialogTemplate& UsageDialogTemplate() {
       "MS Shell Dlg",
       8,
       /*resizable=*/false,
+      // One control a line, as a table.
+      // clang-format off
       {
           {1003, ControlKind::kEdit, "", {5, 5, 308, 147},
            kVisible | kMultiLine | kBorder | kTabStop | kAutoVScroll | kAutoHScroll |
                kNoHideSelection | kWantReturn},
       },
+      // clang-format on
       -1,
       {},
+      PictureResource,
   };
   return kUsage;
 }

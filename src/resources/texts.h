@@ -9,8 +9,6 @@
 
 namespace larkwend {
 
-inline std::string Gbk(std::string_view utf8) { return Utf8ToGbk(utf8); }
-
 namespace texts {
 
 inline constexpr std::string_view kProductName = "Larkwend";
@@ -39,7 +37,8 @@ inline constexpr std::string_view kUsageAddressBefore = "（";
 inline constexpr std::string_view kUsageAddressAfter = "）进行网络培训，仅限于学习辅助性质；";
 inline constexpr std::string_view kUsageBenefits =
     "2、利用软件可以快捷登录学习，自动切换已完成的章节，提高学习效率；";
-inline constexpr std::string_view kUsageVerificationCode = "3、使用软件快捷登录要注意先自行填上验证码。";
+inline constexpr std::string_view kUsageVerificationCode =
+    "3、使用软件快捷登录要注意先自行填上验证码。";
 
 // Update gate.
 inline constexpr std::string_view kUpdateCaption = "Larkwend";

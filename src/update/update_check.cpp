@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/system_browser.h"
 #include "platform/dialog.h"
 #include "platform/shell.h"
+#include "platform/system_browser.h"
 #include "resources/texts.h"
 
 namespace larkwend {

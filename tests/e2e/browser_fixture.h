@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "browser/browser_control.h"
-#include "browser/dom.h"
 #include "e2e_harness.h"
 #include "e2e_http_server.h"
+#include "platform/browser_control.h"
+#include "platform/dom.h"
 #include "platform/gtk/webkit_browser_control.h"
 
 namespace larkwend::e2e {

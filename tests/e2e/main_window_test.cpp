@@ -10,7 +10,7 @@
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_dialog_lookup.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 
@@ -48,6 +48,13 @@ TEST(MainWindowOnTheDesktop, OpensOnThePortalLoginPageWithTheStoredCredentials) 
     EXPECT_EQ(program.Text(IDC_LOGIN_TYPE), "身份证");
     // The first control in tab order, the browser, has the focus.
     EXPECT_EQ(program.FocusedControl(), IDC_BROWSER);
+    // The built-in pictures reach the window: the banner shows, and the window has its icon.
+    GtkWidget* banner = gtk_bin_get_child(GTK_BIN(program.Control(IDC_BANNER)));
+    ASSERT_TRUE(GTK_IS_IMAGE(banner));
+    EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(banner)), GTK_IMAGE_PIXBUF);
+    GList* icons = gtk_window_get_icon_list(program.MainWindow());
+    EXPECT_NE(icons, nullptr);
+    g_list_free(icons);
 
     ASSERT_TRUE(program.WaitForPage(PracticeSite::PortalUrl("/login/")));
     EXPECT_EQ(program.EvaluateInPage("['txtUserName', 'txtPassword', 'sfyzNumber', 'btnLogin',"

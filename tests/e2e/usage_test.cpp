@@ -4,13 +4,13 @@
 #include <gtk/gtk.h>
 
 #include "app/quillmoor_dlg.h"
-#include "app/system_browser.h"
 #include "app/usage_dlg.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_program.h"
 #include "platform/gtk/desktop_shell.h"
 #include "platform/gtk/gtk_platform.h"
+#include "platform/system_browser.h"
 #include "platform/text.h"
 #include "stand_in_browser.h"
 

@@ -10,7 +10,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     if (g_get_monotonic_time() >= deadline) return false;
     // A short wake-up keeps the deadline even when nothing else happens.
     GSource* wake = g_timeout_source_new(10);
-    g_source_set_callback(wake, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_set_callback(
+        wake, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(wake, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     g_source_destroy(wake);

@@ -8,7 +8,7 @@
 #include "app/quillmoor_app.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_dialog_lookup.h"
 #include "platform/gtk/gtk_platform.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"

@@ -6,7 +6,7 @@
 
 #include "e2e_harness.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/gtk_dialog_lookup.h"
 #include "resources/templates.h"
 
 namespace larkwend::e2e {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "browser/browser_control.h"
-#include "browser/dom.h"
+#include "platform/browser_control.h"
+#include "platform/dom.h"
 
 namespace larkwend::fake {
 

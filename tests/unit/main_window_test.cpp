@@ -168,14 +168,7 @@ TEST_F(MainWindow, ResizingWaitsForTheBrowsersWindow) {
   EXPECT_EQ(after.height, before.height);
 }
 
-TEST_F(MainWindow, MinimisedIconIsCentredRoundingUp) {
-  EXPECT_EQ(MinimizedIconPosition(36, 36, 32, 32).x, 2);
-  EXPECT_EQ(MinimizedIconPosition(36, 36, 32, 32).y, 2);
-  EXPECT_EQ(MinimizedIconPosition(100, 41, 32, 32).x, 34);
-  EXPECT_EQ(MinimizedIconPosition(100, 41, 32, 32).y, 5);
-  // Narrower than the icon: truncation toward zero, as signed division does.
-  EXPECT_EQ(MinimizedIconPosition(28, 0, 32, 32).x, -1);
-  EXPECT_EQ(MinimizedIconPosition(28, 0, 32, 32).y, -15);
+TEST_F(MainWindow, TheDragIconIsTheApplicationIcon) {
   EXPECT_EQ(dlg.OnQueryDragIcon(), IDR_MAINFRAME);
 }
 

@@ -259,16 +259,5 @@ TEST_F(PageOperations, WrapperWithoutControlIsHarmless) {
   detached.Refresh();
 }
 
-TEST_F(PageOperations, LargeDocumentsAreWalkedInLinearTime) {
-  auto page = fake::MakePage("http://portal/");
-  for (int i = 0; i < 50000; ++i) page->Anchor("http://x/" + std::to_string(i), "_blank");
-  auto last = page->Input("txtLast");
-  control.Load(page);
-  EXPECT_EQ(*page->elements[49999]->target, "_self");
-  EXPECT_TRUE(web.SetInputValue(Document().get(), "txtLast", "v"));
-  EXPECT_EQ(*last->value, "v");
-  EXPECT_EQ(host.LiveReferences(), 0);
-}
-
 }  // namespace
 }  // namespace larkwend

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/system_browser.h"
 #include "fake_platform.h"
 #include "platform/posix/program_start.h"
+#include "platform/system_browser.h"
 
 namespace larkwend {
 namespace {

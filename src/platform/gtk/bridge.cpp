@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
@@ -22,9 +23,14 @@ constexpr dom::Status kNotInstalled = -9;
 // the user, is abandoned as failed: the page's process is stuck or gone.
 constexpr gint64 kTimeoutUs = 10 * G_USEC_PER_SEC;
 
-// Each request goes in as the argument `req`; the body itself never changes.
-constexpr const char* kCallBody =
-    "const b = globalThis.__larkwendBridge; return b ? b(req) : {s: -9};";
+// Each request goes in as an argument; the body itself never changes.
+const std::string& CallBody() {
+  static const std::string body = std::string("const b = globalThis.") + protocol::name::kBridge +
+                                  "; return b ? b(" + protocol::name::kRequest + ") : {" +
+                                  protocol::field::kStatus + ": " + std::to_string(kNotInstalled) +
+                                  "};";
+  return body;
+}
 
 // An evaluation in flight. Its completion finds it here by number; a call that gave up waiting
 // has removed itself, and its late answer is dropped.
@@ -106,7 +112,7 @@ GObjectPtr<JSCValue> Reply::Field(const char* key) const {
 }
 
 dom::Status Reply::status() const {
-  GObjectPtr<JSCValue> s = Field("s");
+  GObjectPtr<JSCValue> s = Field(protocol::field::kStatus);
   if (!s || !jsc_value_is_number(s.get())) return dom::kFailed;
   return jsc_value_to_int32(s.get());
 }
@@ -188,22 +194,24 @@ void Bridge::Release(const std::string& token, long id) {
 
 Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFields& fields) {
   if (!view_) return {};
-  std::string request = "{\"op\":" + JsonString(op) + ",\"t\":" + JsonString(token);
+  JsonFields head;
+  head.Add(protocol::field::kOp, op).Add(protocol::field::kToken, token);
+  std::string request = '{' + head.text();
   if (!releases_.empty()) {
     JsonFields rel;
-    rel.Add("rt", pageToken_).Add("rel", releases_);
+    rel.Add(protocol::field::kReleaseToken, pageToken_).Add(protocol::field::kReleases, releases_);
     request += ',' + rel.text();
     releases_.clear();
   }
   if (!fields.text().empty()) request += ',' + fields.text();
   request += '}';
 
-  Reply reply(Evaluate(kCallBody, request));
+  Reply reply(Evaluate(CallBody().c_str(), request));
   if (reply.status() == kNotInstalled) {
     Evaluate(BridgeScript(), {});
-    reply = Reply(Evaluate(kCallBody, request));
+    reply = Reply(Evaluate(CallBody().c_str(), request));
   }
-  if (dom::WideText page = reply.Text("t"); page && *page != pageToken_) {
+  if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
     pageToken_ = *page;
     releases_.clear();
   }
@@ -225,7 +233,8 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   if (!request.empty()) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&builder, "{sv}", "req", g_variant_new_string(request.c_str()));
+    g_variant_builder_add(&builder, "{sv}", protocol::name::kRequest,
+                          g_variant_new_string(request.c_str()));
     arguments = g_variant_builder_end(&builder);
   }
   webkit_web_view_call_async_javascript_function(view.get(), body, -1, arguments, kWorldName,

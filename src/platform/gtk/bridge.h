@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 #include "platform/gtk/gobject_ptr.h"
 
 namespace larkwend::gtk {

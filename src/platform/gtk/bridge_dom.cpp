@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gtk/bridge_protocol.h"
+
 namespace larkwend::gtk {
 namespace {
 
@@ -13,6 +15,9 @@ using dom::Face;
 using dom::Ref;
 using dom::Status;
 using dom::WideText;
+namespace field = protocol::field;
+namespace op = protocol::op;
+namespace property = protocol::property;
 
 // One entry of the page's handle table, given back when the last object using it goes.
 class Handle {
@@ -24,11 +29,13 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
 
   Reply Call(std::string_view op, JsonFields fields = {}) const {
-    fields.Add("h", id_);
+    fields.Add(field::kHandle, id_);
     return bridge_->Call(op, token_, fields);
   }
   // A new handle of the same page, from a reply that created one; null when the reply has none.
-  std::shared_ptr<const Handle> From(const Reply& reply) const { return Adopt(reply.Number("h")); }
+  std::shared_ptr<const Handle> From(const Reply& reply) const {
+    return Adopt(reply.Number(field::kHandle));
+  }
   // Handle `id` of the same page, created by a reply; null for 0.
   std::shared_ptr<const Handle> Adopt(long id) const {
     if (id <= 0) return nullptr;
@@ -73,15 +80,15 @@ Status SelfFace(Self* self, Face face, Ref<dom::Dispatch>& out) {
 
 Status GiveText(const Reply& reply, WideText& out) {
   if (!reply.ok()) return dom::kFailed;
-  out = reply.Text("v");
+  out = reply.Text(field::kValue);
   return dom::kOk;
 }
 
 // ---- element snapshots ----------------------------------------------------------------------
 
 enum Property { kClassName, kInnerHtml, kOuterHtml, kOuterText, kPropertyCount };
-constexpr std::array<const char*, kPropertyCount> kPropertyNames = {"className", "innerHTML",
-                                                                    "outerHTML", "outerText"};
+constexpr std::array<const char*, kPropertyCount> kPropertyNames = {
+    property::kClassName, property::kInnerHtml, property::kOuterHtml, property::kOuterText};
 
 class Snapshot {
  public:
@@ -97,9 +104,10 @@ class Snapshot {
     Bridge& bridge = handle_->bridge();
     if (!cached.values || cached.generation != bridge.generation()) {
       cached.values.reset();
-      Reply reply = handle_->Call("props", JsonFields().Add("p", kPropertyNames[p]));
+      Reply reply =
+          handle_->Call(op::kProps, JsonFields().Add(field::kProperty, kPropertyNames[p]));
       std::vector<WideText> values;
-      if (!reply.ok() || !reply.Texts("j", values) || values.size() != tags_.size())
+      if (!reply.ok() || !reply.Texts(field::kJson, values) || values.size() != tags_.size())
         return dom::kFailed;
       cached.values = std::move(values);
       cached.generation = bridge.generation();
@@ -110,7 +118,7 @@ class Snapshot {
 
   // A call on element `index`; one that acts on the page invalidates what was read before.
   Reply Call(std::string_view op, long index, JsonFields fields = {}, bool acts = false) {
-    fields.Add("i", index);
+    fields.Add(field::kIndex, index);
     Reply reply = handle_->Call(op, std::move(fields));
     if (acts) handle_->bridge().Touch();
     return reply;
@@ -132,8 +140,8 @@ SnapshotPtr MakeSnapshot(const Handle& from, const Reply& reply) {
   HandlePtr handle = from.From(reply);
   if (!handle) return nullptr;
   std::vector<std::string> tags;
-  long n = reply.Number("n");
-  std::string joined = reply.Text("g").value_or("");
+  long n = reply.Number(field::kCount);
+  std::string joined = reply.Text(field::kTags).value_or("");
   std::size_t start = 0;
   for (long i = 0; i < n; ++i) {
     std::size_t end = joined.find('\n', start);
@@ -182,7 +190,7 @@ class ElementObject : public ElementFace<dom::Element> {
   Status get_innerHTML(WideText& out) override { return Read(kInnerHtml, out); }
   Status get_outerHTML(WideText& out) override { return Read(kOuterHtml, out); }
   Status get_outerText(WideText& out) override { return Read(kOuterText, out); }
-  Status click() override { return Act("click"); }
+  Status click() override { return Act(op::kClick); }
 
  private:
   Status Read(Property p, WideText& out) { return ref_.snapshot().Read(p, ref_.index(), out); }
@@ -192,10 +200,10 @@ class InputObject : public ElementFace<dom::InputElement> {
  public:
   using ElementFace::ElementFace;
   Status put_value(const WideText& value) override {
-    return Act("setValue", JsonFields().AddNullable("v", value));
+    return Act(op::kSetValue, JsonFields().AddNullable(field::kValue, value));
   }
   Status get_value(WideText& out) override {
-    return GiveText(ref_.snapshot().Call("value", ref_.index()), out);
+    return GiveText(ref_.snapshot().Call(op::kValue, ref_.index()), out);
   }
 };
 
@@ -203,7 +211,7 @@ class AnchorObject : public ElementFace<dom::AnchorElement> {
  public:
   using ElementFace::ElementFace;
   Status put_target(const WideText& target) override {
-    return Act("setTarget", JsonFields().AddNullable("v", target));
+    return Act(op::kSetTarget, JsonFields().AddNullable(field::kValue, target));
   }
 };
 
@@ -239,9 +247,9 @@ class CollectionObject : public Counted<dom::ElementCollection> {
   Status item(const WideText& name, Ref<dom::Dispatch>& out) override {
     out.Reset();
     if (!name) return dom::kOk;
-    Reply reply = snapshot_->handle().Call("item", JsonFields().Add("name", *name));
+    Reply reply = snapshot_->handle().Call(op::kItem, JsonFields().Add(field::kName, *name));
     if (!reply.ok()) return dom::kFailed;
-    long index = reply.Number("i");
+    long index = reply.Number(field::kIndex);
     if (index < 0 || index >= snapshot_->size()) return dom::kOk;
     return Give<ElementObject>(out, ElementRef(snapshot_, index));
   }
@@ -299,7 +307,7 @@ class WindowObject : public Counted<dom::Window> {
       for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
       if (lower != "javascript" && lower != "jscript") return dom::kFailed;
     }
-    Reply reply = handle_->Call("exec", JsonFields().Add("code", script.value_or("")));
+    Reply reply = handle_->Call(op::kExec, JsonFields().Add(field::kCode, script.value_or("")));
     handle_->bridge().Touch();
     return reply.ok() ? dom::kOk : dom::kFailed;
   }
@@ -332,7 +340,7 @@ class FramesObject : public Counted<dom::FramesCollection> {
       if (auto frame = frames_[static_cast<std::size_t>(index)].Take(window_->bridge()))
         return Give<WindowObject>(out, std::move(frame->window), std::move(frame->document));
     }
-    Reply reply = window_->Call("frame", JsonFields().Add("i", index));
+    Reply reply = window_->Call(op::kFrame, JsonFields().Add(field::kIndex, index));
     if (!reply.ok()) return dom::kFailed;
     if (HandlePtr frame = window_->From(reply)) return Give<WindowObject>(out, std::move(frame));
     return dom::kOk;
@@ -351,7 +359,7 @@ class Document3Object : public Counted<dom::Document3> {
   Status getElementById(const WideText& id, Ref<dom::Element>& out) override {
     out.Reset();
     if (!id) return dom::kOk;
-    Reply reply = handle_->Call("byId", JsonFields().Add("id", *id));
+    Reply reply = handle_->Call(op::kById, JsonFields().Add(field::kId, *id));
     if (!reply.ok()) return dom::kFailed;
     SnapshotPtr found = MakeSnapshot(*handle_, reply);
     if (!found || found->size() != 1) return dom::kOk;
@@ -370,13 +378,13 @@ struct FramesRead {
 };
 
 FramesRead ReadFrames(const Handle& document, const Reply& reply) {
-  FramesRead read{document.From(reply), reply.Number("n"), {}};
+  FramesRead read{document.From(reply), reply.Number(field::kCount), {}};
   // Every handle the reply created is taken, so that those never used are given back.
   std::vector<long> windowIds, documentIds;
   std::vector<WideText> urls;
-  reply.Numbers("fw", windowIds);
-  reply.Numbers("fd", documentIds);
-  reply.Texts("fu", urls);
+  reply.Numbers(field::kFrameWindows, windowIds);
+  reply.Numbers(field::kFrameDocuments, documentIds);
+  reply.Texts(field::kFrameAddresses, urls);
   std::vector<HandlePtr> windows, documents;
   for (long id : windowIds) windows.push_back(document.Adopt(id));
   for (long id : documentIds) documents.push_back(document.Adopt(id));
@@ -404,20 +412,22 @@ class DocumentObject : public Counted<dom::Document> {
     if (face == Face::kDocument3) return Give<Document3Object>(out, handle_);
     return SelfFace(this, face, out);
   }
-  Status get_all(Ref<dom::ElementCollection>& out) override { return Collection("all", out); }
-  Status get_links(Ref<dom::ElementCollection>& out) override { return Collection("links", out); }
+  Status get_all(Ref<dom::ElementCollection>& out) override { return Collection(op::kAll, out); }
+  Status get_links(Ref<dom::ElementCollection>& out) override {
+    return Collection(op::kLinks, out);
+  }
   Status get_frames(Ref<dom::FramesCollection>& out) override;
   Status get_URL(WideText& out) override {
     if (knownUrl_) {
       out = std::exchange(knownUrl_, std::nullopt);
       return dom::kOk;
     }
-    return GiveText(handle_->Call("url"), out);
+    return GiveText(handle_->Call(op::kUrl), out);
   }
   Status get_parentWindow(Ref<dom::Window>& out) override {
     out.Reset();
     if (auto window = window_.Take(handle_->bridge())) return Give<WindowObject>(out, *window);
-    Reply reply = handle_->Call("window");
+    Reply reply = handle_->Call(op::kWindow);
     HandlePtr window = reply.ok() ? handle_->From(reply) : nullptr;
     if (!window) return dom::kFailed;
     return Give<WindowObject>(out, std::move(window));
@@ -442,7 +452,7 @@ Status DocumentObject::get_frames(Ref<dom::FramesCollection>& out) {
   out.Reset();
   std::optional<FramesRead> read = frames_.Take(handle_->bridge());
   if (!read) {
-    Reply reply = handle_->Call("frames");
+    Reply reply = handle_->Call(op::kFrames);
     if (reply.ok()) read = ReadFrames(*handle_, reply);
   }
   if (!read || !read->window) return dom::kFailed;
@@ -461,28 +471,28 @@ Status WindowObject::get_document(Ref<dom::Document>& out) {
     return Give<DocumentObject>(out, std::move(known->document), std::move(known->url),
                                 ReadAhead<HandlePtr>(handle_, handle_->bridge()));
   }
-  Reply reply = handle_->Call("document");
+  Reply reply = handle_->Call(op::kDocument);
   HandlePtr document = reply.ok() ? handle_->From(reply) : nullptr;
   if (!document) return dom::kFailed;
-  return Give<DocumentObject>(out, std::move(document), reply.Text("u"));
+  return Give<DocumentObject>(out, std::move(document), reply.Text(field::kAddress));
 }
 
 }  // namespace
 
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out) {
-  return TopDocumentFrom(bridge, bridge->Call("doc", {}), out);
+  return TopDocumentFrom(bridge, bridge->Call(op::kDoc, {}), out);
 }
 
 dom::Status TopDocumentFrom(const std::shared_ptr<Bridge>& bridge, const Reply& reply,
                             dom::Ref<dom::Document>& out) {
   out.Reset();
-  dom::WideText token = reply.Text("t");
-  long id = reply.Number("h");
+  dom::WideText token = reply.Text(field::kToken);
+  long id = reply.Number(field::kHandle);
   if (!reply.ok() || !token || id <= 0) return dom::kFailed;
   auto handle = std::make_shared<const Handle>(bridge, *token, id);
   // The frames, when the reply brought them along too.
   ReadAhead<FramesRead> frames;
-  if (Reply nested = reply.Nested("f"); nested.Number("h") > 0)
+  if (Reply nested = reply.Nested(field::kFrames); nested.Number(field::kHandle) > 0)
     frames = ReadAhead<FramesRead>(ReadFrames(*handle, nested), *bridge);
   return Give<DocumentObject>(out, std::move(handle), std::nullopt, ReadAhead<HandlePtr>(),
                               std::move(frames));

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 #include "platform/gtk/bridge.h"
 
 namespace larkwend::gtk {

@@ -1,4 +1,5 @@
-// The script that serves the document model from an isolated world of every frame.
+// The script that serves the document model from an isolated world of every frame (bridge.js,
+// built into the program).
 #pragma once
 
 namespace larkwend::gtk {
@@ -7,8 +8,5 @@ namespace larkwend::gtk {
 // top frame it answers requests; in every frame it notes which frame a clicked link or a
 // submitted form will navigate and reports the frame's own load progress.
 const char* BridgeScript();
-
-// The name of the message channel frames report on.
-constexpr const char* kBridgeChannel = "larkwend";
 
 }  // namespace larkwend::gtk

@@ -1,112 +1,14 @@
 #include "platform/gtk/gtk_dialog_window.h"
 
 #include <algorithm>
-#include <cmath>
 
+#include "platform/gtk/gtk_dialog_tags.h"
 #include "platform/gtk/gtk_message_box.h"
-#include "platform/gtk/handler_gate.h"
 #include "platform/gtk/picture_pixbuf.h"
 #include "platform/gtk/webkit_browser_control.h"
-#include "platform/gtk/window_registry.h"
 #include "platform/text.h"
 
 namespace larkwend::gtk {
-namespace {
-
-// Control ids are stored offset by one, so that no id is stored as a null pointer.
-void TagControl(GtkWidget* widget, int id) {
-  g_object_set_data(G_OBJECT(widget), kControlIdKey, GINT_TO_POINTER(id + 1));
-}
-
-std::optional<int> TagOf(GtkWidget* widget) {
-  gpointer data = g_object_get_data(G_OBJECT(widget), kControlIdKey);
-  if (!data) return std::nullopt;
-  return GPOINTER_TO_INT(data) - 1;
-}
-
-GtkWidget* FindTagged(GtkWidget* widget, int id) {
-  if (std::optional<int> tag = TagOf(widget)) return *tag == id ? widget : nullptr;
-  if (!GTK_IS_CONTAINER(widget)) return nullptr;
-  struct Search {
-    int id;
-    GtkWidget* found = nullptr;
-  } search{id};
-  gtk_container_forall(
-      GTK_CONTAINER(widget),
-      [](GtkWidget* child, gpointer data) {
-        auto* s = static_cast<Search*>(data);
-        if (!s->found) s->found = FindTagged(child, s->id);
-      },
-      &search);
-  return search.found;
-}
-
-gboolean DrawBlackFrame(GtkWidget* widget, cairo_t* cr, gpointer) {
-  const int width = gtk_widget_get_allocated_width(widget);
-  const int height = gtk_widget_get_allocated_height(widget);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  if (width <= 2 || height <= 2) {
-    cairo_rectangle(cr, 0, 0, width, height);
-    cairo_fill(cr);
-  } else {
-    cairo_set_line_width(cr, 1);
-    cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
-    cairo_stroke(cr);
-  }
-  return FALSE;
-}
-
-// The picture at its own size, or scaled down (keeping its proportions) to fit the control.
-GtkWidget* MakePicture(int resource, const PixelRect& rect) {
-  GObjectPtr<GdkPixbuf> picture = LoadPicture(resource);
-  if (!picture) return gtk_image_new();
-  const int width = gdk_pixbuf_get_width(picture.get());
-  const int height = gdk_pixbuf_get_height(picture.get());
-  const double scale = std::min({1.0, double(rect.width) / width, double(rect.height) / height});
-  if (scale < 1.0 && scale > 0) {
-    picture = GObjectPtr<GdkPixbuf>::Adopt(
-        gdk_pixbuf_scale_simple(picture.get(), std::max(1, int(width * scale)),
-                                std::max(1, int(height * scale)), GDK_INTERP_BILINEAR));
-  }
-  return gtk_image_new_from_pixbuf(picture.get());
-}
-
-bool IsTab(guint keyval) {
-  return keyval == GDK_KEY_Tab || keyval == GDK_KEY_KP_Tab || keyval == GDK_KEY_ISO_Left_Tab;
-}
-
-bool IsEnter(guint keyval) {
-  return keyval == GDK_KEY_Return || keyval == GDK_KEY_KP_Enter || keyval == GDK_KEY_ISO_Enter;
-}
-
-}  // namespace
-
-GtkWidget* FindDialogControl(GtkWidget* toplevel, int id) {
-  return FindTagged(toplevel, id);
-}
-
-int DialogControlIdOf(GtkWidget* widget) {
-  for (; widget; widget = gtk_widget_get_parent(widget))
-    if (std::optional<int> tag = TagOf(widget)) return *tag;
-  return -1;
-}
-
-int DialogTemplateIdOf(GtkWindow* window) {
-  gpointer data = g_object_get_data(G_OBJECT(window), kTemplateIdKey);
-  return data ? GPOINTER_TO_INT(data) : -1;
-}
-
-std::vector<unsigned> RunningDialogTimers(GtkWindow* window) {
-  auto* dialog =
-      static_cast<const GtkDialogWindow*>(g_object_get_data(G_OBJECT(window), kDialogWindowKey));
-  return dialog ? dialog->RunningTimers() : std::vector<unsigned>{};
-}
-
-std::vector<unsigned> GtkDialogWindow::RunningTimers() const {
-  std::vector<unsigned> ids;
-  for (const auto& [id, timer] : timers_) ids.push_back(id);
-  return ids;
-}
 
 // ---- construction ----------------------------------------------------------------------------
 
@@ -116,6 +18,7 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
       timerScale_(timerScale),
       window_(GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL))),
       layout_(gtk_layout_new(nullptr, nullptr)),
+      pictures_(tmpl.pictures),
       title_(tmpl.caption),
       token_(std::make_shared<Token>(Token{this})) {
   g_object_set_data(G_OBJECT(window_), kTemplateIdKey, GINT_TO_POINTER(tmpl.id));
@@ -176,76 +79,6 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
   g_signal_connect_after(layout_, "size-allocate", G_CALLBACK(AllocateThunk), this);
 }
 
-GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& control) {
-  const std::string text(c.text);
-  switch (c.kind) {
-    case ControlKind::kBrowser: {
-      browser_ = WebKitBrowserControl::Create();
-      control.widget = browser_ ? browser_->widget() : gtk_drawing_area_new();
-      return control.widget;
-    }
-    case ControlKind::kPushButton: {
-      control.widget = gtk_button_new_with_label(text.c_str());
-      if (c.styles & kDefaultButton) {
-        gtk_widget_set_can_default(control.widget, TRUE);
-        gtk_window_set_default(window_, control.widget);
-      }
-      g_signal_connect(control.widget, "clicked", G_CALLBACK(ClickedThunk), this);
-      return control.widget;
-    }
-    case ControlKind::kEdit: {
-      if (c.styles & kMultiLine) {
-        // Lines break only where the text has line breaks; scrolling follows the caret, and
-        // there are no scroll bars.
-        control.widget = gtk_text_view_new();
-        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(control.widget), GTK_WRAP_NONE);
-        gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(control.widget), FALSE);
-        GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_EXTERNAL,
-                                       GTK_POLICY_EXTERNAL);
-        if (c.styles & kBorder)
-          gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
-        gtk_container_add(GTK_CONTAINER(scroller), control.widget);
-        return scroller;
-      }
-      control.widget = gtk_entry_new();
-      gtk_entry_set_has_frame(GTK_ENTRY(control.widget), (c.styles & kBorder) != 0);
-      gtk_entry_set_width_chars(GTK_ENTRY(control.widget), 1);
-      if (c.styles & kPassword) gtk_entry_set_visibility(GTK_ENTRY(control.widget), FALSE);
-      gtk_entry_set_text(GTK_ENTRY(control.widget), text.c_str());
-      return control.widget;
-    }
-    case ControlKind::kLabel: {
-      control.widget = gtk_label_new(text.c_str());
-      gtk_label_set_xalign(GTK_LABEL(control.widget), (c.styles & kLeftAligned) ? 0.0f : 0.5f);
-      gtk_label_set_yalign(GTK_LABEL(control.widget), 0.0f);
-      return control.widget;
-    }
-    case ControlKind::kBlackFrame: {
-      control.widget = gtk_drawing_area_new();
-      g_signal_connect(control.widget, "draw", G_CALLBACK(DrawBlackFrame), nullptr);
-      return control.widget;
-    }
-    case ControlKind::kPicture: {
-      control.widget = gtk_event_box_new();
-      gtk_event_box_set_visible_window(GTK_EVENT_BOX(control.widget), FALSE);
-      gtk_container_add(GTK_CONTAINER(control.widget), MakePicture(c.bitmap, control.rect));
-      if (c.styles & kNotify) {
-        gtk_widget_add_events(control.widget, GDK_BUTTON_PRESS_MASK);
-        g_signal_connect(control.widget, "button-press-event", G_CALLBACK(PictureButtonThunk),
-                         this);
-      }
-      return control.widget;
-    }
-    case ControlKind::kComboBox: {
-      control.widget = gtk_combo_box_text_new();
-      return control.widget;
-    }
-  }
-  control.widget = gtk_label_new(nullptr);
-  return control.widget;
-}
-
 GtkDialogWindow::~GtkDialogWindow() {
   // Deferred clicks and ticks find the window gone; timers and signals stop here.
   token_.reset();
@@ -264,136 +97,7 @@ GtkDialogWindow::~GtkDialogWindow() {
   gtk_widget_destroy(GTK_WIDGET(window_));
 }
 
-// ---- the modal loop --------------------------------------------------------------------------
-
-void GtkDialogWindow::FocusFirstTabStop() {
-  for (const Control& control : controls_) {
-    if (!(control.styles & kTabStop) || !(control.styles & kVisible)) continue;
-    gtk_widget_grab_focus(control.widget);
-    // An edit that receives the focus this way selects its whole text (an entry does so itself).
-    if (GTK_IS_TEXT_VIEW(control.widget)) {
-      GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(control.widget));
-      GtkTextIter start, end;
-      gtk_text_buffer_get_bounds(buffer, &start, &end);
-      gtk_text_buffer_select_range(buffer, &start, &end);
-    }
-    return;
-  }
-}
-
-void GtkDialogWindow::RegisterWindow() {
-  WindowRegistry& registry = WindowRegistry::Instance();
-  WindowId id = registry.RegisterWindow(GTK_WIDGET(window_), title_);
-  for (const Control& control : controls_)
-    if (control.kind == ControlKind::kPushButton)
-      registry.RegisterChild(id, control.widget, gtk_button_get_label(GTK_BUTTON(control.widget)));
-}
-
-int GtkDialogWindow::RunModalLoop(bool focusFirst) {
-  // EndDialog during the initialisation: the window is never shown.
-  if (result_) return *result_;
-  if (focusFirst) FocusFirstTabStop();
-  gtk_widget_show(GTK_WIDGET(window_));
-  RegisterWindow();
-  loop_ = g_main_loop_new(nullptr, FALSE);
-  if (!result_) g_main_loop_run(loop_);
-  g_main_loop_unref(loop_);
-  loop_ = nullptr;
-  gtk_widget_hide(GTK_WIDGET(window_));
-  return result_.value_or(IDCANCEL);
-}
-
-void GtkDialogWindow::EndDialog(int result) {
-  result_ = result;
-  if (loop_) g_main_loop_quit(loop_);
-}
-
-// ---- what the handler hears ------------------------------------------------------------------
-
-void GtkDialogWindow::Command(int id) {
-  std::weak_ptr<Token> weak = token_;
-  HandlerGate::RunOrDefer([weak, id] {
-    if (std::shared_ptr<Token> token = weak.lock())
-      token->window->handler_.OnCommand(id, BN_CLICKED);
-  });
-}
-
-void GtkDialogWindow::TimerTick(unsigned id) {
-  // Like a window's timer message: while one tick waits for the gate, the next is not queued.
-  if (!ticksWaiting_.insert(id).second) return;
-  std::weak_ptr<Token> weak = token_;
-  HandlerGate::RunOrDefer([weak, id] {
-    std::shared_ptr<Token> token = weak.lock();
-    if (!token) return;
-    GtkDialogWindow& self = *token->window;
-    self.ticksWaiting_.erase(id);
-    // A timer stopped while its tick waited delivers nothing.
-    if (self.timers_.count(id)) self.handler_.OnTimer(id);
-  });
-}
-
-bool GtkDialogWindow::OnKeyPress(const GdkEventKey& key) {
-  if (key.keyval == GDK_KEY_Escape) {
-    Command(IDCANCEL);
-    return true;
-  }
-  GtkWidget* focus = gtk_window_get_focus(window_);
-  const Control* focused = focus ? Find(DialogControlIdOf(focus)) : nullptr;
-  if (IsTab(key.keyval)) {
-    // Inside the browser, Tab moves through the page's own fields.
-    if (focused && focused->kind == ControlKind::kBrowser) return false;
-    const bool backward = key.keyval == GDK_KEY_ISO_Left_Tab || (key.state & GDK_SHIFT_MASK);
-    MoveFocus(focused, backward);
-    return true;
-  }
-  if (!IsEnter(key.keyval)) return false;
-  // Enter in an edit or the combo box presses the default push button; a multi-line edit that
-  // wants Enter keeps it, and buttons and the browser handle it themselves.
-  if (!focused) return false;
-  const bool takesEnter = focused->kind == ControlKind::kComboBox ||
-                          (focused->kind == ControlKind::kEdit && !(focused->styles & kWantReturn));
-  if (!takesEnter) return false;
-  int defaultId = IDOK;
-  for (const Control& control : controls_)
-    if (control.kind == ControlKind::kPushButton && (control.styles & kDefaultButton))
-      defaultId = control.id;
-  Command(defaultId);
-  return true;
-}
-
-void GtkDialogWindow::MoveFocus(const Control* from, bool backward) {
-  // The next tab stop in template order, wrapping around, as the dialog manager moves it.
-  const int count = static_cast<int>(controls_.size());
-  const int start = from ? static_cast<int>(from - controls_.data()) : (backward ? 0 : count - 1);
-  for (int step = 1; step <= count; ++step) {
-    const int index = ((start + (backward ? -step : step)) % count + count) % count;
-    const Control& control = controls_[static_cast<std::size_t>(index)];
-    if ((control.styles & kTabStop) && gtk_widget_is_visible(control.widget) &&
-        gtk_widget_is_sensitive(control.widget)) {
-      gtk_widget_grab_focus(control.widget);
-      return;
-    }
-  }
-}
-
-bool GtkDialogWindow::OnPictureButton(int id, const GdkEventButton& event) {
-  if (event.type != GDK_BUTTON_PRESS || event.button != 1) return false;
-  // The second press of a double-click is no click.
-  GtkSettings* settings = gtk_widget_get_settings(GTK_WIDGET(window_));
-  int doubleTime = 400, doubleDistance = 5;
-  g_object_get(settings, "gtk-double-click-time", &doubleTime, "gtk-double-click-distance",
-               &doubleDistance, nullptr);
-  const bool secondOfDouble = lastPressValid_ &&
-                              event.time - lastPressTime_ <= guint32(doubleTime) &&
-                              std::abs(event.x_root - lastPressX_) <= doubleDistance &&
-                              std::abs(event.y_root - lastPressY_) <= doubleDistance;
-  lastPressValid_ = !secondOfDouble;
-  lastPressTime_ = event.time;
-  lastPressX_ = event.x_root;
-  lastPressY_ = event.y_root;
-  if (!secondOfDouble) Command(id);
-  return true;
-}
+// ---- size and state ------------------------------------------------------------------------
 
 void GtkDialogWindow::OnLayoutAllocated(int width, int height) {
   if (lastSize_ && lastSize_->first == width && lastSize_->second == height) return;
@@ -416,16 +120,6 @@ void GtkDialogWindow::OnLayoutAllocated(int width, int height) {
   }
 }
 
-gboolean GtkDialogWindow::KeyPressThunk(GtkWidget*, GdkEventKey* event, gpointer self) {
-  return static_cast<GtkDialogWindow*>(self)->OnKeyPress(*event);
-}
-
-gboolean GtkDialogWindow::DeleteThunk(GtkWidget*, GdkEvent*, gpointer self) {
-  // The close box is the cancel command; the handler decides whether the window ends.
-  static_cast<GtkDialogWindow*>(self)->Command(IDCANCEL);
-  return TRUE;
-}
-
 gboolean GtkDialogWindow::WindowStateThunk(GtkWidget*, GdkEventWindowState* event, gpointer self) {
   static_cast<GtkDialogWindow*>(self)->state_ = event->new_window_state;
   return FALSE;
@@ -433,22 +127,6 @@ gboolean GtkDialogWindow::WindowStateThunk(GtkWidget*, GdkEventWindowState* even
 
 void GtkDialogWindow::AllocateThunk(GtkWidget*, GdkRectangle* allocation, gpointer self) {
   static_cast<GtkDialogWindow*>(self)->OnLayoutAllocated(allocation->width, allocation->height);
-}
-
-void GtkDialogWindow::ClickedThunk(GtkButton* button, gpointer self) {
-  static_cast<GtkDialogWindow*>(self)->Command(DialogControlIdOf(GTK_WIDGET(button)));
-}
-
-gboolean GtkDialogWindow::PictureButtonThunk(GtkWidget* widget, GdkEventButton* event,
-                                             gpointer self) {
-  return static_cast<GtkDialogWindow*>(self)->OnPictureButton(DialogControlIdOf(widget), *event);
-}
-
-gboolean GtkDialogWindow::TimerThunk(gpointer data) {
-  // The handler may stop or restart this very timer; nothing of `timer` is used after the tick.
-  auto* timer = static_cast<Timer*>(data);
-  timer->window->TimerTick(timer->id);
-  return G_SOURCE_CONTINUE;
 }
 
 // ---- DialogWindow ----------------------------------------------------------------------------
@@ -471,7 +149,7 @@ void GtkDialogWindow::SetTitle(const std::string& text) {
 
 void GtkDialogWindow::SetIcon(int iconResource) {
   // One picture serves as the large and the small icon; the desktop gets it at common sizes.
-  GObjectPtr<GdkPixbuf> icon = LoadPicture(iconResource);
+  GObjectPtr<GdkPixbuf> icon = LoadPicture(PictureBytes(iconResource));
   if (!icon) return;
   std::vector<GObjectPtr<GdkPixbuf>> sizes{icon};
   for (int size : {32, 16})
@@ -576,22 +254,6 @@ bool GtkDialogWindow::IsMinimized() {
 BrowserControl* GtkDialogWindow::GetBrowserControl(int id) {
   const Control* control = Find(id);
   return control && control->kind == ControlKind::kBrowser ? browser_.get() : nullptr;
-}
-
-void GtkDialogWindow::SetTimer(unsigned id, unsigned periodMs) {
-  KillTimer(id);
-  const double scaled = std::round(periodMs * timerScale_);
-  const guint interval = scaled < 1 ? 1 : static_cast<guint>(scaled);
-  auto timer = std::make_unique<Timer>(Timer{this, id, 0});
-  timer->source = g_timeout_add(interval, TimerThunk, timer.get());
-  timers_[id] = std::move(timer);
-}
-
-void GtkDialogWindow::KillTimer(unsigned id) {
-  auto it = timers_.find(id);
-  if (it == timers_.end()) return;
-  g_source_remove(it->second->source);
-  timers_.erase(it);
 }
 
 int GtkDialogWindow::MessageBox(const std::string& text, const std::string& caption,

@@ -5,6 +5,10 @@
 //
 // Every click, command and timer tick reaches the handler through HandlerGate, so none of them
 // runs in the middle of a document-model call.
+//
+// The class's work is spread over files by job: gtk_dialog_window.cpp (building, size, the
+// DialogWindow members), gtk_dialog_widgets.cpp, gtk_dialog_keys.cpp (keys and focus),
+// gtk_dialog_clicks.cpp, gtk_dialog_timers.cpp and gtk_dialog_modal_loop.cpp.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -13,32 +17,17 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "platform/dialog.h"
 #include "platform/gtk/dialog_font.h"
+#include "platform/gtk/double_click_filter.h"
 #include "platform/gtk/gobject_ptr.h"
 
 namespace larkwend::gtk {
 
 class WebKitBrowserControl;
-
-// Object data keys that tie GTK widgets back to the template, for look-ups by id (the dialog
-// itself, and tools that inspect the program's windows).
-inline constexpr char kTemplateIdKey[] = "larkwend-template-id";
-inline constexpr char kControlIdKey[] = "larkwend-control-id";
-inline constexpr char kDialogWindowKey[] = "larkwend-dialog-window";
-
-// The widget that stands for control `id` in `toplevel` (an entry, text view, combo box, button,
-// picture, label or the browser's view), or null.
-GtkWidget* FindDialogControl(GtkWidget* toplevel, int id);
-// The id of the control `widget` belongs to (it may be a part of it), or -1.
-int DialogControlIdOf(GtkWidget* widget);
-// The template id of a dialog window, or -1 for any other window.
-int DialogTemplateIdOf(GtkWindow* window);
-// The ids of the window timers running on a dialog window, in increasing order (empty for any
-// other window).
-std::vector<unsigned> RunningDialogTimers(GtkWindow* window);
 
 class GtkDialogWindow final : public DialogWindow {
  public:
@@ -89,6 +78,7 @@ class GtkDialogWindow final : public DialogWindow {
   };
 
   void Build(const DialogTemplate& tmpl);
+  std::span<const unsigned char> PictureBytes(int resourceId) const;
   Control* Find(int id);
   const Control* Find(int id) const;
   GtkWidget* MakeWidget(const ControlTemplate& c, Control& control);
@@ -115,6 +105,7 @@ class GtkDialogWindow final : public DialogWindow {
   const double timerScale_;
   GtkWindow* window_;  // owned: destroyed with this object
   GtkWidget* layout_;
+  const PictureLookup pictures_;
   std::string title_;              // UTF-8
   std::vector<Control> controls_;  // template order
   std::unique_ptr<WebKitBrowserControl> browser_;
@@ -131,10 +122,7 @@ class GtkDialogWindow final : public DialogWindow {
   std::shared_ptr<Token> token_;
   GMainLoop* loop_ = nullptr;  // while RunModalLoop runs
   std::optional<int> result_;
-  // Double-click detection for notifying pictures: the last press reported.
-  guint32 lastPressTime_ = 0;
-  double lastPressX_ = 0, lastPressY_ = 0;
-  bool lastPressValid_ = false;
+  DoubleClickFilter doubleClicks_;  // for notifying pictures
 };
 
 }  // namespace larkwend::gtk

@@ -30,7 +30,9 @@ void ScheduleFlush() {
 
 }  // namespace
 
-bool HandlerGate::Busy() { return g_depth > 0; }
+bool HandlerGate::Busy() {
+  return g_depth > 0;
+}
 
 void HandlerGate::RunOrDefer(std::function<void()> handler) {
   if (g_depth == 0) {
@@ -40,7 +42,9 @@ void HandlerGate::RunOrDefer(std::function<void()> handler) {
   g_deferred.push_back(std::move(handler));
 }
 
-HandlerGate::Scope::Scope() { ++g_depth; }
+HandlerGate::Scope::Scope() {
+  ++g_depth;
+}
 
 HandlerGate::Scope::~Scope() {
   // Deferred handlers run from the main loop, never inside the handler that made the call.

@@ -1,11 +1,8 @@
 #include "platform/gtk/picture_pixbuf.h"
 
-#include "resources/pictures.h"
-
 namespace larkwend::gtk {
 
-GObjectPtr<GdkPixbuf> LoadPicture(int resourceId) {
-  std::span<const unsigned char> bytes = PictureResource(resourceId);
+GObjectPtr<GdkPixbuf> LoadPicture(std::span<const unsigned char> bytes) {
   if (bytes.empty()) return {};
   auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
   bool ok = gdk_pixbuf_loader_write(loader.get(), bytes.data(), bytes.size(), nullptr);

@@ -1,13 +1,15 @@
-// The program's built-in pictures as GdkPixbufs.
+// Pictures handed over as encoded bytes, as GdkPixbufs.
 #pragma once
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <span>
 
 #include "platform/gtk/gobject_ptr.h"
 
 namespace larkwend::gtk {
 
-// Null for an unknown resource or bytes that do not decode.
-GObjectPtr<GdkPixbuf> LoadPicture(int resourceId);
+// Null for no bytes or bytes that do not decode.
+GObjectPtr<GdkPixbuf> LoadPicture(std::span<const unsigned char> bytes);
 
 }  // namespace larkwend::gtk

@@ -8,6 +8,7 @@
 
 #include "platform/gtk/bridge.h"
 #include "platform/gtk/bridge_dom.h"
+#include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/script_dialog.h"
@@ -121,9 +122,9 @@ Control::Control() {
   webkit_user_content_manager_add_script(content_.get(), script);
   webkit_user_script_unref(script);
   webkit_user_content_manager_register_script_message_handler_in_world(
-      content_.get(), kBridgeChannel, Bridge::kWorldName);
-  g_signal_connect(content_.get(), "script-message-received::larkwend", G_CALLBACK(OnFrameMessage),
-                   this);
+      content_.get(), protocol::name::kChannel, Bridge::kWorldName);
+  const std::string received = std::string("script-message-received::") + protocol::name::kChannel;
+  g_signal_connect(content_.get(), received.c_str(), G_CALLBACK(OnFrameMessage), this);
 
   GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
                                               "user-content-manager", content_.get(), nullptr));
@@ -149,7 +150,7 @@ Control::~Control() {
   g_signal_handlers_disconnect_by_data(view(), this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
   webkit_user_content_manager_unregister_script_message_handler_in_world(
-      content_.get(), kBridgeChannel, Bridge::kWorldName);
+      content_.get(), protocol::name::kChannel, Bridge::kWorldName);
 }
 
 void Control::Load(const dom::WideText& url) {
@@ -185,8 +186,9 @@ dom::Status Control::get_ReadyState(long& out) {
     out = committed_ ? kReadyInteractive : kReadyLoading;
   } else {
     // The top-level load is over; a frame may still be loading (or loading again).
-    Reply reply = bridge_->Call("ready", {});
-    out = !reply.ok() || reply.Number("v") ? READYSTATE_COMPLETE : kReadyInteractive;
+    Reply reply = bridge_->Call(protocol::op::kReady, {});
+    out = !reply.ok() || reply.Number(protocol::field::kValue) ? READYSTATE_COMPLETE
+                                                               : kReadyInteractive;
     if (dom::Failed(TopDocumentFrom(bridge_, reply, readyDocument_))) readyDocument_.Reset();
     readyGeneration_ = bridge_->generation();
   }
@@ -244,8 +246,9 @@ bool Control::IsSameDocument(const std::string& uri) const {
 bool Control::IsFrameNavigation(const std::string& uri) {
   const char* current = CurrentUri();
   if (!current || !committed_) return false;  // no page yet: only the top level can navigate
-  Reply reply = bridge_->Call("classify", {}, JsonFields().Add("url", uri));
-  return reply.ok() && reply.Number("f") != 0;
+  Reply reply =
+      bridge_->Call(protocol::op::kClassify, {}, JsonFields().Add(protocol::field::kUrl, uri));
+  return reply.ok() && reply.Number(protocol::field::kIsFrame) != 0;
 }
 
 gboolean Control::DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
@@ -319,15 +322,17 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   auto* control = static_cast<Control*>(self);
   JSCValue* message = webkit_javascript_result_get_js_value(result);
   if (!jsc_value_is_object(message)) return;
-  auto what = GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, "e"));
-  auto url = GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, "url"));
+  auto what =
+      GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, protocol::field::kEvent));
+  auto url =
+      GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, protocol::field::kUrl));
   if (!jsc_value_is_string(what.get()) || !jsc_value_is_string(url.get())) return;
   std::unique_ptr<gchar, GFreeDeleter> whatText(jsc_value_to_string(what.get()));
   std::unique_ptr<gchar, GFreeDeleter> urlText(jsc_value_to_string(url.get()));
   std::string uri = urlText.get();
   control->frameUris_.insert(WithoutFragment(uri));
   control->bridge_->Touch();
-  if (std::string(whatText.get()) == "complete" && control->sink_) {
+  if (std::string(whatText.get()) == protocol::name::kComplete && control->sink_) {
     dom::Ref<dom::Dispatch> frame = NewIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }

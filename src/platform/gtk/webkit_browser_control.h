@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "browser/browser_control.h"
+#include "platform/browser_control.h"
 
 namespace larkwend::gtk {
 

@@ -33,7 +33,7 @@ class WindowRegistry : public DesktopWindows {
  private:
   struct Entry {
     GtkWidget* widget;
-    WindowId parent;  // 0 for a top-level window
+    WindowId parent;   // 0 for a top-level window
     std::string text;  // GBK
   };
   static void OnDestroyed(GtkWidget* widget, gpointer id);

@@ -10,7 +10,8 @@
 // goes out of scope, so a caller that returns early on any path releases what it took.
 //
 // Text crossing this boundary is `WideText`: the browser's own strings (UTF-8 here), which may be
-// null. The program converts it to and from its own GBK text at the call sites (see conversions.h).
+// null. The program converts it to and from its own GBK text at the call sites (see
+// browser/conversions.h).
 #pragma once
 
 #include <cstdint>

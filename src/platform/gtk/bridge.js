@@ -1,17 +1,85 @@
-#include "platform/gtk/bridge_script.h"
-
-namespace larkwend::gtk {
-namespace {
-
-// Runs in the bridge's own script world. Everything it calls on the page's objects goes through
-// functions taken from this world's prototypes when it was installed: the page's scripts live in
-// another world and cannot replace them, and a form field or image whose name happens to be
-// "getElementById" or "action" cannot shadow them either.
-constexpr const char kScript[] = R"js(
+// The bridge: serves the document model to the program from an isolated script world of every
+// frame, and reports each frame's own load.
+//
+// Installs itself once per frame (running it again changes nothing). In the top frame it answers
+// requests; in every frame it notes which frame a clicked link or a submitted form will navigate
+// and reports the frame's own load progress.
+//
+// Everything it calls on the page's objects goes through functions taken from this world's
+// prototypes when it was installed: the page's scripts live in another world and cannot replace
+// them, and a form field or image whose name happens to be "getElementById" or "action" cannot
+// shadow them either.
 (() => {
   'use strict';
-  const KEY = '__larkwendBridge';
-  if (Object.prototype.hasOwnProperty.call(globalThis, KEY)) return;
+
+  // ---- protocol -------------------------------------------------------------------------------
+  // The names both sides use, defined here only: the build writes them into bridge_protocol.h for
+  // the program (OP.doc becomes protocol::op::kDoc, FIELD.token protocol::field::kToken...).
+  // A request is one JSON object with the operation, the caller's page and the operation's own
+  // fields. The answer is an object with a status (0 done, negative failed), the current page and
+  // the operation's results. Below, requests and answers use the long names, the wire the short.
+  const OP = Object.freeze({
+    doc: 'doc',  // the current page's document: handle
+    all: 'all',  // a document's elements: handle, count, tags
+    links: 'links',  // a document's links: handle, count, tags
+    url: 'url',  // a document's address: value
+    window: 'window',  // a document's window: handle
+    frames: 'frames',  // a document's frames: handle, count, frameWindows, frameDocuments, ...
+    byId: 'byId',  // the element with an id: handle, count, tags (handle 0: none)
+    item: 'item',  // the index of the element with an id or name: index (-1: none)
+    props: 'props',  // one property of every element of a snapshot: json
+    frame: 'frame',  // frame number index of a window: handle (0: none)
+    document: 'document',  // a frame's document: handle, address
+    exec: 'exec',  // runs code in the page's own world: status
+    click: 'click',  // clicks an element
+    value: 'value',  // an input's value: value
+    setValue: 'setValue',  // sets an input's value
+    setTarget: 'setTarget',  // sets a link's target
+    ready: 'ready',  // whether the page and its frames have loaded: value 1 or 0, handle, frames
+    classify: 'classify',  // whether a navigation to url is a frame's: isFrame 1 or 0
+  });
+  const FIELD = Object.freeze({
+    op: 'op',  // the operation
+    token: 't',  // the page whose handle table is meant, and in answers the current page
+    status: 's',  // the answer's status
+    error: 'e',  // why an operation failed
+    releaseToken: 'rt',  // the page the releases belong to
+    releases: 'rel',  // handles given back
+    handle: 'h',
+    index: 'i',
+    count: 'n',
+    tags: 'g',  // the tag names of a snapshot's elements, one a line, ~ before non-HTML ones
+    json: 'j',  // texts as one JSON text
+    value: 'v',
+    address: 'u',  // the address of the document handed out
+    isFrame: 'f',
+    frameWindows: 'fw',  // each frame's window handle
+    frameDocuments: 'fd',  // each frame's document handle (0: not reachable)
+    frameAddresses: 'fu',  // each frame document's address (null: not reachable), as JSON text
+    frames: 'fr',  // the top document's frames, an answer of the frames operation
+    property: 'p',  // className, innerHTML, outerHTML or outerText
+    name: 'name',
+    id: 'id',
+    code: 'code',
+    url: 'url',
+    event: 'e',  // a frame's report: start or complete
+  });
+  const PROPERTY = Object.freeze({
+    className: 'className',
+    innerHtml: 'innerHTML',
+    outerHtml: 'outerHTML',
+    outerText: 'outerText',
+  });
+  const NAME = Object.freeze({
+    bridge: '__larkwendBridge',  // the global the program calls
+    request: 'req',  // the argument that carries the request
+    channel: 'larkwend',  // the message handler frames report on
+    start: 'start',  // a frame's report that it started loading
+    complete: 'complete',  // a frame's report that it finished
+  });
+  // ---- end of protocol ------------------------------------------------------------------------
+
+  if (Object.prototype.hasOwnProperty.call(globalThis, NAME.bridge)) return;
 
   const HTML_NS = 'http://www.w3.org/1999/xhtml';
   const descriptor = (proto, name) => {
@@ -80,20 +148,20 @@ constexpr const char kScript[] = R"js(
   const tagOf = (el) => (E.ns.call(el) === HTML_NS ? '' : '~') + E.localName.call(el);
   const snapshot = (doc, list) => {
     const items = Array.prototype.slice.call(list);
-    return {h: put({k: 'els', items, doc}), n: items.length, g: items.map(tagOf).join('\n')};
+    return {handle: put({k: 'els', items, doc}), count: items.length, tags: items.map(tagOf).join('\n')};
   };
   const element = (r) => {
-    const c = entry(r.h, 'els');
+    const c = entry(r.handle, 'els');
     live(c.doc);
-    const el = c.items[r.i];
-    if (!el) throw new Error('no element ' + r.i);
+    const el = c.items[r.index];
+    if (!el) throw new Error('no element ' + r.index);
     return el;
   };
   const readers = {
-    className: (el) => E.attr.call(el, 'class') ?? '',
-    innerHTML: (el) => E.innerHTML.call(el),
-    outerHTML: (el) => E.outerHTML.call(el),
-    outerText: (el) => {
+    [PROPERTY.className]: (el) => E.attr.call(el, 'class') ?? '',
+    [PROPERTY.innerHtml]: (el) => E.innerHTML.call(el),
+    [PROPERTY.outerHtml]: (el) => E.outerHTML.call(el),
+    [PROPERTY.outerText]: (el) => {
       try { return E.outerText.call(el); } catch (e) { return E.textContent.call(el); }
     },
   };
@@ -171,61 +239,62 @@ constexpr const char kScript[] = R"js(
   // for the frames walks them next. A document that cannot be reached has the handle 0.
   const framesOf = (doc) => {
     const w = D.view.call(live(doc));
-    const fw = [], fd = [], fu = [];
+    const windows = [], documents = [], addresses = [];
     for (let i = 0; i < w.length; ++i) {
       let d = null;
       try { d = live(w[i].document); } catch (e) {}
-      fw.push(put({k: 'win', w: w[i]}));
-      fd.push(d ? put({k: 'doc', d}) : 0);
-      fu.push(d ? D.url.call(d) : null);
+      windows.push(put({k: 'win', w: w[i]}));
+      documents.push(d ? put({k: 'doc', d}) : 0);
+      addresses.push(d ? D.url.call(d) : null);
     }
-    return {h: put({k: 'win', w}), n: w.length, fw, fd, fu: JSON.stringify(fu)};
+    return {handle: put({k: 'win', w}), count: w.length, frameWindows: windows,
+            frameDocuments: documents, frameAddresses: JSON.stringify(addresses)};
   };
 
   // ---- operations ---------------------------------------------------------------------------------
   const ops = Object.assign(Object.create(null), {
-    doc: () => ({h: put({k: 'doc', d: document})}),
-    all: (r) => {
-      const d = live(entry(r.h, 'doc').d);
+    [OP.doc]: () => ({handle: put({k: 'doc', d: document})}),
+    [OP.all]: (r) => {
+      const d = live(entry(r.handle, 'doc').d);
       return snapshot(d, D.byTag.call(d, '*'));
     },
-    links: (r) => {
-      const d = live(entry(r.h, 'doc').d);
+    [OP.links]: (r) => {
+      const d = live(entry(r.handle, 'doc').d);
       return snapshot(d, D.links.call(d));
     },
-    url: (r) => ({v: D.url.call(live(entry(r.h, 'doc').d))}),
-    window: (r) => ({h: put({k: 'win', w: D.view.call(live(entry(r.h, 'doc').d))})}),
-    frames: (r) => framesOf(entry(r.h, 'doc').d),
-    byId: (r) => {
-      const d = live(entry(r.h, 'doc').d);
+    [OP.url]: (r) => ({value: D.url.call(live(entry(r.handle, 'doc').d))}),
+    [OP.window]: (r) => ({handle: put({k: 'win', w: D.view.call(live(entry(r.handle, 'doc').d))})}),
+    [OP.frames]: (r) => framesOf(entry(r.handle, 'doc').d),
+    [OP.byId]: (r) => {
+      const d = live(entry(r.handle, 'doc').d);
       const el = D.byId.call(d, r.id);
-      return el ? snapshot(d, [el]) : {h: 0};
+      return el ? snapshot(d, [el]) : {handle: 0};
     },
-    item: (r) => {
-      const c = entry(r.h, 'els');
+    [OP.item]: (r) => {
+      const c = entry(r.handle, 'els');
       live(c.doc);
       const named = (el) => E.attr.call(el, 'id') === r.name || E.attr.call(el, 'name') === r.name;
-      return {i: c.items.findIndex(named)};
+      return {index: c.items.findIndex(named)};
     },
-    props: (r) => {
-      const c = entry(r.h, 'els');
+    [OP.props]: (r) => {
+      const c = entry(r.handle, 'els');
       live(c.doc);
-      const read = readers[r.p];
+      const read = readers[r.property];
       // One text crosses far faster than thousands of values.
-      return {j: JSON.stringify(c.items.map(read))};
+      return {json: JSON.stringify(c.items.map(read))};
     },
-    frame: (r) => {
-      const w = entry(r.h, 'win').w;
-      if (r.i < 0 || r.i >= w.length) return {h: 0};
-      return {h: put({k: 'win', w: w[r.i]})};
+    [OP.frame]: (r) => {
+      const w = entry(r.handle, 'win').w;
+      if (r.index < 0 || r.index >= w.length) return {handle: 0};
+      return {handle: put({k: 'win', w: w[r.index]})};
     },
     // The address comes along: whoever asks a frame for its document asks for its address next.
-    document: (r) => {
-      const d = live(entry(r.h, 'win').w.document);
-      return {h: put({k: 'doc', d}), u: D.url.call(d)};
+    [OP.document]: (r) => {
+      const d = live(entry(r.handle, 'win').w.document);
+      return {handle: put({k: 'doc', d}), address: D.url.call(d)};
     },
-    exec: (r) => {
-      const w = entry(r.h, 'win').w;
+    [OP.exec]: (r) => {
+      const w = entry(r.handle, 'win').w;
       const d = live(w.document);
       // The page's own world runs the script; a marker it sets last tells that it ran to the end,
       // an error event on its window that it threw.
@@ -242,18 +311,18 @@ constexpr const char kScript[] = R"js(
       }
       const ran = E.hasAttr.call(script, MARK);
       E.remove.call(script);
-      return {s: ran && !threw ? 0 : -1};
+      return {status: ran && !threw ? 0 : -1};
     },
-    click: (r) => {
+    [OP.click]: (r) => {
       const el = element(r);
       if (E.ns.call(el) === HTML_NS) E.click.call(el);
       else E.dispatch.call(el, new MouseEvent('click', {bubbles: true, cancelable: true}));
       return {};
     },
-    value: (r) => ({v: E.getValue.call(element(r))}),
-    setValue: (r) => { E.setValue.call(element(r), r.v ?? ''); return {}; },
-    setTarget: (r) => { E.setTarget.call(element(r), r.v ?? ''); return {}; },
-    ready: () => {
+    [OP.value]: (r) => ({value: E.getValue.call(element(r))}),
+    [OP.setValue]: (r) => { E.setValue.call(element(r), r.value ?? ''); return {}; },
+    [OP.setTarget]: (r) => { E.setTarget.call(element(r), r.value ?? ''); return {}; },
+    [OP.ready]: () => {
       const complete = (w) => {
         let d = null;
         try { d = w.document; } catch (e) { return true; }
@@ -263,11 +332,11 @@ constexpr const char kScript[] = R"js(
       };
       // The top document and its frames come along: a caller that finds the page complete asks
       // for them next.
-      let f = null;
-      try { f = framesOf(document); } catch (e) {}
-      return {v: complete(window) ? 1 : 0, h: put({k: 'doc', d: document}), f};
+      let frames = null;
+      try { frames = encode(framesOf(document)); } catch (e) {}
+      return {value: complete(window) ? 1 : 0, handle: put({k: 'doc', d: document}), frames};
     },
-    classify: (r) => {
+    [OP.classify]: (r) => {
       const now = Date.now();
       const list = window[INTENTS] || [];
       for (let k = list.length - 1; k >= 0; --k) {
@@ -275,28 +344,45 @@ constexpr const char kScript[] = R"js(
         if (now - it.at > 3000) continue;
         if (it.url === r.url || (it.form && withoutQuery(it.url) === withoutQuery(r.url))) {
           list.splice(k, 1);
-          return {f: it.frame ? 1 : 0};
+          return {isFrame: it.frame ? 1 : 0};
         }
       }
-      return {f: frameLoading(window, r.url) ? 1 : 0};
+      return {isFrame: frameLoading(window, r.url) ? 1 : 0};
     },
   });
   // Operations that work on whatever page is current; the rest need the caller's page.
-  const anyPage = new Set(['doc', 'ready', 'classify']);
+  const anyPage = new Set([OP.doc, OP.ready, OP.classify]);
 
-  Object.defineProperty(globalThis, KEY, {value: (json) => {
+  // The wire's short names to the long ones, and back.
+  const decode = (wire) => {
+    const r = {};
+    for (const [name, key] of Object.entries(FIELD)) if (key in wire) r[name] = wire[key];
+    return r;
+  };
+  const encode = (out) => {
+    const wire = {};
+    for (const [name, value] of Object.entries(out)) {
+      if (!(name in FIELD)) throw new Error('no field ' + name);
+      wire[FIELD[name]] = value;
+    }
+    return wire;
+  };
+
+  Object.defineProperty(globalThis, NAME.bridge, {value: (json) => {
     let r;
-    try { r = JSON.parse(json); } catch (e) { return {s: -1, t: token}; }
-    if (r.rt === token && Array.isArray(r.rel)) for (const h of r.rel) table.delete(h);
+    try { r = decode(JSON.parse(json)); } catch (e) { return encode({status: -1, token}); }
+    if (r.releaseToken === token && Array.isArray(r.releases)) {
+      for (const h of r.releases) table.delete(h);
+    }
     const op = ops[r.op];
-    if (!op || (!anyPage.has(r.op) && r.t !== token)) return {s: -1, t: token};
+    if (!op || (!anyPage.has(r.op) && r.token !== token)) return encode({status: -1, token});
     try {
       const out = op(r);
-      if (out.s === undefined) out.s = 0;
-      out.t = token;
-      return out;
+      if (out.status === undefined) out.status = 0;
+      out.token = token;
+      return encode(out);
     } catch (e) {
-      return {s: -1, t: token, e: String(e)};
+      return encode({status: -1, token, error: String(e)});
     }
   }});
 
@@ -304,19 +390,11 @@ constexpr const char kScript[] = R"js(
   if (window !== window.top) {
     const report = (what) => {
       try {
-        window.webkit.messageHandlers.larkwend.postMessage({e: what, url: D.url.call(document)});
+        window.webkit.messageHandlers[NAME.channel].postMessage(
+            encode({event: what, url: D.url.call(document)}));
       } catch (e) {}
     };
-    report('start');
-    E.listen.call(window, 'load', () => report('complete'));
+    report(NAME.start);
+    E.listen.call(window, 'load', () => report(NAME.complete));
   }
 })();
-)js";
-
-}  // namespace
-
-const char* BridgeScript() {
-  return kScript;
-}
-
-}  // namespace larkwend::gtk

@@ -5,7 +5,7 @@
 // still the current document, so its typed form values can still be read.
 #pragma once
 
-#include "browser/dom.h"
+#include "platform/dom.h"
 
 namespace larkwend {
 

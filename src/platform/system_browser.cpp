@@ -1,4 +1,4 @@
-#include "app/system_browser.h"
+#include "platform/system_browser.h"
 
 #include <array>
 #include <cstdio>

@@ -1,0 +1,42 @@
+#include "platform/gtk/gtk_dialog_lookup.h"
+
+#include "platform/gtk/gtk_dialog_window.h"
+
+namespace larkwend::gtk {
+namespace {
+
+GtkWidget* FindTagged(GtkWidget* widget, int id) {
+  if (std::optional<int> tag = TagOf(widget)) return *tag == id ? widget : nullptr;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  struct Search {
+    int id;
+    GtkWidget* found = nullptr;
+  } search{id};
+  gtk_container_forall(
+      GTK_CONTAINER(widget),
+      [](GtkWidget* child, gpointer data) {
+        auto* s = static_cast<Search*>(data);
+        if (!s->found) s->found = FindTagged(child, s->id);
+      },
+      &search);
+  return search.found;
+}
+
+}  // namespace
+
+GtkWidget* FindDialogControl(GtkWidget* toplevel, int id) {
+  return FindTagged(toplevel, id);
+}
+
+int DialogTemplateIdOf(GtkWindow* window) {
+  gpointer data = g_object_get_data(G_OBJECT(window), kTemplateIdKey);
+  return data ? GPOINTER_TO_INT(data) : -1;
+}
+
+std::vector<unsigned> RunningDialogTimers(GtkWindow* window) {
+  auto* dialog =
+      static_cast<const GtkDialogWindow*>(g_object_get_data(G_OBJECT(window), kDialogWindowKey));
+  return dialog ? dialog->RunningTimers() : std::vector<unsigned>{};
+}
+
+}  // namespace larkwend::gtk

@@ -1,0 +1,35 @@
+// A dialog window's modal run: shown, known to the desktop's window list, and a nested main loop
+// until EndDialog.
+#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/window_registry.h"
+
+namespace larkwend::gtk {
+
+void GtkDialogWindow::RegisterWindow() {
+  WindowRegistry& registry = WindowRegistry::Instance();
+  WindowId id = registry.RegisterWindow(GTK_WIDGET(window_), title_);
+  for (const Control& control : controls_)
+    if (control.kind == ControlKind::kPushButton)
+      registry.RegisterChild(id, control.widget, gtk_button_get_label(GTK_BUTTON(control.widget)));
+}
+
+int GtkDialogWindow::RunModalLoop(bool focusFirst) {
+  // EndDialog during the initialisation: the window is never shown.
+  if (result_) return *result_;
+  if (focusFirst) FocusFirstTabStop();
+  gtk_widget_show(GTK_WIDGET(window_));
+  RegisterWindow();
+  loop_ = g_main_loop_new(nullptr, FALSE);
+  if (!result_) g_main_loop_run(loop_);
+  g_main_loop_unref(loop_);
+  loop_ = nullptr;
+  gtk_widget_hide(GTK_WIDGET(window_));
+  return result_.value_or(IDCANCEL);
+}
+
+void GtkDialogWindow::EndDialog(int result) {
+  result_ = result;
+  if (loop_) g_main_loop_quit(loop_);
+}
+
+}  // namespace larkwend::gtk
