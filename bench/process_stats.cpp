@@ -42,7 +42,7 @@ long long Field(const std::filesystem::path& file, std::string_view key) {
   return 0;
 }
 
-long long Switches(const std::filesystem::path& status) {
+long long SwitchCount(const std::filesystem::path& status) {
   return Field(status, "voluntary_ctxt_switches:") + Field(status, "nonvoluntary_ctxt_switches:");
 }
 
@@ -88,11 +88,23 @@ TreeSample SampleTree(pid_t root) {
     if (inTree) sample.processes[pid] = {KindOf(pid, root, stat.name), stat.cpuSeconds};
   }
   const std::filesystem::path base = "/proc/" + std::to_string(root);
-  sample.mainThreadSwitches = Switches(base / "status");
   std::error_code error;
-  for (const auto& task : std::filesystem::directory_iterator(base / "task", error))
-    sample.allThreadSwitches += Switches(task.path() / "status");
+  for (const auto& task : std::filesystem::directory_iterator(base / "task", error)) {
+    const pid_t tid = std::atoi(task.path().filename().c_str());
+    if (tid > 0) sample.threadSwitches[tid] = SwitchCount(task.path() / "status");
+  }
   return sample;
+}
+
+Switches SwitchesBetween(pid_t root, const TreeSample& before, const TreeSample& after) {
+  Switches switches;
+  for (const auto& [tid, count] : after.threadSwitches) {
+    auto earlier = before.threadSwitches.find(tid);
+    const long long delta = count - (earlier == before.threadSwitches.end() ? 0 : earlier->second);
+    switches.allThreads += delta;
+    if (tid == root) switches.mainThread = delta;
+  }
+  return switches;
 }
 
 std::array<double, kKinds> CpuBetween(const TreeSample& before, const TreeSample& after) {

@@ -21,11 +21,18 @@ struct TreeSample {
     double cpuSeconds = 0;  // user + system, whole process
   };
   std::map<pid_t, Process> processes;
-  // Voluntary + involuntary context switches of the root process: its main thread, and all its
-  // threads together.
-  long long mainThreadSwitches = 0;
-  long long allThreadSwitches = 0;
+  // Voluntary + involuntary context switches of each thread of the root process, by thread id
+  // (the main thread's id is the root's).
+  std::map<pid_t, long long> threadSwitches;
 };
+
+// Context switches of the root process between two samples: of its main thread, and of all its
+// threads (a thread that started in between counts from zero, one that ended is lost).
+struct Switches {
+  long long mainThread = 0;
+  long long allThreads = 0;
+};
+Switches SwitchesBetween(pid_t root, const TreeSample& before, const TreeSample& after);
 
 // The root and every process descended from it.
 TreeSample SampleTree(pid_t root);

@@ -368,10 +368,10 @@ std::optional<Turn> Study(const Settings& settings, Side side, bool plain) {
   }
   turn.seconds = Since(start);
   turn.cpu = larkwend::bench::CpuBetween(first, last);
-  turn.mainSwitchesPerSecond =
-      static_cast<double>(last.mainThreadSwitches - first.mainThreadSwitches) / turn.seconds;
-  turn.allSwitchesPerSecond =
-      static_cast<double>(last.allThreadSwitches - first.allThreadSwitches) / turn.seconds;
+  const larkwend::bench::Switches switches =
+      larkwend::bench::SwitchesBetween(running.pid(), first, last);
+  turn.mainSwitchesPerSecond = static_cast<double>(switches.mainThread) / turn.seconds;
+  turn.allSwitchesPerSecond = static_cast<double>(switches.allThreads) / turn.seconds;
   turn.chaptersCompleted = site.CompletedChapterCount();
   return turn;
 }
