@@ -5,7 +5,12 @@
 #include "platform/gtk/gtk_platform.h"
 
 int main(int argc, char** argv) {
+  // The desktop entry and the icon carry the same id as the window's class, so the desktop
+  // groups the window under its launcher (X11 class, Wayland app id).
+  g_set_prgname(LARKWEND_APP_ID);
   gtk_init(&argc, &argv);
+  gdk_set_program_class(LARKWEND_APP_ID);
+  gtk_window_set_default_icon_name(LARKWEND_APP_ID);
   larkwend::gtk::GtkPlatform platform;
   larkwend::TheApp().InitInstance(platform.platform());
   return 0;

@@ -8,7 +8,9 @@ LARKWEND_PACKAGES=(
   libgtk-3-dev libwebkit2gtk-4.1-dev libglib2.0-dev-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libjs-jquery
-  xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
+  desktop-file-utils appstream dpkg-dev file
+  clang-14 libclang-rt-14-dev  # the sanitizer build and the fuzzing harnesses
 )
 
 missing=()

@@ -9,7 +9,8 @@
 // ends, or quotes of its own), so every writable value round-trips.
 //
 // Writing rewrites the whole file through RewriteFile, which replaces it atomically; every line
-// that is not the written key is kept byte for byte.
+// that is not the written key is kept byte for byte. A write whose result would not read back as
+// given leaves the file alone and reports failure.
 #include "platform/private_profile.h"
 
 #include <optional>
@@ -193,6 +194,19 @@ std::string WithValue(std::string_view content, std::string_view section, std::s
   return out;
 }
 
+// WithValue, when what it gives reads back: the section and key are found in it and hold `value`.
+// A name can look fine and still not read back, such as a section ending in a lone GBK lead byte
+// that swallows the closing bracket, so the written text itself decides.
+std::optional<std::string> WithValueThatReadsBack(std::string_view content,
+                                                  std::string_view section, std::string_view key,
+                                                  std::string_view value) {
+  std::string out = WithValue(content, section, key, value);
+  std::vector<Line> lines = SplitLines(out);
+  KeyLocation at = FindKey(lines, section, key);
+  if (!at.key || DecodeValue(ParseLineAt(lines, *at.key).value) != value) return std::nullopt;
+  return out;
+}
+
 }  // namespace
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
@@ -213,8 +227,9 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
   if (!IsWritable(section, key, value)) return false;
-  return RewriteFile(
-      path, [&](const std::string& current) { return WithValue(current, section, key, value); });
+  return RewriteFile(path, [&](const std::string& current) {
+    return WithValueThatReadsBack(current, section, key, value);
+  });
 }
 
 }  // namespace larkwend

@@ -13,13 +13,14 @@ namespace larkwend {
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Replaces the file at `path` with `edit(current)`, where `current` is the file's present content
-// (empty when there is no file yet). The new content is written aside in the same directory,
-// flushed to disk and renamed over the old file, so the file is never seen half written; it is
-// always left readable and writable by its owner only. Rewrites of files in the same directory
-// by this function are serialised across threads and processes, so two writers never lose each
-// other's changes. An existing file that cannot be read is left alone, since its other content
-// could not be kept. False when the file could not be replaced.
+// (empty when there is no file yet); an edit that gives nothing leaves the file alone. The new
+// content is written aside in the same directory, flushed to disk and renamed over the old file, so
+// the file is never seen half written; it is always left readable and writable by its owner only.
+// Rewrites of files in the same directory by this function are serialised across threads and
+// processes, so two writers never lose each other's changes. An existing file that cannot be read
+// is left alone, since its other content could not be kept. False when the file could not be
+// replaced or the edit gave nothing.
 bool RewriteFile(const std::string& path,
-                 const std::function<std::string(const std::string&)>& edit);
+                 const std::function<std::optional<std::string>(const std::string&)>& edit);
 
 }  // namespace larkwend

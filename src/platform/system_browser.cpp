@@ -1,9 +1,11 @@
 #include "platform/system_browser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
 
+#include "platform/command_line.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 
@@ -37,29 +39,76 @@ std::optional<std::string> ReadDefaultValue(FileAssociations& associations,
   return std::string(value.data());
 }
 
-// The registered ".htm" open command, cut before its placeholder, with the link appended; nothing
-// when there is none or it would not fit the command buffer.
+// A program that runs a script given on its command line: the shells, whose script follows -c.
+bool IsShell(std::string_view program) {
+  std::size_t slash = program.find_last_of("/\\");
+  std::string_view name = slash == std::string_view::npos ? program : program.substr(slash + 1);
+  for (std::string_view shell : {"sh", "bash", "rbash", "dash", "ash", "zsh", "ksh", "ksh93",
+                                 "mksh", "pdksh", "yash", "posh", "csh", "tcsh", "fish", "busybox"})
+    if (name == shell) return true;
+  return false;
+}
+
+// Whether the arguments start a shell with a script of its own: a shell, then an option with a
+// "c" in it (-c, -ec, --command). Arguments are also read word by word, quotes taken off, since a
+// wrapper such as "env -S" splits one argument into a command of its own.
+bool StartsAShellScript(const std::vector<std::string>& args) {
+  constexpr std::string_view kWordBreaks = " \t'\"";
+  bool afterShell = false;
+  for (const std::string& arg : args) {
+    std::size_t start = 0;
+    while ((start = arg.find_first_not_of(kWordBreaks, start)) != std::string::npos) {
+      std::size_t end = std::min(arg.find_first_of(kWordBreaks, start), arg.size());
+      std::string_view word = std::string_view(arg).substr(start, end - start);
+      if (afterShell && word.front() == '-' && word.find('c') != std::string_view::npos)
+        return true;
+      afterShell = afterShell || IsShell(word);
+      start = end;
+    }
+  }
+  return false;
+}
+
+// The registered ".htm" open command, with the link for its placeholder; nothing when there is
+// none or it would not do.
 std::optional<std::string> FallbackCommand(FileAssociations& associations, const std::string& url) {
   std::optional<std::string> fileType = ReadDefaultValue(associations, std::string(kHtmlExtension));
   if (!fileType) return std::nullopt;
   std::optional<std::string> command =
       ReadDefaultValue(associations, *fileType + std::string(kOpenCommandSuffix));
   if (!command) return std::nullopt;
-
-  // "%1" in quotes goes with its quotes; whatever followed the placeholder is dropped.
-  std::size_t cut = FindGbk(*command, "\"%1\"");
-  if (cut == std::string::npos) cut = FindGbk(*command, "%1");
-  if (cut != std::string::npos) command->resize(cut);
-
-  std::string link = LinkAsOneArgument(url);
-  // The command, a blank, the link and the terminating zero must fit the command buffer.
-  if (command->size() + 1 + link.size() + 1 > kCommandBufferSize) return std::nullopt;
-  *command += ' ';
-  *command += link;
-  return command;
+  return FallbackCommandLine(*command, url);
 }
 
 }  // namespace
+
+std::optional<std::string> FallbackCommandLine(std::string_view registered, std::string_view url) {
+  // The line is built as text: "%1" in quotes goes with its quotes, whatever followed the
+  // placeholder is dropped, and the link follows a blank.
+  std::string line(registered);
+  std::size_t cut = FindGbk(line, "\"%1\"");
+  if (cut == std::string::npos) cut = FindGbk(line, "%1");
+  if (cut != std::string::npos) line.resize(cut);
+  std::string link = LinkAsOneArgument(url);
+  // The command, a blank, the link and the terminating zero must fit the command buffer.
+  if (line.size() + 1 + link.size() + 1 > kCommandBufferSize) return std::nullopt;
+  line += ' ';
+  line += link;
+
+  // What it must start, argument by argument: the registered arguments up to the placeholder,
+  // which must be an argument of its own, then the link. Starting splits the line after
+  // converting it to UTF-8, and so does this check.
+  std::vector<std::string> wanted = SplitCommandLine(GbkToUtf8(registered));
+  auto placeholder = std::find_if(wanted.begin(), wanted.end(), [](const std::string& arg) {
+    return arg.find("%1") != std::string::npos;
+  });
+  if (placeholder != wanted.end() && *placeholder != "%1") return std::nullopt;
+  wanted.erase(placeholder, wanted.end());
+  if (wanted.empty() || wanted[0].empty() || StartsAShellScript(wanted)) return std::nullopt;
+  wanted.push_back(GbkToUtf8(link));
+  if (SplitCommandLine(GbkToUtf8(line)) != wanted) return std::nullopt;
+  return line;
+}
 
 bool IsWebLink(std::string_view url) {
   return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");

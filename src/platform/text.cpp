@@ -74,6 +74,16 @@ constexpr CaseRange kDoubleByteCapitals[] = {
     {0xA7, 0xA1, 0xC1, 0xD1},  // Cyrillic
 };
 
+// How many bytes an unconvertible GBK character spans: a lead byte takes the byte after it only
+// when that byte could be a trail byte (0x40..0xFE but 0x7F). Below 0x40 lie the blanks, quotes
+// and digits, which must survive a stray lead byte: a command line is converted before it is
+// split, and a swallowed blank would merge two arguments.
+std::size_t UnconvertibleGbkLength(std::string_view gbk, std::size_t pos) {
+  if (GbkCharLength(gbk, pos) == 1) return 1;
+  auto trail = static_cast<unsigned char>(gbk[pos + 1]);
+  return trail >= 0x40 && trail != 0x7F && trail != 0xFF ? 2 : 1;
+}
+
 unsigned LowerUnit(std::string_view s, std::size_t pos, std::size_t len) {
   unsigned char c = static_cast<unsigned char>(s[pos]);
   if (len == 1) return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
@@ -100,7 +110,7 @@ std::string Utf8ToGbk(std::string_view utf8) {
 std::string GbkToUtf8(std::string_view gbk) {
   Converter c("UTF-8", "GBK");
   if (!c.valid()) return std::string(gbk);
-  return c.Run(gbk, GbkCharLength);
+  return c.Run(gbk, UnconvertibleGbkLength);
 }
 
 void LowerCaseGbk(std::string& gbk) {

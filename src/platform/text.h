@@ -26,7 +26,8 @@ inline std::string Gbk(std::string_view utf8) {
   return Utf8ToGbk(utf8);
 }
 
-// Bytes that are not valid GBK become "?".
+// Bytes that are not valid GBK become "?"; a lead byte whose next byte cannot be a trail byte
+// becomes "?" on its own, and that next byte is kept.
 std::string GbkToUtf8(std::string_view gbk);
 
 // Number of bytes of the character that starts at `pos` (1 or 2; 1 for a lead byte at the end).

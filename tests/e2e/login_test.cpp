@@ -41,10 +41,12 @@ std::string Stored(const fs::path& dir, std::string_view key) {
       GetPrivateProfileString("set", key, "<none>", 4096, (dir / "record.ini").string()));
 }
 
-// Answers the main window's boxes (caption 提示), noting each one's text and icon.
+// Answers the main window's boxes (caption 提示), noting each one's text, the icons it shows and
+// whether it stood centred on the window that owns it.
 struct ShownBox {
   std::string text;
-  GtkMessageType icon;
+  std::vector<std::string> icons;
+  bool centredOnOwner = true;
   bool operator==(const ShownBox&) const = default;
 };
 class BoxRecorder {
@@ -52,9 +54,10 @@ class BoxRecorder {
   BoxRecorder()
       : handler_([](GtkWindow* w) { return GTK_IS_MESSAGE_DIALOG(w) && ViewOf(w).title == "提示"; },
                  [this](GtkWindow* w) {
-                   GtkMessageType icon;
-                   g_object_get(w, "message-type", &icon, nullptr);
-                   shown.push_back({ViewOf(w).text, icon});
+                   const WindowView view = ViewOf(w);
+                   GtkWindow* owner = gtk_window_get_transient_for(w);
+                   shown.push_back({view.text, view.icons,
+                                    owner && CentredOn(ScreenRect(w), ScreenRect(owner))});
                    PressButton(w, "确定");
                  }) {}
   std::vector<ShownBox> shown;
@@ -194,7 +197,7 @@ TEST_F(LoginOnTheDesktop, LoginsTypedIntoThePageAreCapturedOnTheWayToThePersonal
 
 TEST_F(LoginOnTheDesktop, NavigationButtonsGoWithinEachSiteOrSayWhy) {
   BoxRecorder boxes;
-  const ShownBox enterStudyFirst{"请先进入到学习系统。", GTK_MESSAGE_INFO};
+  const ShownBox enterStudyFirst{"请先进入到学习系统。", {"dialog-information"}};
   ProgramRun run = RunProgram(options, [&](Program& program) {
     auto load = [&](const std::string& url) {
       webkit_web_view_load_uri(program.Browser(), url.c_str());
@@ -231,7 +234,7 @@ TEST_F(LoginOnTheDesktop, NavigationButtonsGoWithinEachSiteOrSayWhy) {
     load("about:blank");
     program.Click(IDC_PERSONAL_CENTER);
     program.Click(IDC_COURSE_LIST);
-    EXPECT_EQ(boxes.shown, (std::vector{enterStudyFirst, ShownBox{"未知站点", GTK_MESSAGE_ERROR},
+    EXPECT_EQ(boxes.shown, (std::vector{enterStudyFirst, ShownBox{"未知站点", {"dialog-error"}},
                                         enterStudyFirst}));
     EXPECT_EQ(program.BrowserUri(), "about:blank");
   });

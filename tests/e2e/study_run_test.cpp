@@ -34,6 +34,7 @@ std::vector<std::string> SiteOptions(std::vector<std::string> extra) {
 
 struct RunOutcome {
   std::vector<std::string> messages;
+  std::vector<std::string> iconsOfTheLast;
   bool timersStoppedAtTheEnd = false;
 };
 
@@ -61,6 +62,7 @@ RunOutcome StudyTheCourse(PracticeSite& site) {
     // Give any timer still running a few of its periods to show itself.
     PumpFor(3000);
     outcome.messages = boxes.Texts();
+    if (!boxes.Seen().empty()) outcome.iconsOfTheLast = boxes.Seen().back().icons;
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
   });
   return outcome;
@@ -81,6 +83,8 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
   // Each completion opened the page's pop-up, and the page's own script closed it.
   EXPECT_GE(site.PopupsClosed(), kChapters);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  // The end is said without an icon, as it was asked for.
+  EXPECT_TRUE(outcome.iconsOfTheLast.empty());
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
 }
 

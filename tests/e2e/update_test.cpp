@@ -54,7 +54,7 @@ class UpdateGateAtStart : public ::testing::Test {
 TEST_F(UpdateGateAtStart, NothingNewerOpensTheMainWindowAndTheBannerOpensTheLink) {
   e2e::PracticeSite site(Options("301"));
   ASSERT_TRUE(site.Ready()) << site.Error();
-  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否(N)");
   std::string storedLink;
   const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program& program) {
     storedLink = TheApp().m_strDownloadUrl;
@@ -72,20 +72,39 @@ TEST_F(UpdateGateAtStart, NothingNewerOpensTheMainWindowAndTheBannerOpensTheLink
             std::vector<std::string>{"76" + std::string(94, '0') + "ae0800009f2c0000"});
 }
 
-TEST_F(UpdateGateAtStart, ANewerMinorVersionDeclinedOpensTheMainWindow) {
+// The question as the desktop's users know it: its own icon, buttons that carry their keys,
+// and centred on the screen, since no window of the program exists yet.
+void ExpectTheQuestionBox(const e2e::MessageBoxAnswerer& boxes) {
+  ASSERT_EQ(boxes.Seen().size(), 1u);
+  EXPECT_EQ(boxes.Seen()[0].icons, std::vector<std::string>{"dialog-question"});
+  EXPECT_EQ(boxes.Seen()[0].buttons, (std::vector<std::string>{"是(_Y)", "否(_N)"}));
+  GdkRectangle screen{};
+  gdk_monitor_get_geometry(gdk_display_get_primary_monitor(gdk_display_get_default()), &screen);
+  EXPECT_TRUE(e2e::CentredOn(boxes.Places()[0], screen));
+}
+
+void ExpectTheLinkOpened() {
+  auto calls = g_browser.WaitForCalls(1);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].who, "browser");
+  EXPECT_EQ(calls[0].args, std::vector<std::string>{kLink});
+}
+
+TEST_F(UpdateGateAtStart, ANewerMinorVersionDeclinedWithTheNKeyOpensTheMainWindow) {
   e2e::PracticeSite site(Options("302"));
   ASSERT_TRUE(site.Ready()) << site.Error();
-  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  e2e::MessageBoxAnswerer boxes("Larkwend", e2e::Key{GDK_KEY_n});
   const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program&) {});
   EXPECT_TRUE(run.mainWindowShown);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载最新版本V3.2？"});
+  ExpectTheQuestionBox(boxes);
   EXPECT_TRUE(g_browser.Calls().empty());
 }
 
-TEST_F(UpdateGateAtStart, ANewerMajorVersionDeclinedEndsWithoutAMainWindow) {
+TEST_F(UpdateGateAtStart, ANewerMajorVersionDeclinedWithAltNEndsWithoutAMainWindow) {
   e2e::PracticeSite site(Options("400"));
   ASSERT_TRUE(site.Ready()) << site.Error();
-  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  e2e::MessageBoxAnswerer boxes("Larkwend", e2e::Key{GDK_KEY_n, GDK_MOD1_MASK});
   EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"V3版本已不适用，下载最新版本？"});
   EXPECT_TRUE(g_browser.Calls().empty());
@@ -94,19 +113,34 @@ TEST_F(UpdateGateAtStart, ANewerMajorVersionDeclinedEndsWithoutAMainWindow) {
 TEST_F(UpdateGateAtStart, AnAcceptedDownloadOpensTheLinkAndEndsWithoutAMainWindow) {
   e2e::PracticeSite site(Options("302"));
   ASSERT_TRUE(site.Ready()) << site.Error();
-  e2e::MessageBoxAnswerer boxes("Larkwend", "是");
+  for (const e2e::Key key : {e2e::Key{GDK_KEY_y}, e2e::Key{GDK_KEY_Y, GDK_MOD1_MASK}}) {
+    SCOPED_TRACE(gdk_keyval_name(key.keyval));
+    g_browser.ForgetCalls();
+    e2e::MessageBoxAnswerer boxes("Larkwend", key);
+    EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载最新版本V3.2？"});
+    ExpectTheLinkOpened();
+  }
+}
+
+TEST_F(UpdateGateAtStart, EscapeLeavesTheQuestionOpenAndEnterAcceptsTheDownload) {
+  e2e::PracticeSite site(Options("302"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  auto isTheQuestion = [](GtkWindow* w) { return e2e::ViewOf(w).title == "Larkwend"; };
+  e2e::WindowHandler escape(isTheQuestion, [](GtkWindow* w) { e2e::PressKey(w, GDK_KEY_Escape); });
+  // The same box, still there after Escape.
+  e2e::WindowHandler enter([&](GtkWindow* w) { return escape.Handled() == 1 && isTheQuestion(w); },
+                           [](GtkWindow* w) { e2e::PressKey(w, GDK_KEY_Return); });
   EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
-  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载最新版本V3.2？"});
-  auto calls = g_browser.WaitForCalls(1);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].who, "browser");
-  EXPECT_EQ(calls[0].args, std::vector<std::string>{kLink});
+  EXPECT_EQ(escape.Handled(), 1);
+  EXPECT_EQ(enter.Handled(), 1);
+  ExpectTheLinkOpened();
 }
 
 TEST_F(UpdateGateAtStart, WithoutAServiceTheMainWindowOpensAtOnce) {
   e2e::PracticeSite site({"--no-update-service"});
   ASSERT_TRUE(site.Ready()) << site.Error();
-  e2e::MessageBoxAnswerer boxes("Larkwend", "否");
+  e2e::MessageBoxAnswerer boxes("Larkwend", "否(N)");
 
   std::string storedLink = "unset";
   const e2e::ProgramRun run = e2e::RunProgram({}, [&](e2e::Program& program) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdlib>
 
 namespace larkwend::e2e {
 namespace {
@@ -26,6 +27,11 @@ void Collect(GtkWidget* widget, WindowView& view, bool insideButton) {
   } else if (GTK_IS_LABEL(widget) && !insideButton && gtk_widget_get_visible(widget)) {
     const char* text = gtk_label_get_text(GTK_LABEL(widget));
     if (text && *text) view.text += (view.text.empty() ? "" : "\n") + std::string(text);
+  } else if (GTK_IS_IMAGE(widget) && gtk_widget_get_visible(widget) &&
+             gtk_image_get_storage_type(GTK_IMAGE(widget)) == GTK_IMAGE_ICON_NAME) {
+    const char* name = nullptr;
+    gtk_image_get_icon_name(GTK_IMAGE(widget), &name, nullptr);
+    if (name) view.icons.emplace_back(name);
   }
   if (!GTK_IS_CONTAINER(widget)) return;
   GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
@@ -76,6 +82,43 @@ GtkWindow* FindWindowByText(const std::string& text) {
   return nullptr;
 }
 
+GdkRectangle ScreenRect(GtkWindow* window) {
+  GdkRectangle rect{};
+  if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window)))
+    gdk_window_get_frame_extents(gdkWindow, &rect);
+  return rect;
+}
+
+bool CentredOn(const GdkRectangle& inner, const GdkRectangle& outer) {
+  const int dx = 2 * inner.x + inner.width - (2 * outer.x + outer.width);
+  const int dy = 2 * inner.y + inner.height - (2 * outer.y + outer.height);
+  return std::abs(dx) <= 4 && std::abs(dy) <= 4;
+}
+
+void PressKey(GtkWindow* window, guint keyval, GdkModifierType modifiers) {
+  GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count);
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(gdkWindow));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    event->key.state = modifiers;
+    if (count > 0) {
+      event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+      event->key.group = static_cast<guint8>(keys[0].group);
+    }
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  g_free(keys);
+}
+
 bool PressButton(GtkWindow* window, const std::string& label) {
   GtkButton* button = FindButton(GTK_WIDGET(window), label);
   if (!button) return false;
@@ -115,7 +158,20 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::string title, std::string button)
 
 MessageBoxAnswerer::MessageBoxAnswerer(std::string title,
                                        std::function<std::string(const WindowView&)> choose)
-    : choose_(std::move(choose)),
+    : MessageBoxAnswerer(std::move(title),
+                         Answer([choose](GtkWindow* window, const WindowView& view) {
+                           const std::string button = choose(view);
+                           EXPECT_TRUE(PressButton(window, button))
+                               << "no button \"" << button << "\" in \"" << view.title << "\"";
+                         })) {}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::string title, Key key)
+    : MessageBoxAnswerer(std::move(title), Answer([key](GtkWindow* window, const WindowView&) {
+                           PressKey(window, key.keyval, key.modifiers);
+                         })) {}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::string title, Answer answer)
+    : answer_(std::move(answer)),
       handler_(
           [title](GtkWindow* window) {
             const char* own = gtk_window_get_title(window);
@@ -123,9 +179,8 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::string title,
           },
           [this](GtkWindow* window) {
             seen_.push_back(ViewOf(window));
-            const std::string button = choose_(seen_.back());
-            EXPECT_TRUE(PressButton(window, button))
-                << "no button \"" << button << "\" in \"" << seen_.back().title << "\"";
+            places_.push_back(ScreenRect(window));
+            answer_(window, seen_.back());
           }) {}
 
 std::vector<std::string> MessageBoxAnswerer::Texts() const {

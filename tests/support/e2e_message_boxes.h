@@ -23,11 +23,13 @@
 namespace larkwend::e2e {
 
 // What a shown box or dialog says: its title, its texts (labels other than button labels, in
-// widget order, joined by "\n") and its button labels (in widget order).
+// widget order, joined by "\n"), its button labels (in widget order, with their access-key
+// underscores) and the theme icons it shows (by name, in widget order).
 struct WindowView {
   std::string title;
   std::string text;
   std::vector<std::string> buttons;
+  std::vector<std::string> icons;
 };
 
 WindowView ViewOf(GtkWindow* window);
@@ -36,6 +38,15 @@ WindowView ViewOf(GtkWindow* window);
 GtkWindow* FindWindowByTitle(const std::string& title);
 // The first visible top-level window whose texts (ViewOf(...).text) contain `text`, or null.
 GtkWindow* FindWindowByText(const std::string& text);
+// Where `window` is on the screen, its frame included, in root-window pixels.
+GdkRectangle ScreenRect(GtkWindow* window);
+// Whether `inner` is centred on `outer`, to within a pixel or two of rounding.
+bool CentredOn(const GdkRectangle& inner, const GdkRectangle& outer);
+
+// A key pressed and released on `window`'s focus, as the keyboard sends it, e.g. GDK_KEY_Escape
+// or a character's keyval, with modifiers such as GDK_MOD1_MASK (Alt) held.
+void PressKey(GtkWindow* window, guint keyval, GdkModifierType modifiers = GdkModifierType(0));
+
 // Clicks the button labelled `label` (mnemonic underscores ignored) in `window`; false when
 // there is none.
 bool PressButton(GtkWindow* window, const std::string& label);
@@ -62,21 +73,33 @@ class WindowHandler {
   int handled_ = 0;
 };
 
-// Answers every box titled `title` with the button `button`, or with the button `choose` names,
-// and remembers what each box said.
+struct Key {
+  guint keyval;
+  GdkModifierType modifiers = GdkModifierType(0);
+};
+
+// Answers every box titled `title` with the button `button`, with the button `choose` names, or
+// with the key `key`, and remembers what each box said and where it was.
 class MessageBoxAnswerer {
  public:
   MessageBoxAnswerer(std::string title, std::string button);
   MessageBoxAnswerer(std::string title, std::function<std::string(const WindowView&)> choose);
+  MessageBoxAnswerer(std::string title, Key key);
 
   // The boxes answered so far, in order.
   const std::vector<WindowView>& Seen() const { return seen_; }
   // Texts of the boxes answered so far.
   std::vector<std::string> Texts() const;
+  // Where each of them was on the screen.
+  const std::vector<GdkRectangle>& Places() const { return places_; }
 
  private:
+  using Answer = std::function<void(GtkWindow*, const WindowView&)>;
+  MessageBoxAnswerer(std::string title, Answer answer);
+
   std::vector<WindowView> seen_;
-  std::function<std::string(const WindowView&)> choose_;
+  std::vector<GdkRectangle> places_;
+  Answer answer_;
   WindowHandler handler_;
 };
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "e2e_harness.h"
+#include "e2e_message_boxes.h"
 #include "e2e_program.h"
 #include "platform/gtk/gtk_dialog_lookup.h"
 #include "resources/templates.h"
@@ -214,27 +215,7 @@ void Program::DoubleClick(int id) {
 }
 
 void Program::PressKey(guint keyval, GtkWindow* window) {
-  if (!window) window = window_;
-  GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
-  GdkKeymapKey* keys = nullptr;
-  gint count = 0;
-  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count);
-  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
-    GdkEvent* event = gdk_event_new(type);
-    event->key.window = GDK_WINDOW(g_object_ref(gdkWindow));
-    event->key.send_event = TRUE;
-    event->key.time = GDK_CURRENT_TIME;
-    event->key.keyval = keyval;
-    if (count > 0) {
-      event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
-      event->key.group = static_cast<guint8>(keys[0].group);
-    }
-    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
-    gtk_main_do_event(event);
-    gdk_event_free(event);
-  }
-  g_free(keys);
+  e2e::PressKey(window ? window : window_, keyval);
 }
 
 std::vector<unsigned> Program::RunningTimers() const {

@@ -14,11 +14,12 @@ std::string ReadBack(std::string_view literal) {
 }
 
 TEST(JsonText, EveryTextSurvivesTheRoundTrip) {
+  using namespace std::string_literals;
   const std::string texts[] = {"",
                                "plain",
                                "\"quoted\" \\ back/slash",
                                "line\nbreak\r\ttab",
-                               std::string("nul\0byte\x01\x1f", 13),
+                               "nul\0byte\x01\x1f"s,  // the whole literal, its zero included
                                "张三 <b>&amp;</b> 😀"};
   for (const std::string& text : texts) EXPECT_EQ(ReadBack(JsonQuote(text)), text);
   EXPECT_EQ(JsonQuote("a\x01"), "\"a\\u0001\"");

@@ -160,6 +160,20 @@ TEST_F(PrivateProfile, EveryWritableValueReadsBackExactly) {
   EXPECT_FALSE(WritePrivateProfileString("se]t", "acount", "x", kPath));
   EXPECT_FALSE(WritePrivateProfileString("set", "a=b", "x", kPath));
   EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
+
+  // A section name ending in a lone lead byte would swallow its closing bracket and never read
+  // back; each refused write leaves the file as it was, instead of adding a block each time.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(WritePrivateProfileString("\x81", "k", "v", kPath));
+    EXPECT_FALSE(WritePrivateProfileString("set" + kZhong.substr(0, 1), "k", "v", kPath));
+  }
+  EXPECT_EQ(FileContent(kPath), "[set]\nacount=kept\n");
+  fs::remove(kPath);
+  EXPECT_FALSE(WritePrivateProfileString("\x81", "k", "v", kPath));
+  EXPECT_FALSE(fs::exists(kPath));
+  // A whole double-byte character whose trail byte is "]" is a fine name.
+  ASSERT_TRUE(WritePrivateProfileString("\x81]", "k\x81", "v", kPath));
+  EXPECT_EQ(Read("\x81]", "k\x81"), "v");
 }
 
 TEST_F(PrivateProfile, UnusablePlacesLeaveEverythingSilentAndUntouched) {

@@ -55,7 +55,6 @@ TEST_F(SystemBrowser, TheRegisteredCommandIsCutAtItsPlaceholderAndGetsTheLink) {
       {R"("C:\Browser\b.exe" "%1")", std::string(R"("C:\Browser\b.exe"  )") + kLink},
       {R"("C:\Browser\b.exe" -nohome)", std::string(R"("C:\Browser\b.exe" -nohome )") + kLink},
       {"b.exe %1 -dropped \"%2\"", std::string("b.exe  ") + kLink},
-      {"b.exe -a%1b", std::string("b.exe -a ") + kLink},
       {"b.exe \"%1\" %1", std::string("b.exe  ") + kLink},  // the quoted one is looked for first
   };
   f.shell.startResult = 33;
@@ -68,6 +67,33 @@ TEST_F(SystemBrowser, TheRegisteredCommandIsCutAtItsPlaceholderAndGetsTheLink) {
     EXPECT_EQ(f.shell.started[0], c.started);
   }
   EXPECT_EQ(f.associations.OpenKeys(), 0u);
+}
+
+TEST_F(SystemBrowser, ACommandThatCannotTakeTheLinkAsAnArgumentOfItsOwnIsNotStarted) {
+  for (const char* registered : {
+           "b.exe -a%1b",  // the placeholder shares its argument
+           R"(b "a %1")",  // inside a quoted argument: the cut drops the quote
+           R"(b "--url=%1")",
+           R"(b \"%1\")",  // quotes of its own around it
+           "%1",           // the link would be the program
+           R"("%1" --new)",
+           R"("" %1)",                           // no program at all
+           R"(sh -c "true %1")",                 // inside a shell's script
+           R"(/bin/bash -c 'exec b "$0"' %1)",   // a shell with a script of its own
+           "sh -ec %1",                          // the link would be the script
+           R"(/usr/bin/env -S "'dash' -c" %1)",  // a wrapper that splits its argument
+           R"(b "unclosed)",  // no placeholder, and the link would land in a quote
+       }) {
+    SCOPED_TRACE(registered);
+    Register(registered);
+    EXPECT_EQ(Open(), 31);
+  }
+  EXPECT_TRUE(f.shell.started.empty());
+
+  // A shell running a script file gets the link as an argument, as any program does.
+  Register("sh /opt/b/launch.sh %1");
+  EXPECT_EQ(Open(), 33);
+  EXPECT_EQ(f.shell.started.back(), std::string("sh /opt/b/launch.sh  ") + kLink);
 }
 
 TEST_F(SystemBrowser, AFailedStartIsReportedAsItCame) {
@@ -189,6 +215,14 @@ TEST_F(RealStart, ALinkWithBlanksAndShellCharactersArrivesAsOneArgument) {
   ASSERT_EQ(args.size(), 1u);
   EXPECT_EQ(args[0], LinkAsOneArgument(link));
   EXPECT_NE(args[0].find(";touch>" + marker + "&x=$(touch%20"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST_F(RealStart, AShellScriptAroundThePlaceholderIsNeverStarted) {
+  std::string marker = (dir / "interpreted").string();
+  associations.Set("stand.in\\shell\\open\\command", std::string(R"(sh -c "true %1")"));
+  EXPECT_EQ(OpenInSystemBrowser(platform, "http://x/;touch${IFS}" + marker), 31);
+  // Nothing was started that could create the marker later either.
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
 

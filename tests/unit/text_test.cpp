@@ -21,6 +21,10 @@ TEST(GbkText, CharactersGbkCannotHoldBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToGbk("\xFF"), "?");
   EXPECT_EQ(GbkToUtf8("a\xFF"), "a?");
   EXPECT_EQ(GbkToUtf8("\xD6"), "?");  // a lead byte with nothing behind it
+  // A stray lead byte never takes a byte that cannot be a trail byte with it.
+  EXPECT_EQ(GbkToUtf8("a\x81 b"), "a? b");
+  EXPECT_EQ(GbkToUtf8("\x81\"x\""), "?\"x\"");
+  EXPECT_EQ(GbkToUtf8("\xD6\x7F\xD6\xFF"), "?\x7F??");
   EXPECT_EQ(Utf8ToGbk(""), "");
 }
 

@@ -91,6 +91,13 @@ class UpdateTestServer {
     ended_.wait_for(lock, std::chrono::seconds(10), [&] { return requests_.size() >= count; });
     return requests_;
   }
+  // The same, and forgets them: a long run of connections does not pile them up.
+  std::vector<std::string> TakeRequests(std::size_t count = 1) {
+    std::vector<std::string> requests = Requests(count);
+    std::lock_guard lock(mutex_);
+    requests_.erase(requests_.begin(), requests_.begin() + static_cast<long>(requests.size()));
+    return requests;
+  }
 
  private:
   // Waits for `fd` to become readable, giving up when the server is stopped.

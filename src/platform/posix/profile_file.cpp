@@ -113,7 +113,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool RewriteFile(const std::string& path,
-                 const std::function<std::string(const std::string&)>& edit) {
+                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
   auto [directory, name] = SplitPath(path);
   if (name.empty()) return false;
   // A lock that cannot be taken does not stop the write: the rename alone keeps the file whole.
@@ -128,10 +128,13 @@ bool RewriteFile(const std::string& path,
     return false;  // there is a file, but its lines cannot be kept
   }
 
+  std::optional<std::string> replacement = edit(current);
+  if (!replacement) return false;
+
   TempFile temp(directory + "/." + name + ".XXXXXX");
   if (!temp.valid()) return false;
   if (::fchmod(temp.fd(), S_IRUSR | S_IWUSR) != 0) return false;
-  if (!WriteAll(temp.fd(), edit(current))) return false;
+  if (!WriteAll(temp.fd(), *replacement)) return false;
   if (::fsync(temp.fd()) != 0 || !temp.CloseFile()) return false;
   if (!temp.RenameTo(path)) return false;
   lock.Sync();
