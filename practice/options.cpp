@@ -69,6 +69,13 @@ std::function<bool(PracticeOptions&, std::string_view)> TextInto(
   };
 }
 
+std::function<bool(PracticeOptions&, std::string_view)> SetFlag(bool PracticeOptions::*field) {
+  return [=](PracticeOptions& o, std::string_view) {
+    o.*field = true;
+    return true;
+  };
+}
+
 // Chapter times stay below 100 hours so that "hh:mm:ss" keeps two digits of hours and the
 // textual order of two displays is their time order.
 constexpr int kMaxChapterSeconds = 99 * 3600 + 59 * 60 + 59;
@@ -128,10 +135,14 @@ const std::vector<OptionSpec>& Specs() {
          return v.size() == 4 && IsDigits(v);
        }},
       {"--open-study", "", "the study platform's pages need no login through the portal",
-       [](PracticeOptions& o, std::string_view) {
-         o.openStudy = true;
-         return true;
-       }},
+       SetFlag(&PracticeOptions::openStudy)},
+      {"--auto-student", "",
+       "the pages act as a student: the login page fills in and submits itself, then on to "
+       "course 1",
+       SetFlag(&PracticeOptions::autoStudent)},
+      {"--plain-chapters", "",
+       "chapter frames without any script (no heartbeat: progress does not move)",
+       SetFlag(&PracticeOptions::plainChapters)},
       {"--update-version", "TEXT", "version number the update service announces (default 301)",
        TextInto(&PracticeOptions::updateVersion)},
       {"--update-link", "URL", "download link it announces (default: the portal's /download/)",
@@ -151,10 +162,7 @@ const std::vector<OptionSpec>& Specs() {
       {"--jquery", "PATH", "jQuery file to serve (default Debian's libjs-jquery)",
        TextInto(&PracticeOptions::jqueryPath)},
       {"--log", "", "print every HTTP request on standard error",
-       [](PracticeOptions& o, std::string_view) {
-         o.logRequests = true;
-         return true;
-       }},
+       SetFlag(&PracticeOptions::logRequests)},
   };
   return specs;
 }

@@ -43,6 +43,10 @@ struct PracticeOptions {
   std::string idCard = "11010519491231002X";
   std::string fixedCode;   // when set, every verification code is this text
   bool openStudy = false;  // the study platform's pages need no study session
+  // The pages act as a student would: the login page fills in the user-name form and submits
+  // it, the personal centre and the course list go on to course 1's chapter page.
+  bool autoStudent = false;
+  bool plainChapters = false;  // the chapter frames carry no script at all
 
   std::string updateVersion = "301";
   std::string updateLink;                 // empty: the portal's download page

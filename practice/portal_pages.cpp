@@ -2,6 +2,7 @@
 
 #include "html.h"
 #include "http_util.h"
+#include "json.h"
 #include "resources/site_profile.h"
 
 namespace larkwend::practice {
@@ -12,7 +13,30 @@ const char* kPortalStyle =
     "label{display:inline-block;width:6em}.message{color:#c00;font-weight:bold}"
     ".code{font:bold 20px monospace;letter-spacing:4px;background:#eee;padding:2px 8px}</style>";
 
-std::string LoginPage(const std::string& code, const std::string& message) {
+// Played by the page itself under --auto-student: once loaded, it says so to the site, then
+// types the account, the password and the code it shows, and presses the user-name login.
+std::string AutoLoginScript(const PracticeOptions& options) {
+  return "<script>\n"
+         "window.addEventListener('load', function () {\n"
+         "  var done = function () {\n"
+         "    document.getElementById('txtUserName').value = " +
+         JsonQuote(options.userName) +
+         ";\n"
+         "    document.getElementById('txtPassword').value = " +
+         JsonQuote(options.password) +
+         ";\n"
+         "    document.getElementById('txtCode').value =\n"
+         "        document.getElementById('verifyCode').textContent;\n"
+         "    document.getElementById('btnLogin2').click();\n"
+         "  };\n"
+         "  fetch('/__shown', {cache: 'no-store'}).then(done, done);\n"
+         "});\n"
+         "</script>";
+}
+
+// `autoScript`: appended to the page (empty: none).
+std::string LoginPage(const std::string& code, const std::string& message,
+                      const std::string& autoScript) {
   std::string body = "<h1>" + EscapeHtml(site::PortalDisplayName) + "</h1>\n";
   if (!message.empty()) {
     body += "<p id=\"loginMessage\" class=\"message\">" + EscapeHtml(message) + "</p>\n";
@@ -48,6 +72,7 @@ std::string LoginPage(const std::string& code, const std::string& message) {
       "  document.getElementById('loginForm').submit();\n"
       "}\n"
       "</script>";
+  body += autoScript;
   return HtmlPage(std::string(site::PortalDisplayName) + " - 登录", body, kPortalStyle);
 }
 
@@ -58,7 +83,11 @@ void ShowLoginPage(SiteContext& context, const httplib::Request& request,
   auto issued = context.portal.IssueCode(sessionId);
   if (issued.sessionId != sessionId) SetSessionCookie(response, kPortalCookie, issued.sessionId);
   response.set_header("Cache-Control", "no-store");
-  SendHtml(response, LoginPage(issued.code, message), status);
+  // A refused login is shown as it is: submitting it again would only repeat the refusal.
+  const bool autoLogin = context.options.autoStudent && message.empty();
+  SendHtml(response,
+           LoginPage(issued.code, message, autoLogin ? AutoLoginScript(context.options) : ""),
+           status);
 }
 
 std::string FailureMessage(LoginOutcome outcome) {
@@ -108,6 +137,8 @@ void HandleUserCenter(SiteContext& context, const httplib::Request& request,
                      "\" target=\"_blank\">进入学习平台</a></li>\n"
                      "<li><a href=\"" +
                      context.addresses.loginPath + "\">重新登录</a></li>\n</ul>";
+  if (context.options.autoStudent)
+    body += "<script>location.href = " + JsonQuote(studyLink) + ";</script>";
   SendHtml(response,
            HtmlPage("个人中心 - " + std::string(site::PortalDisplayName), body, kPortalStyle));
 }
@@ -138,6 +169,12 @@ void AddPortalPages(HostRouter& router, SiteContext& context) {
   router.Get(Site::kPortal, paths.userCenterPath,
              [&context](const httplib::Request& request, httplib::Response& response) {
                HandleUserCenter(context, request, response);
+             });
+  router.Get(Site::kPortal, "/__shown",
+             [&context](const httplib::Request&, httplib::Response& response) {
+               context.portal.RecordLoginShown();
+               response.set_header("Cache-Control", "no-store");
+               response.status = 204;
              });
   router.Get(Site::kPortal, "/download/", [](const httplib::Request&, httplib::Response& response) {
     SendHtml(response,

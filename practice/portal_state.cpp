@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 #include "tokens.h"
 
@@ -101,6 +102,12 @@ std::optional<std::string> PortalState::AccountOfTicket(const std::string& ticke
   return it->second;
 }
 
+void PortalState::RecordLoginShown() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  std::lock_guard lock(mutex_);
+  loginShown_.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
 void PortalState::AddJson(JsonObject& state) const {
   std::lock_guard lock(mutex_);
   JsonArray logins;
@@ -123,6 +130,9 @@ void PortalState::AddJson(JsonObject& state) const {
   state.AddRaw("logins", logins.str());
   state.Add("lastCode", lastCode_);
   state.AddRaw("sessions", sessions.str());
+  JsonArray shown;
+  for (std::int64_t at : loginShown_) shown.AddRaw(std::to_string(at));
+  state.AddRaw("loginShown", shown.str());
 }
 
 }  // namespace larkwend::practice

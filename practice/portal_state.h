@@ -2,6 +2,7 @@
 // accounts, the tickets that carry a login over to the study platform, and every login attempt.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -59,7 +60,11 @@ class PortalState {
   std::optional<std::string> TicketFor(const std::string& sessionId);
   std::optional<std::string> AccountOfTicket(const std::string& ticket) const;
 
-  // Adds "logins", "lastCode" and "sessions" to the state document.
+  // A login page has finished loading in a browser (pages that report it: --auto-student).
+  void RecordLoginShown();
+
+  // Adds "logins", "lastCode", "sessions" and "loginShown" (the steady clock's nanoseconds at
+  // each report, comparable with the clock of another process on this machine).
   void AddJson(JsonObject& state) const;
 
  private:
@@ -83,6 +88,7 @@ class PortalState {
   std::map<std::string, std::string> tickets_;  // ticket -> account
   std::vector<Attempt> attempts_;
   std::string lastCode_;
+  std::vector<std::int64_t> loginShown_;
 };
 
 }  // namespace larkwend::practice

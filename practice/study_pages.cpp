@@ -94,12 +94,14 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
             std::to_string(id) + "\" href=\"/stu/Study_v2.aspx?courseId=" + std::to_string(id) +
             "\" target=\"_blank\">书本学习</a></td></tr>\n";
   }
+  std::string body =
+      "<h1>我的课程</h1>\n<table id=\"courses\" border=\"1\">\n"
+      "<tr><th>课程</th><th>已完成章节</th><th></th></tr>\n" +
+      rows + "</table>";
+  if (context.options.autoStudent)
+    body += "<script>location.href = '/stu/Study_v2.aspx?courseId=1';</script>";
   response.set_header("Cache-Control", "no-store");
-  SendHtml(response, HtmlPage("我的课程",
-                              "<h1>我的课程</h1>\n<table id=\"courses\" border=\"1\">\n"
-                              "<tr><th>课程</th><th>已完成章节</th><th></th></tr>\n" +
-                                  rows + "</table>",
-                              kStudyStyle));
+  SendHtml(response, HtmlPage("我的课程", body, kStudyStyle));
 }
 
 void HandleChapterPage(SiteContext& context, const httplib::Request& request,
@@ -141,23 +143,30 @@ void HandleChapterList(SiteContext& context, const httplib::Request& request,
                               kStudyStyle));
 }
 
+// What the content frame shows of a chapter, without any script; `onFinish` is the completion
+// control's click handler (empty: none).
+std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFinish) {
+  return "<h3 id=\"chapterTitle\">" + EscapeHtml(chapter.title) +
+         "</h3>\n"
+         "<p>已学时长：<span id=\"learnedTime\">" +
+         FormatStudyTime(chapter.learnedSeconds) +
+         "</span></p>\n<p>要求时长：<span id=\"requiredTime\">" +
+         FormatStudyTime(chapter.requiredSeconds) + "</span></p>\n" + "<p id=\"chapterState\">" +
+         (chapter.done ? "本章已完成" : "学习中") +
+         "</p>\n"
+         "<input type=\"button\" id=\"btnFinish\" value=\"完成本章学习\"" +
+         (onFinish.empty() ? "" : " onclick=\"" + onFinish + "\"") +
+         ">\n"
+         "<div class=\"text\"><p>请认真阅读本章内容。学习时长达到要求后，点击“完成本章学习”。"
+         "</p></div>\n";
+}
+
 std::string ContentPage(const StudyState::OpenedChapter& opened) {
   const ChapterInfo& chapter = opened.chapter;
   char id[32];
   std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
   std::string body =
-      "<h3 id=\"chapterTitle\">" + EscapeHtml(chapter.title) +
-      "</h3>\n"
-      "<p>已学时长：<span id=\"learnedTime\">" +
-      FormatStudyTime(chapter.learnedSeconds) +
-      "</span></p>\n<p>要求时长：<span id=\"requiredTime\">" +
-      FormatStudyTime(chapter.requiredSeconds) + "</span></p>\n" + "<p id=\"chapterState\">" +
-      (chapter.done ? "本章已完成" : "学习中") +
-      "</p>\n"
-      "<input type=\"button\" id=\"btnFinish\" value=\"完成本章学习\" "
-      "onclick=\"finishChapter()\">\n"
-      "<div "
-      "class=\"text\"><p>请认真阅读本章内容。学习时长达到要求后，点击“完成本章学习”。</p></div>\n"
+      ChapterDisplay(chapter, "finishChapter()") +
       "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
       "<script>\n"
       "var chapterId = " +
@@ -204,7 +213,12 @@ void HandleContent(SiteContext& context, const httplib::Request& request,
   auto opened = context.study.OpenChapter(id->first, id->second);
   if (!opened) return SendError(response, 404, "No such chapter.");
   response.set_header("Cache-Control", "no-store");
-  SendHtml(response, ContentPage(*opened));
+  if (context.options.plainChapters) {
+    SendHtml(response,
+             HtmlPage(opened->chapter.title, ChapterDisplay(opened->chapter, {}), kStudyStyle));
+  } else {
+    SendHtml(response, ContentPage(*opened));
+  }
 }
 
 void HandleHeartbeat(SiteContext& context, const httplib::Request& request,

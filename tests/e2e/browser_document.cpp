@@ -139,6 +139,52 @@ TEST_F(BrowserDocument, FramesAreReachedByIndexAndReportTheirOwnAddresses) {
       << "the other frame is untouched";
 }
 
+// The ready state brings the top document, its frames and every frame's window, document and
+// address along; what it read stands once, and only until the page may have moved.
+TEST_F(BrowserDocument, FramesReadAheadOnceAndNeverPastAPageChange) {
+  server.Page("/frames",
+              "<html><frameset cols='30%,*'><frame src='/left'><frame src='/right'></frameset>"
+              "</html>");
+  server.Page("/left", "<html><body>left</body></html>");
+  server.Page("/right", "<html><body>right</body></html>");
+  server.Page("/right2", "<html><body>right again</body></html>");
+  ASSERT_TRUE(Load(server.Url("/frames")));
+  auto contentDocument = [](const dom::Ref<dom::FramesCollection>& frames) {
+    dom::Ref<dom::Dispatch> item;
+    dom::Ref<dom::Window> window;
+    dom::Ref<dom::Document> document;
+    if (dom::Succeeded(frames->item(1, item)) && dom::Succeeded(dom::Query(item.get(), window)))
+      window->get_document(document);
+    return document;
+  };
+
+  ASSERT_EQ(ReadyState(), READYSTATE_COMPLETE);
+  const std::uint64_t start = gtk::Bridge::RoundTrips();
+  dom::Ref<dom::FramesCollection> frames;
+  ASSERT_EQ(Document()->get_frames(frames), dom::kOk);
+  dom::Ref<dom::Document> right = contentDocument(frames);
+  ASSERT_TRUE(right);
+  EXPECT_EQ(Text([&](auto& t) { return right->get_URL(t); }), server.Url("/right"));
+  dom::Ref<dom::Window> rightWindow;
+  ASSERT_EQ(right->get_parentWindow(rightWindow), dom::kOk);
+  EXPECT_EQ(gtk::Bridge::RoundTrips(), start) << "everything came with the ready state";
+  // Asked again, the same things come from the page.
+  EXPECT_EQ(Text([&](auto& t) { return right->get_URL(t); }), server.Url("/right"));
+  ASSERT_TRUE(contentDocument(frames));
+  EXPECT_EQ(gtk::Bridge::RoundTrips() - start, 3u);
+
+  // The content frame moves on after the frames were read: its new document is asked for.
+  ASSERT_EQ(Document()->get_frames(frames), dom::kOk);
+  ASSERT_EQ(rightWindow->execScript("location.href = '/right2'", "JavaScript"), dom::kOk);
+  ASSERT_TRUE(PumpUntil([&] { return server.Hits("/right2") == 1; }, 5000));
+  PumpFor(300);
+  dom::Ref<dom::Document> now = contentDocument(frames);
+  ASSERT_TRUE(now);
+  EXPECT_EQ(Text([&](auto& t) { return now->get_URL(t); }), server.Url("/right2"));
+  dom::WideText stale;
+  EXPECT_EQ(right->get_URL(stale), dom::kFailed) << "the document it left has gone";
+}
+
 TEST_F(BrowserDocument, HandlesOfAPageThatHasGoneFailCleanly) {
   server.Page("/one", "<html><body><p id='p' class='c'>one</p><a href='/two'>x</a></body></html>");
   server.Page("/two", "<html><body><p id='p'>two</p></body></html>");

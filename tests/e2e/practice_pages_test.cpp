@@ -124,6 +124,25 @@ TEST_F(PracticePages, LoginSubmitsToTheUserPagesAndTheCentreLeadsToTheCourses) {
   EXPECT_TRUE(ById(Document(), "course1"));
 }
 
+TEST_F(PracticePages, AutoStudentPagesWalkFromTheLoginPageToTheFirstCourseByThemselves) {
+  PracticeSite site({"--auto-student", "--courses", "2"});
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  // The login page submits itself as a student would: the page being left can be read.
+  std::string leavingUser;
+  sink->onBeforeNavigate = [&](const std::string& url) {
+    if (url.find("kvt/user/login") == std::string::npos || !leavingUser.empty()) return;
+    CDifferWeb().GetInputValue(Document().get(), "txtUserName", leavingUser);
+  };
+  ASSERT_TRUE(Load(PracticeSite::PortalUrl("/login/")));
+  ASSERT_TRUE(PumpUntil([&] { return site.CurrentChapter(1) != 0; }, 20000));
+  EXPECT_EQ(leavingUser, "Student01");
+  ASSERT_EQ(site.Logins().size(), 1u);
+  EXPECT_EQ(site.Logins()[0].outcome, "ok");
+  EXPECT_EQ(site.StateValue()["loginShown"].Size(), 1u);
+  EXPECT_EQ(site.CurrentChapter(2), 0);
+  EXPECT_TRUE(PumpUntil([&] { return LocationUrl() == PracticeSite::ChapterPageUrl(1); }, 5000));
+}
+
 TEST_F(PracticePages, ChapterPageOffersTwoFramesTheUnfinishedChaptersAndTheProgress) {
   PracticeSite site({"--open-study", "--chapters", "4", "--finished", "1"});
   ASSERT_TRUE(site.Ready()) << site.Error();

@@ -144,5 +144,25 @@ TEST(PortalOptionsTest, AccountsAndFixedCodeComeFromTheOptions) {
   EXPECT_EQ(LogInByUserName(portal, "zhang", "secret")->status, 302);
 }
 
+TEST(PortalOptionsTest, AutoStudentPagesSubmitOnceAndGoOnWhileRefusedLoginsStay) {
+  PracticeOptions options = TestOptions();
+  options.autoStudent = true;
+  options.password = "p\"w";
+  RunningSite site(options);
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient portal = site.Portal();
+  const std::string page = portal.Get("/login/")->body;
+  EXPECT_NE(page.find("btnLogin2').click()"), std::string::npos);
+  EXPECT_NE(page.find("= \"p\\\"w\";"), std::string::npos) << "the password as a JSON literal";
+  EXPECT_EQ(LogInByUserName(portal, "Student01", "wrong")->body.find("').click()"),
+            std::string::npos);
+  EXPECT_EQ(portal.Get("/__shown")->status, 204);
+  EXPECT_EQ(site.State()["loginShown"].Size(), 1u);
+
+  ASSERT_EQ(LogInByUserName(portal, "Student01", "p\"w")->status, 302);
+  EXPECT_NE(portal.Get("/kvt/user/")->body.find("<script>location.href = \"http://"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace larkwend::practice::testing

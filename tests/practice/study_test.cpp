@@ -97,6 +97,25 @@ TEST(StudyAccessTest, OpenStudyNeedsNoLogin) {
   EXPECT_EQ(site.Study().Get("/stu/Study_v2.aspx?courseId=1")->status, 200);
 }
 
+TEST(StudyAccessTest, PlainChapterFramesCarryNoScriptButTheSameDisplay) {
+  PracticeOptions options = TestOptions();
+  options.openStudy = true;
+  options.plainChapters = true;
+  RunningSite site(options);
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = site.Study();
+  for (const char* path : {"/stu/Study_v2.aspx?courseId=1", "/stu/book_left.aspx?courseId=1",
+                           "/stu/book_right.aspx?id=1-002"}) {
+    auto page = study.Get(path);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body.find("<script"), std::string::npos) << path;
+    EXPECT_EQ(page->body.find("onclick"), std::string::npos) << path;
+  }
+  OpenChapter chapter = Open(study, "/stu/book_right.aspx?id=1-002");
+  EXPECT_EQ(chapter.learned, "00:00:00");
+  EXPECT_EQ(chapter.required, "00:01:30");
+}
+
 TEST_F(StudyTest, ChapterPageIsTwoFramesToldApartByLeftAndRight) {
   auto page = study.Get("/stu/Study_v2.aspx?courseId=1");
   ASSERT_TRUE(page);

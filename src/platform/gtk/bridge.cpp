@@ -188,6 +188,23 @@ bool Reply::Texts(const char* key, std::vector<dom::WideText>& out) const {
   return json && ParseJsonTexts(*json, out);
 }
 
+bool Reply::Numbers(const char* key, std::vector<long>& out) const {
+  out.clear();
+  GObjectPtr<JSCValue> array = Field(key);
+  if (!array || !jsc_value_is_array(array.get())) return false;
+  GObjectPtr<JSCValue> length =
+      GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(array.get(), "length"));
+  const long n = length && jsc_value_is_number(length.get()) ? jsc_value_to_int32(length.get()) : 0;
+  for (long i = 0; i < n; ++i) {
+    auto item = GObjectPtr<JSCValue>::Adopt(
+        jsc_value_object_get_property_at_index(array.get(), static_cast<guint>(i)));
+    out.push_back(item && jsc_value_is_number(item.get())
+                      ? static_cast<long>(jsc_value_to_double(item.get()))
+                      : 0);
+  }
+  return true;
+}
+
 // ---- calls --------------------------------------------------------------------------------------
 
 std::uint64_t Bridge::RoundTrips() {

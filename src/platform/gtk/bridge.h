@@ -62,6 +62,10 @@ class Reply {
   dom::WideText Text(const char* key) const;  // null when absent or null
   // A list of texts sent as one JSON text (null entries stay null); false when `key` holds none.
   bool Texts(const char* key, std::vector<dom::WideText>& out) const;
+  // The object in field `key`, as an answer of its own (failed when there is none).
+  Reply Nested(const char* key) const { return Reply(Field(key)); }
+  // An array of numbers; false when `key` holds no array.
+  bool Numbers(const char* key, std::vector<long>& out) const;
 
  private:
   GObjectPtr<JSCValue> Field(const char* key) const;

@@ -24,7 +24,7 @@
     links: 'links',  // a document's links: handle, count, tags
     url: 'url',  // a document's address: value
     window: 'window',  // a document's window: handle
-    frames: 'frames',  // a document's frames: handle, count
+    frames: 'frames',  // a document's frames: handle, count, frameWindows, frameDocuments, ...
     byId: 'byId',  // the element with an id: handle, count, tags (handle 0: none)
     item: 'item',  // the index of the element with an id or name: index (-1: none)
     props: 'props',  // one property of every element of a snapshot: json
@@ -35,7 +35,7 @@
     value: 'value',  // an input's value: value
     setValue: 'setValue',  // sets an input's value
     flush: 'flush',  // nothing: carries the writes queued so far
-    ready: 'ready',  // whether the page and all its frames have loaded: value 1 or 0
+    ready: 'ready',  // whether the page and its frames have loaded: value 1 or 0, handle, frames
     classify: 'classify',  // whether a navigation to url is a frame's: isFrame 1 or 0
   });
   const FIELD = Object.freeze({
@@ -55,6 +55,10 @@
     value: 'v',
     address: 'u',  // the address of the document handed out
     isFrame: 'f',
+    frameWindows: 'fw',  // each frame's window handle
+    frameDocuments: 'fd',  // each frame's document handle (0: not reachable)
+    frameAddresses: 'fu',  // each frame document's address (null: not reachable), as JSON text
+    frames: 'fr',  // the top document's frames, an answer of the frames operation
     property: 'p',  // className, innerHTML, outerHTML or outerText
     name: 'name',
     id: 'id',
@@ -233,6 +237,22 @@
     return false;
   };
 
+  // A document's frames. Each frame's window, document and address come along: whoever asks
+  // for the frames walks them next. A document that cannot be reached has the handle 0.
+  const framesOf = (doc) => {
+    const w = D.view.call(live(doc));
+    const windows = [], documents = [], addresses = [];
+    for (let i = 0; i < w.length; ++i) {
+      let d = null;
+      try { d = live(w[i].document); } catch (e) {}
+      windows.push(put({k: 'win', w: w[i]}));
+      documents.push(d ? put({k: 'doc', d}) : 0);
+      addresses.push(d ? D.url.call(d) : null);
+    }
+    return {handle: put({k: 'win', w}), count: w.length, frameWindows: windows,
+            frameDocuments: documents, frameAddresses: JSON.stringify(addresses)};
+  };
+
   // ---- operations ---------------------------------------------------------------------------------
   const ops = Object.assign(Object.create(null), {
     [OP.doc]: () => ({handle: put({k: 'doc', d: document})}),
@@ -246,10 +266,7 @@
     },
     [OP.url]: (r) => ({value: D.url.call(live(entry(r.handle, 'doc').d))}),
     [OP.window]: (r) => ({handle: put({k: 'win', w: D.view.call(live(entry(r.handle, 'doc').d))})}),
-    [OP.frames]: (r) => {
-      const w = D.view.call(live(entry(r.handle, 'doc').d));
-      return {handle: put({k: 'win', w}), count: w.length};
-    },
+    [OP.frames]: (r) => framesOf(entry(r.handle, 'doc').d),
     [OP.byId]: (r) => {
       const d = live(entry(r.handle, 'doc').d);
       const el = D.byId.call(d, r.id);
@@ -316,7 +333,11 @@
         for (let i = 0; i < w.length; ++i) if (!complete(w[i])) return false;
         return true;
       };
-      return {value: complete(window) ? 1 : 0};
+      // The top document and its frames come along: a caller that finds the page complete asks
+      // for them next.
+      let frames = null;
+      try { frames = encode(framesOf(document)); } catch (e) {}
+      return {value: complete(window) ? 1 : 0, handle: put({k: 'doc', d: document}), frames};
     },
     [OP.flush]: () => ({}),
     [OP.classify]: (r) => {

@@ -34,7 +34,10 @@ class Handle {
   }
   // A new handle of the same page, from a reply that created one; null when the reply has none.
   std::shared_ptr<const Handle> From(const Reply& reply) const {
-    long id = reply.Number(field::kHandle);
+    return Adopt(reply.Number(field::kHandle));
+  }
+  // Handle `id` of the same page, created by a reply; null for 0.
+  std::shared_ptr<const Handle> Adopt(long id) const {
     if (id <= 0) return nullptr;
     return std::make_shared<const Handle>(bridge_, token_, id);
   }
@@ -274,11 +277,36 @@ class CollectionObject : public Counted<dom::ElementCollection> {
 
 // ---- documents and windows ------------------------------------------------------------------
 
-class DocumentObject;
+// What a round trip read ahead about another object: answered once, and only while nothing on
+// the page may have changed since (the bridge's generation is the same); otherwise the page is
+// asked again.
+template <typename T>
+class ReadAhead {
+ public:
+  ReadAhead() = default;
+  ReadAhead(T value, const Bridge& bridge)
+      : value_(std::move(value)), generation_(bridge.generation()) {}
+  std::optional<T> Take(const Bridge& bridge) {
+    std::optional<T> value = std::exchange(value_, std::nullopt);
+    if (value && generation_ != bridge.generation()) value.reset();
+    return value;
+  }
+
+ private:
+  std::optional<T> value_;
+  std::uint64_t generation_ = 0;
+};
+
+// A frame's document and its address; a null handle when the document could not be reached.
+struct FrameDocument {
+  HandlePtr document;
+  WideText url;
+};
 
 class WindowObject : public Counted<dom::Window> {
  public:
-  explicit WindowObject(HandlePtr handle) : handle_(std::move(handle)) {}
+  explicit WindowObject(HandlePtr handle, ReadAhead<FrameDocument> document = {})
+      : handle_(std::move(handle)), document_(std::move(document)) {}
   Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
     return SelfFace(this, face, out);
   }
@@ -298,11 +326,18 @@ class WindowObject : public Counted<dom::Window> {
 
  private:
   HandlePtr handle_;
+  ReadAhead<FrameDocument> document_;
+};
+
+struct Frame {
+  HandlePtr window;
+  ReadAhead<FrameDocument> document;
 };
 
 class FramesObject : public Counted<dom::FramesCollection> {
  public:
-  FramesObject(HandlePtr window, long length) : window_(std::move(window)), length_(length) {}
+  FramesObject(HandlePtr window, long length, std::vector<ReadAhead<Frame>> frames)
+      : window_(std::move(window)), length_(length), frames_(std::move(frames)) {}
   Status QueryFace(Face, Ref<dom::Dispatch>& out) override {
     out.Reset();
     return dom::kNoInterface;
@@ -313,6 +348,10 @@ class FramesObject : public Counted<dom::FramesCollection> {
   }
   Status item(long index, Ref<dom::Dispatch>& out) override {
     out.Reset();
+    if (index >= 0 && index < static_cast<long>(frames_.size())) {
+      if (auto frame = frames_[static_cast<std::size_t>(index)].Take(window_->bridge()))
+        return Give<WindowObject>(out, std::move(frame->window), std::move(frame->document));
+    }
     Reply reply = window_->Call(op::kFrame, JsonFields().Add(field::kIndex, index));
     if (!reply.ok()) return dom::kFailed;
     if (HandlePtr frame = window_->From(reply)) return Give<WindowObject>(out, std::move(frame));
@@ -322,6 +361,7 @@ class FramesObject : public Counted<dom::FramesCollection> {
  private:
   HandlePtr window_;
   long length_;
+  std::vector<ReadAhead<Frame>> frames_;
 };
 
 class Document3Object : public Counted<dom::Document3> {
@@ -342,12 +382,44 @@ class Document3Object : public Counted<dom::Document3> {
   HandlePtr handle_;
 };
 
+// A reply of the frames operation: the window the frames belong to and what was read of each.
+struct FramesRead {
+  HandlePtr window;  // null: the reply had none
+  long length = 0;
+  std::vector<ReadAhead<Frame>> frames;
+};
+
+FramesRead ReadFrames(const Handle& document, const Reply& reply) {
+  FramesRead read{document.From(reply), reply.Number(field::kCount), {}};
+  // Every handle the reply created is taken, so that those never used are given back.
+  std::vector<long> windowIds, documentIds;
+  std::vector<WideText> urls;
+  reply.Numbers(field::kFrameWindows, windowIds);
+  reply.Numbers(field::kFrameDocuments, documentIds);
+  reply.Texts(field::kFrameAddresses, urls);
+  std::vector<HandlePtr> windows, documents;
+  for (long id : windowIds) windows.push_back(document.Adopt(id));
+  for (long id : documentIds) documents.push_back(document.Adopt(id));
+  if (windows.size() != documents.size() || windows.size() != urls.size()) return read;
+  const Bridge& bridge = document.bridge();
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    ReadAhead<FrameDocument> frameDocument({documents[i], std::move(urls[i])}, bridge);
+    read.frames.emplace_back(Frame{windows[i], std::move(frameDocument)}, bridge);
+  }
+  return read;
+}
+
 class DocumentObject : public Counted<dom::Document> {
  public:
   // `knownUrl`: the address read in the same round trip that produced the handle, answered once
   // by the first get_URL; every later read asks the page again.
-  explicit DocumentObject(HandlePtr handle, WideText knownUrl = std::nullopt)
-      : handle_(std::move(handle)), knownUrl_(std::move(knownUrl)) {}
+  // `window`: the document's window, when the round trip that produced it read that too.
+  explicit DocumentObject(HandlePtr handle, WideText knownUrl = std::nullopt,
+                          ReadAhead<HandlePtr> window = {}, ReadAhead<FramesRead> frames = {})
+      : handle_(std::move(handle)),
+        knownUrl_(std::move(knownUrl)),
+        window_(std::move(window)),
+        frames_(std::move(frames)) {}
   Status QueryFace(Face face, Ref<dom::Dispatch>& out) override {
     if (face == Face::kDocument3) return Give<Document3Object>(out, handle_);
     return SelfFace(this, face, out);
@@ -356,13 +428,7 @@ class DocumentObject : public Counted<dom::Document> {
   Status get_links(Ref<dom::ElementCollection>& out) override {
     return Collection(op::kLinks, out);
   }
-  Status get_frames(Ref<dom::FramesCollection>& out) override {
-    out.Reset();
-    Reply reply = handle_->Call(op::kFrames);
-    HandlePtr window = reply.ok() ? handle_->From(reply) : nullptr;
-    if (!window) return dom::kFailed;
-    return Give<FramesObject>(out, std::move(window), reply.Number(field::kCount));
-  }
+  Status get_frames(Ref<dom::FramesCollection>& out) override;
   Status get_URL(WideText& out) override {
     if (knownUrl_) {
       out = std::exchange(knownUrl_, std::nullopt);
@@ -372,6 +438,7 @@ class DocumentObject : public Counted<dom::Document> {
   }
   Status get_parentWindow(Ref<dom::Window>& out) override {
     out.Reset();
+    if (auto window = window_.Take(handle_->bridge())) return Give<WindowObject>(out, *window);
     Reply reply = handle_->Call(op::kWindow);
     HandlePtr window = reply.ok() ? handle_->From(reply) : nullptr;
     if (!window) return dom::kFailed;
@@ -389,7 +456,20 @@ class DocumentObject : public Counted<dom::Document> {
 
   HandlePtr handle_;
   WideText knownUrl_;
+  ReadAhead<HandlePtr> window_;
+  ReadAhead<FramesRead> frames_;
 };
+
+Status DocumentObject::get_frames(Ref<dom::FramesCollection>& out) {
+  out.Reset();
+  std::optional<FramesRead> read = frames_.Take(handle_->bridge());
+  if (!read) {
+    Reply reply = handle_->Call(op::kFrames);
+    if (reply.ok()) read = ReadFrames(*handle_, reply);
+  }
+  if (!read || !read->window) return dom::kFailed;
+  return Give<FramesObject>(out, std::move(read->window), read->length, std::move(read->frames));
+}
 
 Status Document3Object::QueryFace(Face face, Ref<dom::Dispatch>& out) {
   if (face == Face::kDocument) return Give<DocumentObject>(out, handle_);
@@ -398,6 +478,11 @@ Status Document3Object::QueryFace(Face face, Ref<dom::Dispatch>& out) {
 
 Status WindowObject::get_document(Ref<dom::Document>& out) {
   out.Reset();
+  if (auto known = document_.Take(handle_->bridge())) {
+    if (!known->document) return dom::kFailed;
+    return Give<DocumentObject>(out, std::move(known->document), std::move(known->url),
+                                ReadAhead<HandlePtr>(handle_, handle_->bridge()));
+  }
   Reply reply = handle_->Call(op::kDocument);
   HandlePtr document = reply.ok() ? handle_->From(reply) : nullptr;
   if (!document) return dom::kFailed;
@@ -407,12 +492,22 @@ Status WindowObject::get_document(Ref<dom::Document>& out) {
 }  // namespace
 
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out) {
+  return TopDocumentFrom(bridge, bridge->Call(op::kDoc, {}), out);
+}
+
+dom::Status TopDocumentFrom(const std::shared_ptr<Bridge>& bridge, const Reply& reply,
+                            dom::Ref<dom::Document>& out) {
   out.Reset();
-  Reply reply = bridge->Call(op::kDoc, {});
   dom::WideText token = reply.Text(field::kToken);
   long id = reply.Number(field::kHandle);
   if (!reply.ok() || !token || id <= 0) return dom::kFailed;
-  return Give<DocumentObject>(out, std::make_shared<const Handle>(bridge, *token, id));
+  auto handle = std::make_shared<const Handle>(bridge, *token, id);
+  // The frames, when the reply brought them along too.
+  ReadAhead<FramesRead> frames;
+  if (Reply nested = reply.Nested(field::kFrames); nested.Number(field::kHandle) > 0)
+    frames = ReadAhead<FramesRead>(ReadFrames(*handle, nested), *bridge);
+  return Give<DocumentObject>(out, std::move(handle), std::nullopt, ReadAhead<HandlePtr>(),
+                              std::move(frames));
 }
 
 }  // namespace larkwend::gtk

@@ -18,4 +18,8 @@ namespace larkwend::gtk {
 // The top-level document of the page now shown, or null when there is none.
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out);
 
+// The top-level document whose handle `reply` (of an operation on the current page) carries.
+dom::Status TopDocumentFrom(const std::shared_ptr<Bridge>& bridge, const Reply& reply,
+                            dom::Ref<dom::Document>& out);
+
 }  // namespace larkwend::gtk

@@ -117,7 +117,9 @@ class Control final : public WebKitBrowserControl {
   bool silent_ = false;
   bool destroyed_ = false;
   bool committed_ = false;
-  std::set<std::string> frameUris_;  // frames of the current page, without fragments
+  std::set<std::string> frameUris_;        // frames of the current page, without fragments
+  dom::Ref<dom::Document> readyDocument_;  // read with the last ready state, not yet asked for
+  std::uint64_t readyGeneration_ = 0;
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
 
@@ -184,6 +186,12 @@ dom::Status Control::get_Document(dom::Ref<dom::Document>& out) {
   out.Reset();
   if (destroyed_) return dom::kFailed;
   if (!CurrentUri()) return dom::kOk;  // nothing loaded yet
+  // The ready-state check brought the document along; it stands while the page has not moved.
+  if (readyDocument_ && readyGeneration_ == bridge_->generation()) {
+    out = std::move(readyDocument_);
+    return dom::kOk;
+  }
+  readyDocument_.Reset();
   return GetTopDocument(bridge_, out);
 }
 
@@ -206,6 +214,8 @@ dom::Status Control::get_ReadyState(long& out) {
     Reply reply = bridge_->Call(protocol::op::kReady, {});
     out = reply.ok() && reply.Number(protocol::field::kValue) ? READYSTATE_COMPLETE
                                                               : kReadyInteractive;
+    if (dom::Failed(TopDocumentFrom(bridge_, reply, readyDocument_))) readyDocument_.Reset();
+    readyGeneration_ = bridge_->generation();
   }
   return dom::kOk;
 }
