@@ -110,6 +110,19 @@ const std::vector<OptionSpec>& Specs() {
        IntInto(&PracticeOptions::stallChapter, 0, 999)},
       {"--stall-after", "S", "study seconds into that opening when it freezes (default 10)",
        IntInto(&PracticeOptions::stallAfterSeconds, 0, kMaxChapterSeconds)},
+      {"--hang-chapter", "N",
+       "the content page of chapter N of every course spins its script forever the first time it "
+       "is opened (0: none)",
+       IntInto(&PracticeOptions::hangChapter, 0, 999)},
+      {"--hang-after", "S", "study seconds into that opening when it starts spinning (default 0)",
+       IntInto(&PracticeOptions::hangAfterSeconds, 0, kMaxChapterSeconds)},
+      {"--hang-every-opening", "", "every opening of that chapter spins, not only the first",
+       [](PracticeOptions& o, std::string_view) {
+         o.hangEveryOpening = true;
+         return true;
+       }},
+      {"--slow", "MS", "every study-platform page answers MS milliseconds late (default 0)",
+       IntInto(&PracticeOptions::slowMs, 0, 60000)},
       {"--user", "NAME", "portal user name (default Student01)",
        TextInto(&PracticeOptions::userName)},
       {"--password", "TEXT", "portal password (default pass123)",

@@ -33,6 +33,11 @@ struct PracticeOptions {
   int stallChapter = 0;  // chapter number (in every course) whose first opening freezes; 0: none
   int stallAfterSeconds = 10;  // study seconds into that opening when it freezes
 
+  int hangChapter = 0;       // chapter number whose content page's script spins forever; 0: none
+  int hangAfterSeconds = 0;  // study seconds into an opening when its script starts spinning
+  bool hangEveryOpening = false;  // every opening of that chapter hangs, not only the first
+  int slowMs = 0;                 // every study-platform page answers this many milliseconds late
+
   std::string userName = "Student01";
   std::string password = "pass123";
   std::string idCard = "11010519491231002X";

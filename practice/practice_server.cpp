@@ -14,8 +14,9 @@ namespace larkwend::practice {
 namespace {
 
 StudyConfig StudyConfigOf(const PracticeOptions& o) {
-  return {o.courses,   o.chapters,     o.finishedChapters, o.chapterSeconds,
-          o.timeScale, o.stallChapter, o.stallAfterSeconds};
+  return {o.courses,          o.chapters,        o.finishedChapters,  o.chapterSeconds,
+          o.timeScale,        o.stallChapter,    o.stallAfterSeconds, o.hangChapter,
+          o.hangAfterSeconds, o.hangEveryOpening};
 }
 
 bool ReadFile(const std::string& path, std::string& text) {

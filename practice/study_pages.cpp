@@ -1,6 +1,8 @@
 #include "study_pages.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "html.h"
 #include "http_util.h"
@@ -176,6 +178,8 @@ std::string ContentPage(const StudyState::OpenedChapter& opened) {
       "setInterval(function () {\n"
       "  $.post('/stu/heartbeat.aspx', {view: viewToken}, function (r) {\n"
       "    $('#learnedTime').text(r.learned);\n"
+      // A page told to hang spins here for good: its process stops answering.
+      "    if (r.hang) { for (;;) {} }\n"
       "  }, 'json');\n"
       "}, " +
       std::to_string(kHeartbeatMs) +
@@ -227,6 +231,7 @@ void HandleHeartbeat(SiteContext& context, const httplib::Request& request,
                          .Add("learned", FormatStudyTime(beat->chapter.learnedSeconds))
                          .Add("seconds", static_cast<std::int64_t>(beat->chapter.learnedSeconds))
                          .Add("frozen", beat->frozen)
+                         .Add("hang", beat->hang)
                          .str());
 }
 
@@ -274,6 +279,8 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   auto page =
       [&context](void (*handler)(SiteContext&, const httplib::Request&, httplib::Response&)) {
         return [&context, handler](const httplib::Request& request, httplib::Response& response) {
+          if (context.options.slowMs > 0 && request.method == "GET")
+            std::this_thread::sleep_for(std::chrono::milliseconds(context.options.slowMs));
           handler(context, request, response);
         };
       };

@@ -40,6 +40,7 @@ StudyState::StudyState(StudyConfig config, StudyClock clock)
         chapter.learned = config_.chapterSeconds;
       }
       chapter.stallPending = n == config_.stallChapter;
+      chapter.hangPending = n == config_.hangChapter;
       course.chapters.push_back(std::move(chapter));
     }
     courses_.push_back(std::move(course));
@@ -103,8 +104,9 @@ std::optional<StudyState::OpenedChapter> StudyState::OpenChapter(int course, int
   ForgetIdleViews(now);
   courses_[course - 1].current = chapter;
   ++c->openings;
-  View view{course, chapter, now, 0, c->stallPending, false};
+  View view{course, chapter, now, 0, c->stallPending, false, c->hangPending && !c->done};
   c->stallPending = false;  // only the first opening stalls
+  c->hangPending = c->hangPending && config_.hangEveryOpening;
   std::string token = NewToken();
   views_[token] = view;
   return OpenedChapter{token, Info(course, chapter)};
@@ -129,14 +131,22 @@ std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewTok
   view.credited += credit;
   ChapterData* chapter = Find(view.course, view.chapter);
   chapter->learned += credit;
-  return Beat{Info(view.course, view.chapter), view.frozen};
+  bool hang = view.mayHang && view.credited >= config_.hangAfterSeconds;
+  if (hang) {
+    view.mayHang = false;
+    ++hangs_;
+  }
+  return Beat{Info(view.course, view.chapter), view.frozen, hang};
 }
 
 FinishOutcome StudyState::Finish(int course, int chapter) {
   std::lock_guard lock(mutex_);
   ChapterData* c = Find(course, chapter);
   if (!c) return FinishOutcome::kUnknownChapter;
-  if (c->done) return FinishOutcome::kAlreadyDone;
+  if (c->done) {
+    ++finishRepeated_;
+    return FinishOutcome::kAlreadyDone;
+  }
   if (Whole(c->learned) < config_.chapterSeconds) {
     ++finishRefused_;
     return FinishOutcome::kTooEarly;
@@ -187,6 +197,8 @@ void StudyState::AddJson(JsonObject& state) const {
   state.AddRaw("completed", completed.str());
   state.Add("finishRefused", finishRefused_);
   state.Add("stalls", stalls_);
+  state.Add("hangs", hangs_);
+  state.Add("finishRepeated", finishRepeated_);
   state.Add("popupsClosed", popupsClosed_);
 }
 

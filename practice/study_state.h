@@ -26,6 +26,9 @@ struct StudyConfig {
   double timeScale = 1.0;
   int stallChapter = 0;  // 0: none
   int stallAfterSeconds = 10;
+  int hangChapter = 0;  // 0: none
+  int hangAfterSeconds = 0;
+  bool hangEveryOpening = false;
 };
 
 using StudyClock = std::function<std::chrono::steady_clock::time_point()>;
@@ -72,6 +75,7 @@ class StudyState {
   struct Beat {
     ChapterInfo chapter;
     bool frozen = false;  // this opening has stalled and credits nothing until a reload
+    bool hang = false;    // the page's script is to spin forever from now on
   };
   // Credits the study time since the opening's previous heartbeat; nullopt for an unknown token.
   std::optional<Beat> Heartbeat(const std::string& viewToken);
@@ -81,7 +85,8 @@ class StudyState {
 
   void RecordPopupClosed();
 
-  // Adds "courses", "completed", "finishRefused", "stalls" and "popupsClosed".
+  // Adds "courses", "completed", "finishRefused", "stalls", "hangs", "finishRepeated"
+  // and "popupsClosed".
   void AddJson(JsonObject& state) const;
 
  private:
@@ -90,6 +95,7 @@ class StudyState {
     double learned = 0;  // study seconds
     bool done = false;
     bool stallPending = false;  // the next opening will freeze
+    bool hangPending = false;   // the next opening will spin
     int openings = 0;
   };
   struct CourseData {
@@ -104,6 +110,7 @@ class StudyState {
     double credited = 0;  // study seconds credited by this opening
     bool mayStall = false;
     bool frozen = false;
+    bool mayHang = false;
   };
   struct Completion {
     int course;
@@ -124,6 +131,8 @@ class StudyState {
   std::vector<Completion> completed_;
   int finishRefused_ = 0;
   int stalls_ = 0;
+  int hangs_ = 0;
+  int finishRepeated_ = 0;  // completions asked for a chapter already completed
   int popupsClosed_ = 0;
 };
 

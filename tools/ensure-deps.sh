@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the practice site need, when missing.
-# Sourced by ./test and ./run; fast when everything is there.
+# Sourced by ./test and ./run; fast when everything is there. dbus-daemon brings the private
+# session bus (dbus-run-session) a download test starts its browser on.
 set -euo pipefail
 
 LARKWEND_PACKAGES=(
@@ -11,6 +12,7 @@ LARKWEND_PACKAGES=(
   xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file
   clang-14 libclang-rt-14-dev  # the sanitizer build and the fuzzing harnesses
+  dbus-daemon
 )
 
 missing=()

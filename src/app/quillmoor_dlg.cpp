@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/credential_file.h"
+#include "automation/alert_dismisser.h"
 #include "browser/link_targets.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
@@ -23,6 +24,7 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
+  StopAlertDismisser();
 }
 
 void CQuillmoorDlg::AttachWindow(DialogWindow* window) {

@@ -16,4 +16,8 @@ namespace larkwend {
 void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
                           std::chrono::milliseconds pause = std::chrono::milliseconds(500));
 
+// Stops the worker the main window started, if any, and waits for it to end. The main window
+// calls it as it goes, before the program's static objects are destroyed.
+void StopAlertDismisser();
+
 }  // namespace larkwend

@@ -6,6 +6,7 @@
 //   45000  compare progress with the required level; on completion start 100 and 5000
 //   100    run the page's pop-up close script (stops itself after a while, see below)
 //   5000   once: open the next unfinished chapter, or stop everything and say so
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -21,10 +22,15 @@
 namespace larkwend {
 namespace {
 
-// Started once per process, at the first timer tick that finds the page complete. The run flag
-// is shared with the worker, hence atomic; nothing clears it, the worker ends with the process.
+// Started once per main window, at the first timer tick that finds the page complete. The run
+// flag is shared with the worker, hence atomic. The worker is kept so that the window's end can
+// stop and join it: no thread of ours may still run while static objects are destroyed.
 bool g_alertDismisserStarted = false;
 std::atomic<bool> g_alertDismisserRun{false};
+std::thread g_alertDismisser;
+
+// The worker wakes this often while it pauses, so that stopping it takes no longer.
+constexpr std::chrono::milliseconds kStopCheck(20);
 
 // Timer 100 counts its own ticks and stops itself once it has run this many since it was last
 // started, so the close script does not run ten times a second through every later chapter.
@@ -59,8 +65,16 @@ void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
         Diagnose("dismissed a script box");
       }
     }
-    std::this_thread::sleep_for(pause);
+    for (auto left = pause; left.count() > 0 && run.load(); left -= kStopCheck)
+      std::this_thread::sleep_for(std::min(left, kStopCheck));
   }
+}
+
+void StopAlertDismisser() {
+  if (!g_alertDismisser.joinable()) return;
+  g_alertDismisserRun = false;
+  g_alertDismisser.join();
+  g_alertDismisserStarted = false;  // a later main window of this process starts its own
 }
 
 void CQuillmoorDlg::ArmAutoStudy() {
@@ -82,9 +96,8 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
   if (!g_alertDismisserStarted) {
     g_alertDismisserStarted = true;
     g_alertDismisserRun = true;
-    std::thread(AlertDismisserThread, std::ref(platform_.desktop), std::cref(g_alertDismisserRun),
-                std::chrono::milliseconds(500))
-        .detach();
+    g_alertDismisser = std::thread(AlertDismisserThread, std::ref(platform_.desktop),
+                                   std::cref(g_alertDismisserRun), std::chrono::milliseconds(500));
   }
 
   switch (id) {

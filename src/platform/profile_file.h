@@ -17,9 +17,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // content is written aside in the same directory, flushed to disk and renamed over the old file, so
 // the file is never seen half written; it is always left readable and writable by its owner only.
 // Rewrites of files in the same directory by this function are serialised across threads and
-// processes, so two writers never lose each other's changes. An existing file that cannot be read
-// is left alone, since its other content could not be kept. False when the file could not be
-// replaced or the edit gave nothing.
+// processes, so two writers never lose each other's changes; a writer that waited a second for
+// the others gives up. An existing file that cannot be read is left alone, since its other content
+// could not be kept. False when the file could not be replaced or the edit gave nothing.
 bool RewriteFile(const std::string& path,
                  const std::function<std::optional<std::string>(const std::string&)>& edit);
 

@@ -314,6 +314,49 @@ TEST_F(BrowserDocument, AfterATopLevelLoadEveryAnchorTargetsSelf) {
       << "frame documents are left alone";
 }
 
+TEST_F(BrowserDocument, PointingEveryAnchorAtSelfCostsTheSameRoundTripsForAnyNumberOfAnchors) {
+  CWebBrowser2 browser;
+  browser.Attach(control.get());
+  std::uint64_t start = 0;
+  sink->onDocumentComplete = [&](dom::Dispatch* object) {
+    start = gtk::Bridge::RoundTrips();
+    OnDocumentComplete(browser, object);
+  };
+  auto tripsFor = [&](int anchors) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < anchors; ++i)
+      html += "<a href='/c" + std::to_string(i) + "' target='_blank'>" + std::to_string(i) + "</a>";
+    const std::string path = "/anchors" + std::to_string(anchors);
+    server.Page(path, html + "</body></html>");
+    EXPECT_TRUE(Load(server.Url(path)));
+    // The writes leave once the handler has returned, or with the next call at the latest.
+    PumpFor(200);
+    const std::uint64_t trips = gtk::Bridge::RoundTrips() - start;
+
+    dom::Ref<dom::ElementCollection> links;
+    EXPECT_EQ(Document()->get_links(links), dom::kOk);
+    long length = 0;
+    if (links) links->get_length(length);
+    EXPECT_EQ(length, anchors);
+    int toSelf = 0;
+    for (long i = 0; i < length; ++i) {
+      dom::Ref<dom::Dispatch> item;
+      dom::Ref<dom::Element> element;
+      dom::WideText markup;
+      if (dom::Succeeded(links->item(i, item)) && dom::Succeeded(dom::Query(item.get(), element)) &&
+          dom::Succeeded(element->get_outerHTML(markup)) &&
+          markup->find("target=\"_self\"") != std::string::npos)
+        ++toSelf;
+    }
+    EXPECT_EQ(toSelf, anchors);
+    return trips;
+  };
+  const std::uint64_t few = tripsFor(20);
+  const std::uint64_t many = tripsFor(2000);
+  EXPECT_EQ(many, few);
+  EXPECT_LE(many, 4u);
+}
+
 TEST_F(BrowserDocument, ExecScriptRunsInThePagesOwnWorldAndReportsFailure) {
   const char* popupPage = R"(<html><body><div id="TB_window">pop-up</div>
     <script>window.$ = {Msg: {tb_remove() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <functional>
 #include <memory>
@@ -68,8 +69,11 @@ class BrowserTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
 
+  // What the control is made with; a fixture may shorten its limits.
+  virtual gtk::WebKitBrowserOptions Options() const { return {}; }
+
   void SetUp() override {
-    control = gtk::WebKitBrowserControl::Create();
+    control = gtk::WebKitBrowserControl::Create(Options());
     sink = std::make_unique<RecordingSink>(*control);
     control->SetEventSink(sink.get());
     control->put_Silent(true);
@@ -118,6 +122,11 @@ class BrowserTest : public ::testing::Test {
     dom::WideText url;
     control->get_LocationURL(url);
     return url.value_or("");
+  }
+  // Starts `script` in the page's own world and does not wait for it.
+  void StartPageScript(const std::string& script) {
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(control->widget()), script.c_str(), -1,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr);
   }
   long ReadyState() {
     long state = -1;

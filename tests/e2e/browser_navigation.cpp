@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "browser_fixture.h"
+#include "platform/gtk/bridge.h"
 
 namespace larkwend::e2e {
 namespace {
@@ -118,6 +119,84 @@ TEST_F(BrowserNavigation, NewWindowRequestsLoadInTheSameView) {
   EXPECT_EQ(sink->newWindows,
             (std::vector<std::string>{server.Url("/popup1"), server.Url("/popup2")}));
   EXPECT_EQ(VisibleToplevels(), 1) << "no second window";
+}
+
+TEST_F(BrowserNavigation, ANavigationThePageAsksForDuringACallIsAnnouncedOnceTheCallReturns) {
+  server.Page("/form", "<html><body><input id='name'><a id='away' href='/away'>away</a></body>");
+  server.Page("/away", "<html><body>away</body></html>");
+  ASSERT_TRUE(Load(server.Url("/form")));
+  std::vector<std::string> order;
+  std::string typed, shownMeanwhile;
+  sink->onBeforeNavigate = [&](const std::string&) {
+    order.push_back("BeforeNavigate2");
+    shownMeanwhile = LocationUrl();
+    dom::Ref<dom::InputElement> input;
+    dom::Ref<dom::Element> element = ById(Document(), "name");
+    if (element) dom::Query(element.get(), input);
+    dom::WideText value;
+    if (input) input->get_value(value);
+    typed = value.value_or("<unread>");
+  };
+
+  const int completions = sink->TopCompletions();
+  // The page types, follows its link and stays busy a moment: the call below waits behind it
+  // while the navigation is asked for.
+  StartPageScript(
+      "document.getElementById('name').value = 'typed';"
+      "document.getElementById('away').click();"
+      "for (const t = Date.now(); Date.now() - t < 200;) {}");
+  dom::Ref<dom::Document> document = Document();
+  order.push_back("call returned");
+  ASSERT_TRUE(WaitForTopCompletion(completions));
+
+  EXPECT_EQ(order, (std::vector<std::string>{"call returned", "BeforeNavigate2"}));
+  EXPECT_EQ(typed, "typed") << "the page being left was current during the event";
+  EXPECT_EQ(shownMeanwhile, server.Url("/form"));
+  EXPECT_EQ(LocationUrl(), server.Url("/away"));
+}
+
+TEST_F(BrowserNavigation, TheLocationIsThePageShownNotTheOneBeingLoaded) {
+  server.Page("/a", "<html><body>a</body></html>");
+  server.Page("/b", "<html><body>b</body></html>");
+  ASSERT_TRUE(Load(server.Url("/a")));
+  std::string shownDuringEvent;
+  sink->onBeforeNavigate = [&](const std::string&) { shownDuringEvent = LocationUrl(); };
+  const int completions = sink->TopCompletions();
+  control->Navigate2(server.Url("/b"));
+  EXPECT_EQ(LocationUrl(), server.Url("/a"));
+  ASSERT_TRUE(WaitForTopCompletion(completions));
+  EXPECT_EQ(shownDuringEvent, server.Url("/a"));
+  EXPECT_EQ(LocationUrl(), server.Url("/b"));
+  // A jump within the page is the page shown.
+  StartPageScript("location.hash = 'part'");
+  EXPECT_TRUE(PumpUntil([&] { return LocationUrl() == server.Url("/b#part"); }, 5000));
+}
+
+// A page that stops answering is given 1.5 s before it is ended and loaded again.
+class BrowserRecovery : public BrowserTest {
+ protected:
+  gtk::WebKitBrowserOptions Options() const override { return {1500}; }
+};
+
+TEST_F(BrowserRecovery, AHungPageFailsCallsAtOnceAndIsLoadedAgainUnannounced) {
+  server.Page("/spin", "<html><body><p id='p'>page</p></body></html>");
+  ASSERT_TRUE(Load(server.Url("/spin")));
+  const std::size_t announced = sink->before.size();
+  const int completions = sink->TopCompletions();
+  StartPageScript("for (;;) {}");
+
+  EXPECT_NE(ReadyState(), READYSTATE_COMPLETE) << "a page that does not answer is not complete";
+  const std::uint64_t trips = gtk::Bridge::RoundTrips();
+  dom::Ref<dom::Document> document;
+  EXPECT_TRUE(dom::Failed(control->get_Document(document)));
+  EXPECT_NE(ReadyState(), READYSTATE_COMPLETE);
+  EXPECT_EQ(gtk::Bridge::RoundTrips(), trips) << "later calls fail without asking the page";
+
+  ASSERT_TRUE(WaitForTopCompletion(completions, 20000)) << "the page was not brought back";
+  EXPECT_EQ(server.Hits("/spin"), 2);
+  EXPECT_EQ(sink->before.size(), announced) << "bringing the page back is no navigation";
+  EXPECT_EQ(ReadyState(), READYSTATE_COMPLETE);
+  EXPECT_TRUE(ById(Document(), "p"));
 }
 
 }  // namespace

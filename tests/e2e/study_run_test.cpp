@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "app/quillmoor_dlg.h"
@@ -57,12 +58,39 @@ bool Diagnosed(const RunOutcome& outcome, const std::string& prefix) {
                      [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
 }
 
-RunOutcome StudyTheCourse(PracticeSite& site) {
+// The window timers that run, as one of the cycle's states: waiting for the list, studying
+// (with pop-up closing once a chapter was completed), completing, or idle.
+bool IsCycleState(const std::vector<unsigned>& timers) {
+  using T = std::vector<unsigned>;
+  // Timer 100 stops itself after a while, so completing may also go on without it.
+  for (const T& state :
+       {T{}, T{TIMER_WAIT_FOR_LIST}, T{TIMER_CHECK_PROGRESS},
+        T{TIMER_POPUP_CLOSE, TIMER_CHECK_PROGRESS}, T{TIMER_NEXT_CHAPTER, TIMER_CHECK_PROGRESS},
+        T{TIMER_POPUP_CLOSE, TIMER_NEXT_CHAPTER, TIMER_CHECK_PROGRESS}})
+    if (timers == state) return true;
+  return false;
+}
+
+// Every chapter completed on the server, in order, each once.
+void ExpectEveryChapterOnce(const PracticeSite& site) {
+  std::vector<std::pair<int, int>> inOrder;
+  for (int chapter = 1; chapter <= kChapters; ++chapter) inOrder.emplace_back(1, chapter);
+  EXPECT_EQ(site.CompletedChapters(), inOrder);
+  EXPECT_EQ(site.FinishRepeated(), 0) << "a completed chapter was completed again";
+}
+
+// What a test does to the program while it studies, once the chapter page is open; `boxes`
+// answers the program's message boxes.
+using Meddle = std::function<void(Program&, const MessageBoxAnswerer& boxes)>;
+
+RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
+                          unsigned hungPageLimitMs = 4000) {
   RunOutcome outcome;
   fixtures::ScopedWorkingDir state;
   DiagnosticsCapture diagnostics;
   ProgramOptions options;
   options.timerScale = kTimerScale;
+  options.hungPageLimitMs = hungPageLimitMs;
   options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
@@ -72,6 +100,7 @@ RunOutcome StudyTheCourse(PracticeSite& site) {
       ADD_FAILURE() << "the road to the chapter page stopped at: " << failure;
       return;
     }
+    if (meddle) meddle(program, boxes);
     bool ended = PumpUntil(
         [&] {
           for (const std::string& text : boxes.Texts())
@@ -151,6 +180,70 @@ TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
   EXPECT_FALSE(Events(outcome, "stalled page refreshed: ").empty());
   EXPECT_EQ(Events(outcome, "chapter completed: ").size(), static_cast<std::size_t>(kChapters));
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+}
+
+TEST(StudyRun, TheWindowAnswersWhileAChapterHangsAndTheHungPageIsBroughtBack) {
+  // Chapter 2's script spins for good 20 study seconds (2/3 s) into its first opening.
+  PracticeSite site(SiteOptions({"--hang-chapter", "2", "--hang-after", "20"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  bool answeredWhileHung = false;
+  std::vector<unsigned> timersAfterRecovery;
+  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer& boxes) {
+    ASSERT_TRUE(PumpUntil([&] { return site.Hangs() == 1; }, 30000));
+    // Let the cycle run into the page that no longer answers.
+    PumpFor(1500);
+    // Clicks that arrive from the main loop, as the user's do, with the page still hung.
+    auto clickFromTheLoop = [&](int id) {
+      g_idle_add(
+          [](gpointer button) -> gboolean {
+            gtk_button_clicked(GTK_BUTTON(button));
+            return G_SOURCE_REMOVE;
+          },
+          program.Control(id));
+    };
+    clickFromTheLoop(IDC_AUTO_STUDY);
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.Texts().empty(); }, 10000));
+    EXPECT_EQ(boxes.Texts().back(), "自动学习已启动。");
+    WindowHandler usage([](GtkWindow* w) { return ViewOf(w).title == "使用说明"; },
+                        [](GtkWindow* w) { gtk_window_close(w); });
+    clickFromTheLoop(IDC_USAGE);
+    EXPECT_TRUE(PumpUntil([&] { return usage.Handled() == 1; }, 10000));
+    EXPECT_TRUE(program.Resize(900, 700));
+    answeredWhileHung = site.Openings(1, 2) == 1;
+
+    // Brought back: chapter 2 opened again, by the control's own reload.
+    ASSERT_TRUE(PumpUntil([&] { return site.Openings(1, 2) == 2; }, 30000));
+    ASSERT_TRUE(program.WaitForPage(PracticeSite::ChapterPageUrl(1)));
+    timersAfterRecovery = program.RunningTimers();
+  });
+
+  EXPECT_TRUE(answeredWhileHung) << "the click was answered only after the page was reloaded";
+  EXPECT_TRUE(IsCycleState(timersAfterRecovery));
+  EXPECT_EQ(site.Hangs(), 1);
+  ExpectEveryChapterOnce(site);
+  EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
+}
+
+TEST(StudyRun, ARunWhoseWebProcessIsKilledGoesOn) {
+  PracticeSite site(SiteOptions({}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  std::vector<unsigned> timersAfterRecovery;
+  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+    ASSERT_TRUE(PumpUntil(
+        [&] { return site.CurrentChapter(1) == 2 && site.LearnedSeconds(1, 2) >= 20; }, 30000));
+    ASSERT_GE(KillWebProcesses(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return site.Openings(1, 2) == 2; }, 30000));
+    ASSERT_TRUE(program.WaitForPage(PracticeSite::ChapterPageUrl(1)));
+    timersAfterRecovery = program.RunningTimers();
+  });
+
+  EXPECT_TRUE(IsCycleState(timersAfterRecovery));
+  ExpectEveryChapterOnce(site);
+  EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
 }
 
 }  // namespace

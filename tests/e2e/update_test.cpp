@@ -3,6 +3,10 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/quillmoor_app.h"
 #include "app/quillmoor_dlg.h"
@@ -45,6 +49,54 @@ int MainWindowsOfAStoppedStart() {
   }
   return mainWindows.Handled();
 }
+
+// Where the D-Bus started browser lives; set in the program's own process, started again under a
+// session bus of its own.
+constexpr const char* kDbusHomeVariable = "LARKWEND_E2E_DBUS_BROWSER_HOME";
+
+// A home with one browser, the default for links, that the desktop starts over D-Bus: its
+// desktop entry says so, and the session bus knows its service. It writes what it opens to
+// `record()`.
+class DbusBrowserHome {
+ public:
+  static constexpr const char* kName = "org.larkwend.StandInBrowser";
+
+  DbusBrowserHome() {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/larkwend-dbus-browser-XXXXXX";
+    root_ = mkdtemp(pattern);
+    fs::create_directories(root_ / "data/applications");
+    fs::create_directories(root_ / "data/dbus-1/services");
+    fs::create_directories(root_ / "config");
+    const std::string start = std::string(LARKWEND_DBUS_STAND_IN_BIN) + " " + record().string();
+    std::ofstream(root_ / "data/applications" / (std::string(kName) + ".desktop"))
+        << "[Desktop Entry]\nType=Application\nName=Stand-in browser\nNoDisplay=true\n"
+        << "DBusActivatable=true\nExec=" << start << " %u\n"
+        << "MimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n";
+    std::ofstream(root_ / "data/dbus-1/services" / (std::string(kName) + ".service"))
+        << "[D-BUS Service]\nName=" << kName << "\nExec=" << start << "\n";
+    const std::string entry = std::string(kName) + ".desktop";
+    const std::string defaults = "[Default Applications]\ntext/html=" + entry +
+                                 "\nx-scheme-handler/http=" + entry +
+                                 "\nx-scheme-handler/https=" + entry + "\n";
+    std::ofstream(root_ / "config/mimeapps.list") << defaults;
+    std::ofstream(root_ / "data/applications/mimeapps.list") << defaults;
+  }
+  ~DbusBrowserHome() { std::filesystem::remove_all(root_); }
+  DbusBrowserHome(const DbusBrowserHome&) = delete;
+  DbusBrowserHome& operator=(const DbusBrowserHome&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path record() const { return root_ / "opened.txt"; }
+  // Points this process's desktop at the home; before GIO first looks for applications.
+  static void Use(const std::filesystem::path& root) {
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+  }
+
+ private:
+  std::filesystem::path root_;
+};
 
 class UpdateGateAtStart : public ::testing::Test {
  protected:
@@ -135,6 +187,45 @@ TEST_F(UpdateGateAtStart, EscapeLeavesTheQuestionOpenAndEnterAcceptsTheDownload)
   EXPECT_EQ(escape.Handled(), 1);
   EXPECT_EQ(enter.Handled(), 1);
   ExpectTheLinkOpened();
+}
+
+// The program runs in a process of its own, on a session bus of its own that ends with it: the
+// link must have reached the browser before the program ended.
+TEST_F(UpdateGateAtStart, AnAcceptedDownloadReachesABrowserTheSessionBusStarts) {
+  if (const char* home = std::getenv(kDbusHomeVariable)) {
+    DbusBrowserHome::Use(home);
+    e2e::MessageBoxAnswerer boxes("Larkwend", e2e::Key{GDK_KEY_y});
+    // Whatever goes wrong, this process ends and the test above it with it.
+    g_timeout_add_seconds(
+        30, [](gpointer) -> gboolean { std::_Exit(3); }, nullptr);
+    const bool ended = MainWindowsOfAStoppedStart() == 0 &&
+                       boxes.Texts() == std::vector<std::string>{"下载最新版本V3.2？"};
+    // As the program does, the process ends right after start-up has: the bus goes with it.
+    std::_Exit(ended ? 0 : 1);
+  }
+  e2e::PracticeSite site(Options("302"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  DbusBrowserHome home;
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const std::string filter =
+      "--gtest_filter=UpdateGateAtStart.AnAcceptedDownloadReachesABrowserTheSessionBusStarts";
+  gchar* argv[] = {const_cast<gchar*>("dbus-run-session"), const_cast<gchar*>("--"),
+                   const_cast<gchar*>(self.c_str()), const_cast<gchar*>(filter.c_str()), nullptr};
+  gchar** env = g_get_environ();
+  env = g_environ_setenv(env, kDbusHomeVariable, home.root().c_str(), TRUE);
+  // The bus looks for its services under the data home it starts with.
+  env = g_environ_setenv(env, "XDG_DATA_HOME", (home.root() / "data").c_str(), TRUE);
+  gint status = 0;
+  GError* error = nullptr;
+  const bool ran = g_spawn_sync(nullptr, argv, env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr,
+                                nullptr, &status, &error);
+  g_strfreev(env);
+  ASSERT_TRUE(ran) << (error ? error->message : "");
+  EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr)) << "the run under its own bus failed";
+  std::ifstream in(home.record());
+  std::stringstream opened;
+  opened << in.rdbuf();
+  EXPECT_EQ(opened.str(), kLink + "\n");
 }
 
 TEST_F(UpdateGateAtStart, WithoutAServiceTheMainWindowOpensAtOnce) {

@@ -150,6 +150,16 @@ int PracticeSite::CurrentChapter(int course) const {
 int PracticeSite::Stalls() const {
   return static_cast<int>(StateValue()["stalls"].Int());
 }
+int PracticeSite::Hangs() const {
+  return static_cast<int>(StateValue()["hangs"].Int());
+}
+int PracticeSite::FinishRepeated() const {
+  return static_cast<int>(StateValue()["finishRepeated"].Int());
+}
+int PracticeSite::Openings(int course, int chapter) const {
+  JsonValue state = StateValue();
+  return static_cast<int>(Chapter(state, course, chapter)["openings"].Int());
+}
 int PracticeSite::PopupsClosed() const {
   return static_cast<int>(StateValue()["popupsClosed"].Int());
 }

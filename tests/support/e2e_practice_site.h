@@ -53,6 +53,11 @@ class PracticeSite {
   // The chapter the course's content frame last opened; 0 when none.
   int CurrentChapter(int course) const;
   int Stalls() const;
+  // Content pages told to spin forever; completions asked again for a completed chapter; how
+  // often a chapter's content page was opened.
+  int Hangs() const;
+  int FinishRepeated() const;
+  int Openings(int course, int chapter) const;
   int PopupsClosed() const;
   int FinishRefused() const;
   // Each update-service connection's request bytes as lower-case hex.

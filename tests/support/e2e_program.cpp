@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "app/quillmoor_app.h"
 #include "e2e_harness.h"
@@ -110,7 +117,41 @@ void RemoveSource(guint& source) {
   source = 0;
 }
 
+// Parent and name of process `pid`, from /proc; false when it has gone.
+bool ReadProcess(int pid, int& parent, std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), {});
+  const std::size_t open = stat.find('('), close = stat.rfind(')');
+  if (open == std::string::npos || close == std::string::npos) return false;
+  name = stat.substr(open + 1, close - open - 1);
+  std::istringstream rest(stat.substr(close + 2));
+  std::string state;
+  rest >> state >> parent;
+  return true;
+}
+
+bool Descends(int pid, int ancestor) {
+  std::string name;
+  for (int up = pid, parent = 0; up > 1; up = parent)
+    if (!ReadProcess(up, parent, name) || parent == ancestor) return parent == ancestor;
+  return false;
+}
+
 }  // namespace
+
+int KillWebProcesses() {
+  int killed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const int pid = std::atoi(entry.path().filename().c_str());
+    int parent = 0;
+    std::string name;
+    if (pid <= 0 || !ReadProcess(pid, parent, name)) continue;
+    // The kernel keeps 15 characters of the name: "WebKitWebProces".
+    if (name.rfind("WebKitWebProces", 0) != 0 || !Descends(pid, getpid())) continue;
+    if (kill(pid, SIGKILL) == 0) ++killed;
+  }
+  return killed;
+}
 
 ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   static const bool s_gtkReady = gtk_init_check(nullptr, nullptr);
@@ -142,7 +183,8 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   state.startSource = g_timeout_add(20, StartScript, &state);
   state.guardSource = g_timeout_add(100, GuardWindows, &state);
   {
-    gtk::GtkPlatform platform(gtk::GtkPlatformOptions{options.timerScale});
+    gtk::GtkPlatform platform(
+        gtk::GtkPlatformOptions{options.timerScale, {options.hungPageLimitMs}});
     app.InitInstance(platform.platform());
   }
   RemoveSource(state.startSource);

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gtk/webkit_browser_control.h"
 #include "platform/platform.h"
 
 namespace larkwend::e2e {
@@ -41,6 +42,8 @@ namespace larkwend::e2e {
 struct ProgramOptions {
   // GtkPlatformOptions::timerScale: window timer periods are multiplied by it.
   double timerScale = 1.0;
+  // How long the browser lets a page go unanswered before it ends and reloads it.
+  unsigned hungPageLimitMs = gtk::WebKitBrowserOptions{}.hungPageLimitMs;
   // The update gate that start-up runs; empty: the program's own check (the update service on
   // 127.0.0.1:19527 of the practice site, or a refused connection when it does not run).
   std::function<int(Platform&, std::string&)> updateCheck;
@@ -65,6 +68,10 @@ class Program;
 using Script = std::function<void(Program&)>;
 
 ProgramRun RunProgram(const ProgramOptions& options, const Script& script);
+
+// Kills (SIGKILL) the browser's web processes: the processes under this one that WebKit started
+// to show pages. Answers how many there were.
+int KillWebProcesses();
 
 // What a script reaches of the running program. Control ids are the template's.
 class Program {

@@ -2,7 +2,9 @@
 // writes that keep every other line, owner-only atomic replacement, and concurrent writers.
 #include "platform/private_profile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,6 +263,21 @@ TEST_F(PrivateProfile, ConcurrentWritersNeverTearTheFileNorLoseEachOthersValue) 
   EXPECT_TRUE(Read("set", "first") == Payload(kWrites));
   EXPECT_TRUE(Read("set", "second") == Payload(1000 + kWrites));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(PrivateProfile, AWriterKeptWaitingByAnotherGivesUpAndLosesNothing) {
+  ASSERT_TRUE(WritePrivateProfileString("set", "acount", "old", kPath));
+  {
+    // Another program holds the directory and does not let go.
+    const int held = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_FALSE(WritePrivateProfileString("set", "acount", "new", kPath));
+    ::close(held);
+  }
+  EXPECT_EQ(Read("set", "acount"), "old");
+  EXPECT_TRUE(WritePrivateProfileString("set", "acount", "new", kPath));
+  EXPECT_EQ(Read("set", "acount"), "new");
 }
 
 // The credential file itself: ./record.ini in whatever the working directory is.

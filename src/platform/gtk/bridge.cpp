@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "platform/diagnostics.h"
 #include "platform/gtk/bridge_protocol.h"
@@ -21,8 +22,10 @@ std::uint64_t g_roundTrips = 0;
 constexpr dom::Status kNotInstalled = -9;
 
 // A call with no answer after this long, while no script message box keeps the page waiting for
-// the user, is abandoned as failed: the page's process is stuck or gone.
-constexpr gint64 kTimeoutUs = 10 * G_USEC_PER_SEC;
+// the user, is abandoned as failed and the page counts as not answering: its process is stuck or
+// gone. The window's own handlers wait for the call, so this is how long a click can be held,
+// once per hang. Pages of this program answer in milliseconds, even while loading.
+constexpr gint64 kAnswerBoundUs = 700 * 1000;
 
 // Each request goes in as an argument; the body itself never changes.
 const std::string& CallBody() {
@@ -34,7 +37,7 @@ const std::string& CallBody() {
 }
 
 // An evaluation in flight. Its completion finds it here by number; a call that gave up waiting
-// has removed itself, and its late answer is dropped.
+// has moved to the late ones, whose answer only tells their bridge that the page answers again.
 struct Waiter {
   bool done = false;
   GObjectPtr<JSCValue> value;
@@ -44,19 +47,25 @@ struct Waiter {
 // Why the last evaluation brought no answer; empty when it brought one.
 std::string g_lastFailure;
 std::map<std::uint64_t, Waiter*> g_waiters;
+std::map<std::uint64_t, std::weak_ptr<Bridge>> g_late;
 std::uint64_t g_nextWaiter = 1;
 
-void OnEvaluated(GObject* source, GAsyncResult* result, gpointer number) {
+void OnEvaluated(GObject* source, GAsyncResult* result, gpointer data) {
   GError* error = nullptr;
   auto value = GObjectPtr<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
       WEBKIT_WEB_VIEW(source), result, &error));
   std::string reason = error ? error->message : "";
   if (error) g_error_free(error);
-  auto it = g_waiters.find(static_cast<std::uint64_t>(GPOINTER_TO_SIZE(number)));
-  if (it == g_waiters.end()) return;
-  it->second->error = std::move(reason);
-  it->second->value = std::move(value);
-  it->second->done = true;
+  const auto number = static_cast<std::uint64_t>(GPOINTER_TO_SIZE(data));
+  if (auto it = g_waiters.find(number); it != g_waiters.end()) {
+    it->second->error = std::move(reason);
+    it->second->value = std::move(value);
+    it->second->done = true;
+  } else if (auto late = g_late.find(number); late != g_late.end()) {
+    std::shared_ptr<Bridge> bridge = late->second.lock();
+    g_late.erase(late);
+    if (bridge) OnLateAnswer(*bridge, number);
+  }
 }
 
 void DiagnoseFailedCall(std::string_view op, const Reply& reply) {
@@ -207,11 +216,77 @@ void Bridge::Release(const std::string& token, long id) {
   if (token == pageToken_) releases_.push_back(id);
 }
 
+Bridge::~Bridge() {
+  if (writesSource_) g_source_remove(writesSource_);
+}
+
+void Bridge::Detach() {
+  view_ = nullptr;
+  writes_.clear();
+  if (writesSource_) g_source_remove(std::exchange(writesSource_, 0));
+}
+
+void Bridge::QueueTargetWrite(const std::string& token, long handle, long index,
+                              const dom::WideText& value) {
+  if (!view_) return;
+  if (!writes_.empty() && token != writesToken_) FlushWrites();
+  writesToken_ = token;
+  if (!writes_.empty()) writes_ += ',';
+  writes_ += '[' + std::to_string(handle) + ',' + std::to_string(index) + ',' +
+             (value ? JsonString(*value) : std::string("null")) + ']';
+  Touch();
+  if (writesSource_) return;
+  // Whatever handler queued the writes runs to its end first; so does any call it waits in.
+  writesSource_ = g_idle_add(
+      [](gpointer self) -> gboolean {
+        auto* bridge = static_cast<Bridge*>(self);
+        bridge->writesSource_ = 0;
+        HandlerGate::RunOrDefer([weak = bridge->weak_from_this()] {
+          if (auto strong = weak.lock()) strong->FlushWrites();
+        });
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+void Bridge::FlushWrites() {
+  if (writes_.empty()) return;
+  Call(protocol::op::kFlush, {});
+}
+
+void OnLateAnswer(Bridge& bridge, std::uint64_t number) {
+  const bool before = bridge.answering();
+  if (bridge.abandoned_.erase(number) == 0) return;
+  bridge.abandoned_.clear();  // answers come in order: the page answers again
+  bridge.SetAnswering(before);
+}
+
+void Bridge::SetAnswering(bool before) {
+  if (before != answering() && answeringObserver_) answeringObserver_(answering());
+}
+
+void Bridge::Reset() {
+  const bool before = answering();
+  abandoned_.clear();
+  pageToken_.clear();
+  releases_.clear();
+  writes_.clear();
+  Touch();
+  SetAnswering(before);
+}
+
 Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFields& fields) {
-  if (!view_) return {};
+  if (!view_ || !answering()) return {};
   JsonFields head;
   head.Add(protocol::field::kOp, op).Add(protocol::field::kToken, token);
   std::string request = '{' + head.text();
+  if (!writes_.empty()) {
+    // Before the releases: a handle given back may be the one written through.
+    JsonFields writes;
+    writes.Add(protocol::field::kWriteToken, writesToken_);
+    request += ',' + writes.text() + ",\"" + protocol::field::kWrites + "\":[" + writes_ + ']';
+    writes_.clear();
+  }
   if (!releases_.empty()) {
     JsonFields rel;
     rel.Add(protocol::field::kReleaseToken, pageToken_).Add(protocol::field::kReleases, releases_);
@@ -220,6 +295,13 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
   }
   if (!fields.text().empty()) request += ',' + fields.text();
   request += '}';
+
+  struct Acting {
+    int& count;
+    bool counted;
+    ~Acting() { count -= counted ? 1 : 0; }
+  } acting{actingCalls_, op == protocol::op::kClick || op == protocol::op::kExec};
+  actingCalls_ += acting.counted ? 1 : 0;
 
   Reply reply(Evaluate(CallBody().c_str(), request));
   if (reply.status() == kNotInstalled) {
@@ -235,7 +317,7 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
 }
 
 GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request) {
-  if (!view_) return {};
+  if (!view_ || !answering()) return {};
   HandlerGate::Scope scope;
   ++g_roundTrips;
 
@@ -262,12 +344,14 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   g_source_set_callback(
       wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
   g_source_attach(wake, nullptr);
-  gint64 deadline = g_get_monotonic_time() + kTimeoutUs;
-  while (!waiter.done) {
+  gint64 deadline = g_get_monotonic_time() + kAnswerBoundUs;
+  // A call made meanwhile (from an event this one caused) may already have found the page not
+  // answering, or the page may have been replaced: then there is nothing left to wait for.
+  while (!waiter.done && view_ && answering()) {
     g_main_context_iteration(nullptr, TRUE);
     gint64 now = g_get_monotonic_time();
     // A message box raised by the call keeps the page waiting for the user, not stuck.
-    if (ScriptDialogs::OpenCount() > 0) deadline = now + kTimeoutUs;
+    if (ScriptDialogs::OpenCount() > 0) deadline = now + kAnswerBoundUs;
     if (now >= deadline) break;
   }
   g_source_destroy(wake);
@@ -276,6 +360,12 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   g_lastFailure = !waiter.done            ? "no answer within the time limit"
                   : !waiter.error.empty() ? "WebKit says " + waiter.error
                                           : std::string();
+  if (!waiter.done) {
+    const bool before = answering();
+    abandoned_.insert(number);
+    g_late[number] = weak_from_this();
+    SetAnswering(before);
+  }
   return std::move(waiter.value);
 }
 

@@ -6,12 +6,19 @@
 // iteration: the program sees the call as synchronous, as it was on the platform it was written
 // for. Arguments travel as one JSON text handed to the script as a function argument, never
 // spliced into script source. Releasing a handle costs no round trip: releases ride along with
-// the next call.
+// the next call, and so do writes whose outcome nobody waits for.
+//
+// A page that does not answer must never hold the window: the first call that gets no answer
+// within a short bound marks the page as not answering, and every later call fails at once until
+// the late answer arrives, or a new page or web process takes over (Reset).
 #pragma once
 
 #include <webkit2/webkit2.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -65,17 +72,18 @@ class Reply {
   GObjectPtr<JSCValue> value_;
 };
 
-class Bridge {
+class Bridge : public std::enable_shared_from_this<Bridge> {
  public:
   // The script world the bridge lives in; also names its message channel.
   static constexpr const char* kWorldName = "larkwend-bridge";
 
   explicit Bridge(WebKitWebView* view) : view_(view) {}
+  ~Bridge();
   Bridge(const Bridge&) = delete;
   Bridge& operator=(const Bridge&) = delete;
 
   // The view is going away: every later call fails.
-  void Detach() { view_ = nullptr; }
+  void Detach();
 
   // One synchronous round trip: `op` on the page whose handle table is `token` (empty for the
   // few operations that work on whatever page is current). Fails when the page has gone.
@@ -83,6 +91,25 @@ class Bridge {
 
   // Gives handle `id` of page `token` back; sent with the next call, never on its own.
   void Release(const std::string& token, long id);
+
+  // Sets the target of element `index` of collection `handle` on page `token`. Sent with the next
+  // call, or from the main loop once the handler that asked has returned: a page's worth of
+  // writes costs one round trip. Its outcome is not reported.
+  void QueueTargetWrite(const std::string& token, long handle, long index,
+                        const dom::WideText& value);
+
+  // True while a call that acts on the page (a click, a script run) waits: what the page does
+  // meanwhile may be its doing.
+  bool ActingCallInProgress() const { return actingCalls_ > 0; }
+
+  // False from the moment a call went unanswered past the bound until the page answers again.
+  bool answering() const { return abandoned_.empty(); }
+  // Told whenever answering() changes.
+  void SetAnsweringObserver(std::function<void(bool answering)> observer) {
+    answeringObserver_ = std::move(observer);
+  }
+  // A new web process or page took over: whatever went unanswered is forgotten.
+  void Reset();
 
   // Bumped whenever the page may have changed under cached values (a navigation, a call that
   // acts on the page); a value cached under an older generation is read again.
@@ -93,12 +120,22 @@ class Bridge {
   static std::uint64_t RoundTrips();
 
  private:
+  friend void OnLateAnswer(Bridge& bridge, std::uint64_t number);
+
   GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request);
+  void SetAnswering(bool before);
+  void FlushWrites();
 
   WebKitWebView* view_;
   std::string pageToken_;  // the page the queued releases belong to
   std::vector<long> releases_;
+  std::string writesToken_;  // the page the queued writes belong to
+  std::string writes_;       // JSON array items [handle, index, value], comma-separated
+  guint writesSource_ = 0;
   std::uint64_t generation_ = 1;
+  int actingCalls_ = 0;
+  std::set<std::uint64_t> abandoned_;  // evaluations given up on, still without an answer
+  std::function<void(bool)> answeringObserver_;
 };
 
 }  // namespace larkwend::gtk

@@ -34,7 +34,7 @@
     click: 'click',  // clicks an element
     value: 'value',  // an input's value: value
     setValue: 'setValue',  // sets an input's value
-    setTarget: 'setTarget',  // sets a link's target
+    flush: 'flush',  // nothing: carries the writes queued so far
     ready: 'ready',  // whether the page and its frames have loaded: value 1 or 0, handle, frames
     classify: 'classify',  // whether a navigation to url is a frame's: isFrame 1 or 0
   });
@@ -45,6 +45,8 @@
     error: 'e',  // why an operation failed
     releaseToken: 'rt',  // the page the releases belong to
     releases: 'rel',  // handles given back
+    writeToken: 'wt',  // the page the writes belong to
+    writes: 'w',  // link targets to set: [handle, index, target] each
     handle: 'h',
     index: 'i',
     count: 'n',
@@ -323,7 +325,6 @@
     },
     [OP.value]: (r) => ({value: E.getValue.call(element(r))}),
     [OP.setValue]: (r) => { E.setValue.call(element(r), r.value ?? ''); return {}; },
-    [OP.setTarget]: (r) => { E.setTarget.call(element(r), r.value ?? ''); return {}; },
     [OP.ready]: () => {
       const complete = (w) => {
         let d = null;
@@ -338,6 +339,7 @@
       try { frames = encode(framesOf(document)); } catch (e) {}
       return {value: complete(window) ? 1 : 0, handle: put({k: 'doc', d: document}), frames};
     },
+    [OP.flush]: () => ({}),
     [OP.classify]: (r) => {
       const now = Date.now();
       const list = window[INTENTS] || [];
@@ -353,7 +355,7 @@
     },
   });
   // Operations that work on whatever page is current; the rest need the caller's page.
-  const anyPage = new Set([OP.doc, OP.ready, OP.classify]);
+  const anyPage = new Set([OP.doc, OP.ready, OP.classify, OP.flush]);
 
   // The wire's short names to the long ones, and back.
   const decode = (wire) => {
@@ -373,6 +375,12 @@
   Object.defineProperty(globalThis, NAME.bridge, {value: (json) => {
     let r;
     try { r = decode(JSON.parse(json)); } catch (e) { return encode({status: -1, token}); }
+    // Writes nobody waits for come first: a handle given back may be the one written through.
+    if (r.writeToken === token && Array.isArray(r.writes)) {
+      for (const [handle, index, value] of r.writes) {
+        try { E.setTarget.call(element({handle, index}), value ?? ''); } catch (e) {}
+      }
+    }
     if (r.releaseToken === token && Array.isArray(r.releases)) {
       for (const h of r.releases) table.delete(h);
     }

@@ -42,6 +42,9 @@ class Handle {
     return std::make_shared<const Handle>(bridge_, token_, id);
   }
   Bridge& bridge() const { return *bridge_; }
+  void QueueTargetWrite(long index, const WideText& value) const {
+    bridge_->QueueTargetWrite(token_, id_, index, value);
+  }
 
  private:
   std::shared_ptr<Bridge> bridge_;
@@ -102,18 +105,24 @@ class Snapshot {
   Status Read(Property p, long index, WideText& out) {
     Cached& cached = cache_[p];
     Bridge& bridge = handle_->bridge();
-    if (!cached.values || cached.generation != bridge.generation()) {
+    if (cached.generation != bridge.generation()) {
+      // A read that failed stays failed until the page may have changed: a scan that goes on to
+      // the next element must not ask again for every one of them.
       cached.values.reset();
+      cached.generation = bridge.generation();
       Reply reply =
           handle_->Call(op::kProps, JsonFields().Add(field::kProperty, kPropertyNames[p]));
       std::vector<WideText> values;
-      if (!reply.ok() || !reply.Texts(field::kJson, values) || values.size() != tags_.size())
-        return dom::kFailed;
-      cached.values = std::move(values);
-      cached.generation = bridge.generation();
+      if (reply.ok() && reply.Texts(field::kJson, values) && values.size() == tags_.size())
+        cached.values = std::move(values);
     }
+    if (!cached.values) return dom::kFailed;
     out = (*cached.values)[static_cast<std::size_t>(index)];
     return dom::kOk;
+  }
+
+  void QueueTargetWrite(long index, const WideText& value) {
+    handle_->QueueTargetWrite(index, value);
   }
 
   // A call on element `index`; one that acts on the page invalidates what was read before.
@@ -210,8 +219,11 @@ class InputObject : public ElementFace<dom::InputElement> {
 class AnchorObject : public ElementFace<dom::AnchorElement> {
  public:
   using ElementFace::ElementFace;
+  // Goes with the next call or once the handler has returned: pointing every link of a page
+  // somewhere costs one round trip, not one per link.
   Status put_target(const WideText& target) override {
-    return Act(op::kSetTarget, JsonFields().AddNullable(field::kValue, target));
+    ref_.snapshot().QueueTargetWrite(ref_.index(), target);
+    return dom::kOk;
   }
 };
 

@@ -59,6 +59,53 @@ std::string UriOf(const std::string& utf8) {
   return uri ? uri.get() : utf8;
 }
 
+// How long a launch may take to be confirmed. The program may end right after asking: a browser
+// started over D-Bus gets the link in a call that the bus drops once its sender has gone, so the
+// launch is waited for until the browser has taken it, within this bound.
+constexpr guint kLaunchWaitMs = 5000;
+
+struct Launch {
+  bool done = false;
+  ErrorPtr error;
+};
+
+// Launches the default handler of `uri` and waits, with a main context of its own so that nothing
+// else of the program runs meanwhile, until the launch is complete or the bound has passed.
+std::intptr_t LaunchAndWait(const std::string& uri, GAppLaunchContext* context) {
+  auto own = std::unique_ptr<GMainContext, decltype(&g_main_context_unref)>(g_main_context_new(),
+                                                                            g_main_context_unref);
+  g_main_context_push_thread_default(own.get());
+  auto cancel = GObjectPtr<GCancellable>::Adopt(g_cancellable_new());
+  Launch launch;
+  g_app_info_launch_default_for_uri_async(
+      uri.c_str(), context, cancel.get(),
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        auto* done = static_cast<Launch*>(data);
+        GError* error = nullptr;
+        if (!g_app_info_launch_default_for_uri_finish(result, &error)) done->error.reset(error);
+        done->done = true;
+      },
+      &launch);
+  GSource* bound = g_timeout_source_new(kLaunchWaitMs);
+  g_source_set_callback(
+      bound,
+      [](gpointer c) -> gboolean {
+        g_cancellable_cancel(static_cast<GCancellable*>(c));
+        return G_SOURCE_REMOVE;
+      },
+      cancel.get(), nullptr);
+  g_source_attach(bound, own.get());
+  // A cancelled launch still completes, so the wait always ends and `launch` outlives it.
+  while (!launch.done) g_main_context_iteration(own.get(), TRUE);
+  g_source_destroy(bound);
+  g_source_unref(bound);
+  g_main_context_pop_thread_default(own.get());
+  // Past the bound the browser may still have the link: the launch was asked for all the same.
+  if (!launch.error || g_error_matches(launch.error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED))
+    return kDone;
+  return ResultOf(launch.error.get());
+}
+
 std::intptr_t OpenWithDefaultHandler(const std::string& gbkFile) {
   std::string uri = UriOf(GbkToUtf8(gbkFile));
   // On a display, the launch carries it (and start-up notification) to the handler.
@@ -66,10 +113,7 @@ std::intptr_t OpenWithDefaultHandler(const std::string& gbkFile) {
   if (GdkDisplay* display = gdk_display_get_default())
     context = GObjectPtr<GAppLaunchContext>::Adopt(
         G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)));
-  GError* error = nullptr;
-  if (g_app_info_launch_default_for_uri(uri.c_str(), context.get(), &error)) return kDone;
-  ErrorPtr owned(error);
-  return ResultOf(owned.get());
+  return LaunchAndWait(uri, context.get());
 }
 
 // The Exec line of the desktop entry `id`, as an open command; nothing when there is no such

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/gtk/webkit_browser_control.h"
 
 namespace larkwend::gtk {
 
@@ -11,8 +12,9 @@ class GtkDialogWindow;
 
 class GtkDialogSystem final : public DialogSystem {
  public:
-  // Window timer periods are multiplied by `timerScale`.
-  explicit GtkDialogSystem(double timerScale) : timerScale_(timerScale) {}
+  // Window timer periods are multiplied by `timerScale`; browsers get `browser`.
+  GtkDialogSystem(double timerScale, WebKitBrowserOptions browser)
+      : timerScale_(timerScale), browser_(browser) {}
 
   // A dialog run while another one runs is owned by it and modal to it.
   int RunModal(const DialogTemplate& tmpl, DialogHandler& handler) override;
@@ -21,6 +23,7 @@ class GtkDialogSystem final : public DialogSystem {
 
  private:
   const double timerScale_;
+  const WebKitBrowserOptions browser_;
   std::vector<GtkDialogWindow*> running_;  // innermost last
 };
 

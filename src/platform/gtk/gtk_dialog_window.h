@@ -24,16 +24,15 @@
 #include "platform/gtk/dialog_font.h"
 #include "platform/gtk/double_click_filter.h"
 #include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/webkit_browser_control.h"
 
 namespace larkwend::gtk {
-
-class WebKitBrowserControl;
 
 class GtkDialogWindow final : public DialogWindow {
  public:
   // Builds the window and its controls, hidden. `owner` (may be null) is disabled while it runs.
   GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler, GtkWindow* owner,
-                  double timerScale);
+                  double timerScale, WebKitBrowserOptions browserOptions = {});
   ~GtkDialogWindow() override;
   GtkDialogWindow(const GtkDialogWindow&) = delete;
   GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
@@ -103,6 +102,7 @@ class GtkDialogWindow final : public DialogWindow {
 
   DialogHandler& handler_;
   const double timerScale_;
+  const WebKitBrowserOptions browserOptions_;
   GtkWindow* window_;  // owned: destroyed with this object
   GtkWidget* layout_;
   const PictureLookup pictures_;

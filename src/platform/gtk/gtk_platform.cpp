@@ -9,7 +9,8 @@
 namespace larkwend::gtk {
 
 struct GtkPlatform::Services {
-  explicit Services(const GtkPlatformOptions& options) : dialogs(options.timerScale) {}
+  explicit Services(const GtkPlatformOptions& options)
+      : dialogs(options.timerScale, options.browser) {}
 
   // First, so that a journal that cannot be written can say so.
   GlibDiagnostics diagnostics;

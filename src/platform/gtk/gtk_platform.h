@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/gtk/webkit_browser_control.h"
 #include "platform/platform.h"
 
 namespace larkwend::gtk {
@@ -12,6 +13,7 @@ struct GtkPlatformOptions {
   // Window timer periods are multiplied by this. The program always runs at 1; end-to-end tests
   // shorten the auto-study periods through it.
   double timerScale = 1.0;
+  WebKitBrowserOptions browser;
 };
 
 class GtkPlatform {

@@ -2,8 +2,10 @@
 
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gtk/bridge.h"
@@ -11,6 +13,7 @@
 #include "platform/gtk/bridge_protocol.h"
 #include "platform/gtk/bridge_script.h"
 #include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
 
 namespace larkwend::gtk {
@@ -59,7 +62,7 @@ WebKitWebContext* SharedContext() {
 
 class Control final : public WebKitBrowserControl {
  public:
-  Control();
+  explicit Control(WebKitBrowserOptions options);
   ~Control() override;
 
   GtkWidget* widget() const override { return GTK_WIDGET(view_.get()); }
@@ -81,6 +84,10 @@ class Control final : public WebKitBrowserControl {
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri);
+  void OnAnsweringChanged(bool answering);
+  void EndHungPage();
+  void Recover();
   gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   bool IsFrameNavigation(const std::string& uri);
   bool IsSameDocument(const std::string& uri) const;
@@ -97,6 +104,9 @@ class Control final : public WebKitBrowserControl {
   static void OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                              gpointer self);
   static void OnDestroyed(GtkWidget*, gpointer self);
+  static void OnUriChanged(WebKitWebView*, GParamSpec*, gpointer self);
+  static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                     gpointer self);
 
   GObjectPtr<WebKitUserContentManager> content_;
   GObjectPtr<WebKitWebView> view_;
@@ -112,9 +122,17 @@ class Control final : public WebKitBrowserControl {
   std::uint64_t readyGeneration_ = 0;
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
+
+  const WebKitBrowserOptions options_;
+  std::string committedUri_;  // the page shown, as its address was when it was committed
+  std::string recoveryUri_;   // the load that brings a lost page back: the control's own reload
+  guint hungSource_ = 0;      // runs out when a page that stopped answering is to be ended
+  guint recoverSource_ = 0;
+  // Held navigation decisions look through this to see whether the control still exists.
+  std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
 
-Control::Control() {
+Control::Control(WebKitBrowserOptions options) : options_(options) {
   content_ = GObjectPtr<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   WebKitUserScript* script = webkit_user_script_new_for_world(
       BridgeScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
@@ -130,6 +148,7 @@ Control::Control() {
                                               "user-content-manager", content_.get(), nullptr));
   view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
   bridge_ = std::make_shared<Bridge>(view());
+  bridge_->SetAnsweringObserver([this](bool answering) { OnAnsweringChanged(answering); });
 
   WebKitSettings* settings = webkit_web_view_get_settings(view());
   // Every window.open() must reach OnCreate, where it becomes a NewWindow3 event: the original
@@ -142,10 +161,15 @@ Control::Control() {
   g_signal_connect(view(), "script-dialog", G_CALLBACK(OnScriptDialog), this);
   g_signal_connect(view(), "authenticate", G_CALLBACK(OnAuthenticate), this);
   g_signal_connect(view(), "destroy", G_CALLBACK(OnDestroyed), this);
+  g_signal_connect(view(), "notify::uri", G_CALLBACK(OnUriChanged), this);
+  g_signal_connect(view(), "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
 }
 
 Control::~Control() {
   if (windowRequestSource_) g_source_remove(windowRequestSource_);
+  if (hungSource_) g_source_remove(hungSource_);
+  if (recoverSource_) g_source_remove(recoverSource_);
+  bridge_->SetAnsweringObserver(nullptr);
   bridge_->Detach();
   g_signal_handlers_disconnect_by_data(view(), this);
   g_signal_handlers_disconnect_by_data(content_.get(), this);
@@ -173,8 +197,8 @@ dom::Status Control::get_Document(dom::Ref<dom::Document>& out) {
 
 dom::Status Control::get_LocationURL(dom::WideText& out) {
   if (destroyed_) return dom::kFailed;
-  const char* uri = CurrentUri();
-  out = std::string(uri ? uri : "");
+  // The page shown, not one still being loaded in its place.
+  out = committedUri_;
   return dom::kOk;
 }
 
@@ -185,14 +209,64 @@ dom::Status Control::get_ReadyState(long& out) {
   } else if (webkit_web_view_is_loading(view())) {
     out = committed_ ? kReadyInteractive : kReadyLoading;
   } else {
-    // The top-level load is over; a frame may still be loading (or loading again).
+    // The top-level load is over; a frame may still be loading (or loading again). A page that
+    // does not answer, or whose process is gone, is not complete: nothing can be done with it.
     Reply reply = bridge_->Call(protocol::op::kReady, {});
-    out = !reply.ok() || reply.Number(protocol::field::kValue) ? READYSTATE_COMPLETE
-                                                               : kReadyInteractive;
+    out = reply.ok() && reply.Number(protocol::field::kValue) ? READYSTATE_COMPLETE
+                                                              : kReadyInteractive;
     if (dom::Failed(TopDocumentFrom(bridge_, reply, readyDocument_))) readyDocument_.Reset();
     readyGeneration_ = bridge_->generation();
   }
   return dom::kOk;
+}
+
+// ---- a page that does not answer --------------------------------------------------------------
+
+void Control::OnAnsweringChanged(bool answering) {
+  if (answering) {
+    if (hungSource_) g_source_remove(std::exchange(hungSource_, 0));
+    return;
+  }
+  if (hungSource_ || destroyed_) return;
+  hungSource_ = g_timeout_add(
+      options_.hungPageLimitMs,
+      [](gpointer self) -> gboolean {
+        static_cast<Control*>(self)->EndHungPage();
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+void Control::EndHungPage() {
+  hungSource_ = 0;
+  if (bridge_->answering() || destroyed_) return;
+  // Ends the process at once; the pending call fails and web-process-terminated brings the page
+  // back, as after a crash.
+  webkit_web_view_terminate_web_process(view());
+}
+
+void Control::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                     gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  control->bridge_->Reset();
+  control->committed_ = false;
+  if (control->destroyed_ || control->recoverSource_) return;
+  // Not from inside the signal: the view is still settling its lost process.
+  control->recoverSource_ = g_idle_add(
+      [](gpointer c) -> gboolean {
+        static_cast<Control*>(c)->Recover();
+        return G_SOURCE_REMOVE;
+      },
+      control);
+}
+
+void Control::Recover() {
+  recoverSource_ = 0;
+  if (destroyed_ || committedUri_.empty()) return;
+  // The control's own reload of the page that was shown: like Refresh, it is not announced, and
+  // the program's timers carry on by their own rules once the page is complete again.
+  recoveryUri_ = committedUri_;
+  webkit_web_view_load_uri(view(), recoveryUri_.c_str());
 }
 
 // ---- navigation events ------------------------------------------------------------------------
@@ -222,16 +296,39 @@ gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigat
   // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
   // page's process waiting: a document-model call made from the event could not be answered.
   if (IsSameDocument(uri)) return FALSE;
+  if (!recoveryUri_.empty() && uri == recoveryUri_) {
+    recoveryUri_.clear();
+    return FALSE;
+  }
   if (!sink_) return FALSE;
 
+  if (HandlerGate::Busy() && !bridge_->ActingCallInProgress()) {
+    // Neither the program nor anything it did asked for this navigation, and a document-model
+    // call is waiting: the program sees calls as instant, so the event comes once the outermost
+    // handler has returned. WebKit waits for the decision; the page being left stays current.
+    HandlerGate::RunOrDefer([weak = std::weak_ptr<Control*>(self_),
+                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), uri] {
+      if (auto self = weak.lock())
+        (*self)->RaiseBeforeNavigate(held.get(), uri);
+      else
+        webkit_policy_decision_ignore(held.get());
+    });
+    return TRUE;
+  }
+  RaiseBeforeNavigate(decision, uri);
+  return TRUE;
+}
+
+void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri) {
   bool cancel = false;
-  dom::Ref<dom::Dispatch> browserObject = IsFrameNavigation(uri) ? NewIdentity() : identity_;
-  sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
+  if (sink_ && !destroyed_) {
+    dom::Ref<dom::Dispatch> browserObject = IsFrameNavigation(uri) ? NewIdentity() : identity_;
+    sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
+  }
   if (cancel)
     webkit_policy_decision_ignore(decision);
   else
     webkit_policy_decision_use(decision);
-  return TRUE;
 }
 
 bool Control::IsSameDocument(const std::string& uri) const {
@@ -301,10 +398,15 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
     case WEBKIT_LOAD_STARTED:
       control->committed_ = false;
       break;
-    case WEBKIT_LOAD_COMMITTED:
+    case WEBKIT_LOAD_COMMITTED: {
       control->committed_ = true;
       control->frameUris_.clear();
+      const char* uri = control->CurrentUri();
+      control->committedUri_ = uri ? uri : "";
+      // A new page: whatever the one before left unanswered is forgotten.
+      control->bridge_->Reset();
       break;
+    }
     case WEBKIT_LOAD_FINISHED: {
       control->committed_ = true;
       const char* uri = control->CurrentUri();
@@ -352,6 +454,15 @@ gboolean Control::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* re
   return TRUE;
 }
 
+void Control::OnUriChanged(WebKitWebView*, GParamSpec*, gpointer self) {
+  // A jump within the page shown changes its address; a load asked for changes it at once too,
+  // but that page is not shown before it is committed.
+  auto* control = static_cast<Control*>(self);
+  const char* uri = control->CurrentUri();
+  if (uri && WithoutFragment(uri) == WithoutFragment(control->committedUri_))
+    control->committedUri_ = uri;
+}
+
 void Control::OnDestroyed(GtkWidget*, gpointer self) {
   auto* control = static_cast<Control*>(self);
   control->destroyed_ = true;
@@ -360,8 +471,8 @@ void Control::OnDestroyed(GtkWidget*, gpointer self) {
 
 }  // namespace
 
-std::unique_ptr<WebKitBrowserControl> WebKitBrowserControl::Create() {
-  return std::make_unique<Control>();
+std::unique_ptr<WebKitBrowserControl> WebKitBrowserControl::Create(WebKitBrowserOptions options) {
+  return std::make_unique<Control>(options);
 }
 
 }  // namespace larkwend::gtk

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "platform/diagnostics.h"
@@ -71,6 +73,11 @@ class TempFile {
   UniqueFd fd_;
 };
 
+// How long a writer waits for another one that holds the directory. The writer is the window's
+// own thread: a lock held by a stuck process must not freeze the window.
+constexpr auto kLockWait = std::chrono::seconds(1);
+constexpr auto kLockRetry = std::chrono::milliseconds(5);
+
 // Holds an exclusive advisory lock on a directory while it lives. Locking the directory rather
 // than the file matters: the file is replaced by every write, so a lock on it would guard an
 // inode that the next writer no longer uses.
@@ -79,9 +86,18 @@ class DirectoryLock {
   explicit DirectoryLock(const std::string& directory)
       : fd_(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (!fd_) return;
-    while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+        busy_ = errno == EWOULDBLOCK;
+        return;
+      }
+      std::this_thread::sleep_for(kLockRetry);
     }
   }
+  // Another writer kept the directory for longer than a writer waits.
+  bool busy() const { return busy_; }
   // Makes a completed rename durable; harmless when the directory could not be opened.
   void Sync() const {
     if (fd_) ::fsync(fd_.get());
@@ -89,6 +105,7 @@ class DirectoryLock {
 
  private:
   UniqueFd fd_;
+  bool busy_ = false;
 };
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
@@ -111,8 +128,10 @@ bool Rewrite(const std::string& path,
              const std::function<std::optional<std::string>(const std::string&)>& edit) {
   auto [directory, name] = SplitPath(path);
   if (name.empty()) return false;
-  // A lock that cannot be taken does not stop the write: the rename alone keeps the file whole.
+  // A directory that cannot be locked does not stop the write: the rename alone keeps the file
+  // whole. One that another writer keeps does: writing now could lose that writer's change.
   DirectoryLock lock(directory);
+  if (lock.busy()) return false;
 
   std::string current;
   if (UniqueFd existing = OpenForReading(path)) {
