@@ -65,10 +65,6 @@ void StalledPageRefreshed(std::string_view progress) {
   RecordEvent("stalled page refreshed: progress still " + Utf8(progress));
 }
 
-void PageRecovered(std::string_view address, std::string_view reason) {
-  RecordEvent("page recovered: " + Utf8(address) + " (" + Utf8(reason) + ")");
-}
-
 void RunEnded(std::string_view endMessage) {
   RecordEvent("run ended: " + Utf8(endMessage));
 }

@@ -19,8 +19,7 @@ void ChapterOpened(std::string_view address);
 void ChapterCompleted(std::string_view address, std::string_view progress,
                       std::string_view required);
 void StalledPageRefreshed(std::string_view progress);
-// A page that stopped answering (or whose process ended) was loaded again; `reason` says why.
-void PageRecovered(std::string_view address, std::string_view reason);
+// "page recovered" is recorded by the browser control itself when it loads a lost page again.
 void RunEnded(std::string_view endMessage);
 void ProgramEnded();
 

@@ -221,6 +221,8 @@ TEST(StudyRun, TheWindowAnswersWhileAChapterHangsAndTheHungPageIsBroughtBack) {
   EXPECT_TRUE(answeredWhileHung) << "the click was answered only after the page was reloaded";
   EXPECT_TRUE(IsCycleState(timersAfterRecovery));
   EXPECT_EQ(site.Hangs(), 1);
+  EXPECT_EQ(Events(outcome, "page recovered: "),
+            std::vector<std::string>{PracticeSite::ChapterPageUrl(1) + " (it stopped answering)"});
   ExpectEveryChapterOnce(site);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
@@ -241,6 +243,8 @@ TEST(StudyRun, ARunWhoseWebProcessIsKilledGoesOn) {
   });
 
   EXPECT_TRUE(IsCycleState(timersAfterRecovery));
+  EXPECT_EQ(Events(outcome, "page recovered: "),
+            std::vector<std::string>{PracticeSite::ChapterPageUrl(1) + " (its web process ended)"});
   ExpectEveryChapterOnce(site);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);

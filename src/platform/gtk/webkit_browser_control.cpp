@@ -15,6 +15,7 @@
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
+#include "platform/journal.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -128,6 +129,7 @@ class Control final : public WebKitBrowserControl {
   std::string recoveryUri_;   // the load that brings a lost page back: the control's own reload
   guint hungSource_ = 0;      // runs out when a page that stopped answering is to be ended
   guint recoverSource_ = 0;
+  const char* recoveryReason_ = "";  // why the page is being brought back, for the journal
   // Held navigation decisions look through this to see whether the control still exists.
   std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
@@ -245,9 +247,14 @@ void Control::EndHungPage() {
   webkit_web_view_terminate_web_process(view());
 }
 
-void Control::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+void Control::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                      gpointer self) {
   auto* control = static_cast<Control*>(self);
+  // Only EndHungPage terminates the process through the API.
+  control->recoveryReason_ = reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? "it stopped answering"
+                             : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                                 ? "its web process ran out of memory"
+                                 : "its web process ended";
   control->bridge_->Reset();
   control->committed_ = false;
   if (control->destroyed_ || control->recoverSource_) return;
@@ -266,6 +273,7 @@ void Control::Recover() {
   // The control's own reload of the page that was shown: like Refresh, it is not announced, and
   // the program's timers carry on by their own rules once the page is complete again.
   recoveryUri_ = committedUri_;
+  RecordEvent("page recovered: " + recoveryUri_ + " (" + recoveryReason_ + ")");
   webkit_web_view_load_uri(view(), recoveryUri_.c_str());
 }
 
