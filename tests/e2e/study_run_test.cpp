@@ -250,5 +250,63 @@ TEST(StudyRun, ARunWhoseWebProcessIsKilledGoesOn) {
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
 }
 
+TEST(StudyRun, ANavigationStartedWhileATickWaitsIsAnnouncedAfterTheTick) {
+  PracticeSite site(SiteOptions({}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  const std::string awayPage = PracticeSite::ChapterPageUrl(1) + "&again=1";
+
+  std::vector<std::string> order;
+  std::string leftPage, shownWhenAnnounced;
+  std::vector<unsigned> timersWhenAnnounced, timersAfter;
+  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+    leftPage = program.BrowserUri();
+    struct Unwatch {
+      ~Unwatch() { WatchDiagnostics(nullptr); }
+    } unwatch;
+    bool started = false;
+    WatchDiagnostics([&](const std::string& message) {
+      // The progress check that finds chapter 1 complete, between two of its calls: the page
+      // follows a link to a study page by itself and stays busy, so the next call waits while
+      // the navigation is asked for.
+      const std::string progress = "progress ", against = " against required ";
+      if (!started && message.starts_with(progress) && message.find(against) != std::string::npos &&
+          message.substr(progress.size(), message.find(against) - progress.size()) >=
+              message.substr(message.find(against) + against.size())) {
+        started = true;
+        const std::string script = "const a = document.createElement('a'); a.href = '" + awayPage +
+                                   "'; document.documentElement.appendChild(a); a.click();"
+                                   "for (const t = Date.now(); Date.now() - t < 200;) {}";
+        webkit_web_view_evaluate_javascript(program.Browser(), script.c_str(), -1, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr);
+      } else if (message.starts_with("tick 45000: chapter complete")) {
+        order.push_back("tick");
+      } else if (message.starts_with("navigation to " + awayPage)) {
+        order.push_back("navigation");
+        shownWhenAnnounced = program.BrowserUri();
+        timersWhenAnnounced = program.RunningTimers();
+      }
+    });
+    ASSERT_TRUE(PumpUntil([&] { return order.size() >= 2; }, 30000));
+    timersAfter = program.RunningTimers();
+    ASSERT_TRUE(program.WaitForPage(awayPage));
+  });
+
+  ASSERT_FALSE(order.empty());
+  EXPECT_EQ(order.front(), "tick") << "the navigation was announced inside the tick";
+  EXPECT_EQ(shownWhenAnnounced, leftPage) << "the page being left was no longer current";
+  // The tick had set its own timers, and the arming that followed left one of the cycle's states.
+  EXPECT_TRUE(
+      std::count(timersWhenAnnounced.begin(), timersWhenAnnounced.end(), TIMER_NEXT_CHAPTER) == 1 &&
+      IsCycleState(timersWhenAnnounced))
+      << ::testing::PrintToString(timersWhenAnnounced);
+  EXPECT_TRUE(IsCycleState(timersAfter)) << ::testing::PrintToString(timersAfter);
+  EXPECT_EQ(
+      std::count(outcome.journal.begin(), outcome.journal.end(), "study run armed: " + awayPage),
+      1);
+  ExpectEveryChapterOnce(site);
+  EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
+}
+
 }  // namespace
 }  // namespace larkwend::e2e

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace larkwend::e2e {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 // everything on to GLib's own writer while no capture is active.
 std::mutex g_captureMutex;
 std::unique_ptr<std::vector<std::string>> g_captured;
+std::shared_ptr<const std::function<void(const std::string&)>> g_watcher;
 
 GLogWriterOutput CaptureWriter(GLogLevelFlags level, const GLogField* fields, gsize count,
                                gpointer data) {
@@ -22,10 +24,17 @@ GLogWriterOutput CaptureWriter(GLogLevelFlags level, const GLogField* fields, gs
     if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = (const char*)fields[i].value;
     if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = (const char*)fields[i].value;
   }
-  std::lock_guard lock(g_captureMutex);
-  if (!g_captured || std::strcmp(domain, "Larkwend") != 0)
-    return g_log_writer_default(level, fields, count, data);
-  if (!g_log_writer_default_would_drop(level, domain)) g_captured->emplace_back(message);
+  std::shared_ptr<const std::function<void(const std::string&)>> watcher;
+  {
+    std::lock_guard lock(g_captureMutex);
+    if (!g_captured || std::strcmp(domain, "Larkwend") != 0)
+      return g_log_writer_default(level, fields, count, data);
+    if (g_log_writer_default_would_drop(level, domain)) return G_LOG_WRITER_HANDLED;
+    g_captured->emplace_back(message);
+    watcher = g_watcher;
+  }
+  // Outside the lock: the watcher may reach into the program and GLib.
+  if (watcher) (*watcher)(message);
   return G_LOG_WRITER_HANDLED;
 }
 
@@ -42,11 +51,19 @@ DiagnosticsCapture::DiagnosticsCapture() {
 DiagnosticsCapture::~DiagnosticsCapture() {
   std::lock_guard lock(g_captureMutex);
   g_captured.reset();
+  g_watcher.reset();
 }
 
 std::vector<std::string> DiagnosticsCapture::Messages() const {
   std::lock_guard lock(g_captureMutex);
   return *g_captured;
+}
+
+void WatchDiagnostics(std::function<void(const std::string&)> watcher) {
+  std::lock_guard lock(g_captureMutex);
+  g_watcher =
+      watcher ? std::make_shared<const std::function<void(const std::string&)>>(std::move(watcher))
+              : nullptr;
 }
 
 }  // namespace larkwend::e2e

@@ -1,6 +1,7 @@
 // The program's diagnostics caught in an end-to-end test, through GLib's own log machinery.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,10 @@ class DiagnosticsCapture {
 
   std::vector<std::string> Messages() const;
 };
+
+// Hands each captured message, as it is logged and on the thread that logs it, to `watcher`
+// too, until the capture ends or another watcher (none: null) is set. A watcher may act on the
+// running program, but must not log.
+void WatchDiagnostics(std::function<void(const std::string&)> watcher);
 
 }  // namespace larkwend::e2e
