@@ -121,7 +121,9 @@ const std::vector<OptionSpec>& Specs() {
          o.hangEveryOpening = true;
          return true;
        }},
-      {"--slow", "MS", "every study-platform page answers MS milliseconds late (default 0)",
+      {"--slow", "MS",
+       "every study-platform page, and the answer to a completion, comes MS milliseconds late "
+       "(default 0)",
        IntInto(&PracticeOptions::slowMs, 0, 60000)},
       {"--user", "NAME", "portal user name (default Student01)",
        TextInto(&PracticeOptions::userName)},

@@ -182,6 +182,24 @@ TEST(StudyRun, AStalledChapterRecoversThroughTheReload) {
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
 }
 
+TEST(StudyRun, ASlowStudyPlatformHasEveryChapterCompletedOnce) {
+  // Every page of the platform answers 0.8 s late. The chapter list is still reloading when the
+  // next-chapter tick comes at this scale, and the completion control's synchronous request keeps
+  // the click waiting longer than the bridge waits for a page that has stopped answering.
+  PracticeSite site(SiteOptions({"--slow", "800"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  RunOutcome outcome = StudyTheCourse(site);
+
+  ExpectEveryChapterOnce(site);
+  // The chapter page shows the first chapter by itself before the program opens it.
+  for (int chapter = 1; chapter <= kChapters; ++chapter)
+    EXPECT_EQ(site.Openings(1, chapter), chapter == 1 ? 2 : 1) << "chapter " << chapter;
+  EXPECT_EQ(Events(outcome, "chapter completed: ").size(), static_cast<std::size_t>(kChapters));
+  EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
+  EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
+}
+
 TEST(StudyRun, TheWindowAnswersWhileAChapterHangsAndTheHungPageIsBroughtBack) {
   // Chapter 2's script spins for good 20 study seconds (2/3 s) into its first opening.
   PracticeSite site(SiteOptions({"--hang-chapter", "2", "--hang-after", "20"}));

@@ -26,6 +26,10 @@ constexpr dom::Status kNotInstalled = -9;
 // gone. The window's own handlers wait for the call, so this is how long a click can be held,
 // once per hang. Pages of this program answer in milliseconds, even while loading.
 constexpr gint64 kAnswerBoundUs = 700 * 1000;
+// A click or a script of the program's own runs the page's handlers, which may legitimately wait
+// for their server (a completion control that sends a synchronous request). Given up on sooner,
+// the action would be reported failed although it took effect, and be repeated.
+constexpr gint64 kActionAnswerBoundUs = 5000 * 1000;
 
 // Each request goes in as an argument; the body itself never changes.
 const std::string& CallBody() {
@@ -303,10 +307,11 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
   } acting{actingCalls_, op == protocol::op::kClick || op == protocol::op::kExec};
   actingCalls_ += acting.counted ? 1 : 0;
 
-  Reply reply(Evaluate(CallBody().c_str(), request));
+  const gint64 bound = acting.counted ? kActionAnswerBoundUs : kAnswerBoundUs;
+  Reply reply(Evaluate(CallBody().c_str(), request, bound));
   if (reply.status() == kNotInstalled) {
-    Evaluate(BridgeScript(), {});
-    reply = Reply(Evaluate(CallBody().c_str(), request));
+    Evaluate(BridgeScript(), {}, kAnswerBoundUs);
+    reply = Reply(Evaluate(CallBody().c_str(), request, bound));
   }
   if (!reply.ok()) DiagnoseFailedCall(op, reply);
   if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
@@ -316,7 +321,8 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
   return reply;
 }
 
-GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request) {
+GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request,
+                                      gint64 boundUs) {
   if (!view_ || !answering()) return {};
   HandlerGate::Scope scope;
   ++g_roundTrips;
@@ -344,14 +350,14 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   g_source_set_callback(
       wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
   g_source_attach(wake, nullptr);
-  gint64 deadline = g_get_monotonic_time() + kAnswerBoundUs;
+  gint64 deadline = g_get_monotonic_time() + boundUs;
   // A call made meanwhile (from an event this one caused) may already have found the page not
   // answering, or the page may have been replaced: then there is nothing left to wait for.
   while (!waiter.done && view_ && answering()) {
     g_main_context_iteration(nullptr, TRUE);
     gint64 now = g_get_monotonic_time();
     // A message box raised by the call keeps the page waiting for the user, not stuck.
-    if (ScriptDialogs::OpenCount() > 0) deadline = now + kAnswerBoundUs;
+    if (ScriptDialogs::OpenCount() > 0) deadline = now + boundUs;
     if (now >= deadline) break;
   }
   g_source_destroy(wake);

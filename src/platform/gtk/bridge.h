@@ -122,7 +122,8 @@ class Bridge : public std::enable_shared_from_this<Bridge> {
  private:
   friend void OnLateAnswer(Bridge& bridge, std::uint64_t number);
 
-  GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request);
+  // Waits at most `boundUs` for the answer (longer while a script message box stands).
+  GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request, gint64 boundUs);
   void SetAnswering(bool before);
   void FlushWrites();
 

@@ -172,6 +172,15 @@
   // Links clicked and forms submitted are noted in the top frame's world as they happen, so the
   // host can tell a frame's navigation from the top page's when it is asked to allow it.
   const INTENTS = '__larkwendIntents';
+  // When a frame's document began to be left (set on the document itself, so that the top frame's
+  // bridge sees it). A navigation that never replaces the document (no content, a download, a
+  // failed load) must not hold the page as loading for good: after this long the mark is ignored.
+  const LEAVING = '__larkwendLeaving';
+  const kLeavingLimitMs = 30000;
+  const leaving = (d) => {
+    const since = d[LEAVING];
+    return typeof since === 'number' && Date.now() - since < kLeavingLimitMs;
+  };
   const frameNamed = (w, name) => {
     for (let i = 0; i < w.length; ++i) {
       try { if (w[i].name === name) return true; } catch (e) {}
@@ -330,6 +339,7 @@
         let d = null;
         try { d = w.document; } catch (e) { return true; }
         if (d && D.readyState.call(d) !== 'complete') return false;
+        if (d && leaving(d)) return false;
         for (let i = 0; i < w.length; ++i) if (!complete(w[i])) return false;
         return true;
       };
@@ -398,6 +408,9 @@
 
   // ---- a frame reports its own load -----------------------------------------------------------
   if (window !== window.top) {
+    // A frame that navigates keeps its old, complete document until the new one's answer
+    // arrives: from the moment it is let go, it counts as loading.
+    E.listen.call(window, 'beforeunload', () => { document[LEAVING] = Date.now(); });
     const report = (what) => {
       try {
         window.webkit.messageHandlers[NAME.channel].postMessage(
