@@ -16,7 +16,12 @@ constexpr std::string_view kCompactControls = R"css(
 .@ button { min-height: 0; min-width: 0; padding: 0 2px; }
 .@ entry { min-height: 0; padding: 0 3px; }
 .@ combobox button { min-height: 0; padding: 1px 4px; }
-.@ combobox arrow { min-height: 0; min-width: 10px; }
+.@ combobox arrow {
+  min-height: 0; min-width: 10px; -gtk-icon-source: none;
+  background-image: linear-gradient(to top right, transparent 40%, currentColor 60%),
+                    linear-gradient(to top left, transparent 40%, currentColor 60%);
+  background-size: 4px 4px; background-position: 1px 50%, 5px 50%; background-repeat: no-repeat;
+}
 )css";
 
 std::string CompactControlsCss(const std::string& styleClass, const std::string& font, int points) {
