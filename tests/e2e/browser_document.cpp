@@ -1,5 +1,8 @@
 // The document model on real pages through the bridge: the page operations of the login
 // assistance, frames by index, link targets, execScript, handles of pages that have gone.
+#include <fstream>
+#include <string>
+
 #include "browser/differ_web.h"
 #include "browser/link_targets.h"
 #include "browser/web_browser2.h"
@@ -382,6 +385,28 @@ TEST_F(BrowserDocument, ExecScriptRunsInThePagesOwnWorldAndReportsFailure) {
   ASSERT_EQ(Document()->get_parentWindow(window), dom::kOk);
   EXPECT_EQ(window->execScript("$.Msg.tb_remove();", "JavaScript"), dom::kFailed);
   EXPECT_TRUE(ById(Document(), "TB_window"));
+}
+
+// The window process's own memory (resident anonymous pages), in KiB.
+long OwnMemoryKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("RssAnon:")) return std::stol(line.substr(8));
+  return -1;
+}
+
+TEST_F(BrowserDocument, NothingOfARequestIsKeptOnceItsCallIsAnswered) {
+  // A study run makes hundreds of calls a chapter, for hours: a request kept after its call is
+  // memory that only grows. Each of these carries 1 MiB, so keeping them would show plainly.
+  server.Page("/plain", "<html><body></body></html>");
+  ASSERT_TRUE(Load(server.Url("/plain")));
+  dom::Ref<dom::Window> window;
+  ASSERT_EQ(Document()->get_parentWindow(window), dom::kOk);
+  const std::string script = "/*" + std::string(1 << 20, 'x') + "*/ 0;";
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(window->execScript(script, "JavaScript"), dom::kOk);
+  const long before = OwnMemoryKiB();
+  for (int i = 0; i < 60; ++i) ASSERT_EQ(window->execScript(script, "JavaScript"), dom::kOk);
+  EXPECT_LT(OwnMemoryKiB() - before, 20 * 1024) << "KiB kept by 60 calls of 1 MiB each";
 }
 
 TEST_F(BrowserDocument, ReadingEveryElementOfALargeDocumentTakesAFewRoundTrips) {

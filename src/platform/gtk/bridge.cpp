@@ -333,15 +333,17 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
   const std::uint64_t number = g_nextWaiter++;
   g_waiters[number] = &waiter;
 
-  GVariant* arguments = nullptr;
+  // Held here, not passed floating: WebKit only reads the arguments and never takes the floating
+  // reference, so a floating variant, with the whole request in it, was never freed.
+  GVariantPtr arguments;
   if (!request.empty()) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&builder, "{sv}", protocol::name::kRequest,
                           g_variant_new_string(request.c_str()));
-    arguments = g_variant_builder_end(&builder);
+    arguments.reset(g_variant_ref_sink(g_variant_builder_end(&builder)));
   }
-  webkit_web_view_call_async_javascript_function(view.get(), body, -1, arguments, kWorldName,
+  webkit_web_view_call_async_javascript_function(view.get(), body, -1, arguments.get(), kWorldName,
                                                  nullptr, nullptr, OnEvaluated,
                                                  GSIZE_TO_POINTER(static_cast<gsize>(number)));
 

@@ -3,6 +3,7 @@
 
 #include <glib-object.h>
 
+#include <memory>
 #include <utility>
 
 namespace larkwend::gtk {
@@ -46,5 +47,11 @@ class GObjectPtr {
 struct GFreeDeleter {
   void operator()(void* p) const { g_free(p); }
 };
+
+// Gives back one reference to a GVariant on scope exit.
+struct GVariantDeleter {
+  void operator()(GVariant* v) const { g_variant_unref(v); }
+};
+using GVariantPtr = std::unique_ptr<GVariant, GVariantDeleter>;
 
 }  // namespace larkwend::gtk
