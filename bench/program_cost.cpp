@@ -12,7 +12,9 @@
 //             window process's context switches per second, on the practice site's chapter page
 //             and on one whose frames carry no script (--plain-chapters)
 //   --soak    the program alone works through a long course; the memory of its window and web
-//             processes is sampled along the way, and the last tenth is compared with the first
+//             processes is sampled along the way, and the last tenth is compared with the first.
+//             Its timers run 20 times as fast (LARKWEND_TIMER_SCALE), so every chapter goes
+//             through the whole cycle in a few seconds
 //
 // Run by hand, never as a test, under Xvfb. The practice site binds the fixed ports, so the run
 // holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own (--own-network):
@@ -62,8 +64,9 @@ struct Settings {
   bool plainPage = true;
   bool soak = false;
   int soakChapters = 200;
-  int soakMinutes = 0;  // 0: until the course is done
-  double soakTimeScale = 20;
+  int soakMinutes = 0;           // 0: until the course is done
+  double soakTimeScale = 30;     // the site credits this many study seconds a second
+  double soakTimerScale = 0.05;  // the program's timer periods, times this
   int sampleMs = 1000;
   int settleSeconds = 10;  // after the chapter page opened, before a turn's measurement
   bool ownNetwork = false;
@@ -71,19 +74,27 @@ struct Settings {
   std::string bare = BENCH_BARE_WINDOW_BIN;
   bool programOnly = false;  // no bare window, no start-up: for profiling the program
   bool trace = false;        // CPU of every sample while studying
+  bool bareStudies = false;  // the bare window's page does the program's work itself (--study)
+  bool soakBare = false;     // the soak runs the bare window, studying by itself, instead
 };
 
 const char* const kUsage =
     "usage: bench_program_cost [--seconds N] [--rounds N] [--startups N] [--page scripted|plain]\n"
-    "       bench_program_cost --soak [--chapters N] [--time-scale X] [--minutes N]\n"
+    "       bench_program_cost --soak [--chapters N] [--time-scale X] [--timer-scale X]\n"
+    "                          [--minutes N]\n"
     "  --own-network  run in a network namespace of its own instead of holding the ports lock\n"
     "  --program PATH the program to measure (default: the build's larkwend)\n"
     "  --bare PATH    the bare window to measure against (default: bench_bare_window)\n"
     "  --program-only studying, the program alone (to profile it through --program)\n"
     "  --trace        CPU of each process kind at every sample while studying\n"
+    "  --bare-studies the bare window's page completes and opens chapters itself, at the\n"
+    "                 program's periods: the engine's work for the program, without the program\n"
+    "  --soak-bare    a soak of the bare window studying by itself, to compare with --soak\n"
     "  --settle S     seconds after the chapter page opened before measuring (10)\n"
-    "The program's timers keep their real periods: each chapter takes at least 45 s, so a soak\n"
-    "of 200 chapters lasts about two and a half hours.\n";
+    "  --time-scale X  soak: study seconds the site credits per second (30)\n"
+    "  --timer-scale X soak: the program's timer periods, times X (0.05; 1 is the real pace, at\n"
+    "                  which each chapter takes at least 45 s and 200 take two and a half hours)\n"
+    "Side by side, the program's timers keep their real periods.\n";
 
 bool Parse(int argc, char** argv, Settings& s) {
   for (int i = 1; i < argc; ++i) {
@@ -106,6 +117,8 @@ bool Parse(int argc, char** argv, Settings& s) {
       ok = number(s.soakChapters);
     else if (arg == "--time-scale")
       ok = number(s.soakTimeScale);
+    else if (arg == "--timer-scale")
+      ok = number(s.soakTimerScale);
     else if (arg == "--minutes")
       ok = number(s.soakMinutes);
     else if (arg == "--sample-ms")
@@ -116,6 +129,10 @@ bool Parse(int argc, char** argv, Settings& s) {
       s.ownNetwork = true;
     else if (arg == "--program-only")
       s.programOnly = true;
+    else if (arg == "--bare-studies")
+      s.bareStudies = true;
+    else if (arg == "--soak-bare")
+      s.soak = s.soakBare = s.bareStudies = true;
     else if (arg == "--trace")
       s.trace = true;
     else if (arg == "--settle" && value)
@@ -194,7 +211,8 @@ const char* SideName(Side side) {
 // Stopping it waits until every process of its tree has gone: the bench is their subreaper.
 class Running {
  public:
-  Running(Side side, const Settings& settings) {
+  // `studying`: a studying turn, in which the bare window may study by itself.
+  Running(Side side, const Settings& settings, bool studying = false) {
     char pattern[] = "/tmp/larkwend-cost-XXXXXX";
     if (mkdtemp(pattern)) dir_ = pattern;
     const std::string& program = side == Side::kProgram ? settings.program : settings.bare;
@@ -205,6 +223,9 @@ class Running {
       if (!dir_.empty() && chdir(dir_.c_str()) != 0) _exit(127);
       if (side == Side::kProgram)
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      else if (studying && settings.bareStudies)
+        execl(program.c_str(), program.c_str(), "--study", login.c_str(),
+              static_cast<char*>(nullptr));
       else
         execl(program.c_str(), program.c_str(), login.c_str(), static_cast<char*>(nullptr));
       _exit(127);
@@ -333,7 +354,7 @@ std::optional<Turn> Study(const Settings& settings, Side side, bool plain) {
     std::fprintf(stderr, "practice site: %s\n", site.Error().c_str());
     return std::nullopt;
   }
-  Running running(side, settings);
+  Running running(side, settings, true);
   if (!WaitFor([&] { return site.CurrentChapter(1) != 0 || !running.Alive(); }, 90, 100) ||
       !running.Alive()) {
     std::fprintf(stderr, "%s never reached the chapter page\n", SideName(side));
@@ -450,8 +471,9 @@ bool MeasureStudying(const Settings& settings, bool plain) {
       Accumulate(sums[static_cast<int>(side)], *turn);
     }
   }
-  PrintStudy(plain ? "chapter page without script" : "practice site's chapter page", sums[0],
-             sums[1], settings.rounds);
+  std::string page = plain ? "chapter page without script" : "practice site's chapter page";
+  if (settings.bareStudies) page += ", the bare window's page studying by itself";
+  PrintStudy(page.c_str(), sums[0], sums[1], settings.rounds);
   return true;
 }
 
@@ -465,9 +487,13 @@ bool Soak(const Settings& settings) {
     std::fprintf(stderr, "practice site: %s\n", site.Error().c_str());
     return false;
   }
-  Running running(Side::kProgram, settings);
+  // Both sides read the pace from the environment.
+  setenv("LARKWEND_TIMER_SCALE", std::to_string(settings.soakTimerScale).c_str(), 1);
+  Running running(settings.soakBare ? Side::kBare : Side::kProgram, settings, true);
+  unsetenv("LARKWEND_TIMER_SCALE");
   if (!WaitFor([&] { return site.CurrentChapter(1) != 0; }, 90, 100)) {
-    std::fprintf(stderr, "the program never reached the chapter page\n");
+    std::fprintf(stderr, "the %s never reached the chapter page\n",
+                 settings.soakBare ? "bare window" : "program");
     return false;
   }
   struct Point {
@@ -479,13 +505,13 @@ bool Soak(const Settings& settings) {
   const auto start = Clock::now();
   const int sampleMs = std::max(settings.sampleMs, 5000);
   std::printf(
-      "soak: %d chapters; seconds, chapters completed, KiB of window PSS, web PSS, window "
-      "RssAnon, web RssAnon\n",
-      settings.soakChapters);
+      "soak of the %s: %d chapters; seconds, chapters completed, KiB of window PSS, web PSS, "
+      "window RssAnon, web RssAnon\n",
+      settings.soakBare ? "bare window" : "program", settings.soakChapters);
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(sampleMs));
     if (!running.Alive()) {
-      std::fprintf(stderr, "the program ended during the soak\n");
+      std::fprintf(stderr, "the soaked process ended during the soak\n");
       return false;
     }
     const larkwend::bench::MemorySample memory =

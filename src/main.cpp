@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   gtk_init(&argc, &argv);
   gdk_set_program_class(LARKWEND_APP_ID);
   gtk_window_set_default_icon_name(LARKWEND_APP_ID);
-  larkwend::gtk::GtkPlatform platform;
+  larkwend::gtk::GtkPlatform platform(larkwend::gtk::GtkPlatformOptions::FromEnvironment());
   larkwend::TheApp().InitInstance(platform.platform());
   return 0;
 }
