@@ -6,8 +6,9 @@
 //   45000  compare progress with the required level; on completion start 100 and 5000
 //   100    run the page's pop-up close script (stops itself after a while, see below)
 //   5000   once: open the next unfinished chapter, or stop everything and say so
-#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -29,8 +30,10 @@ bool g_alertDismisserStarted = false;
 std::atomic<bool> g_alertDismisserRun{false};
 std::thread g_alertDismisser;
 
-// The worker wakes this often while it pauses, so that stopping it takes no longer.
-constexpr std::chrono::milliseconds kStopCheck(20);
+// The worker's pause ends early when the window stops it, so that the join is quick without the
+// worker waking more than twice a second for hours.
+std::mutex g_stopMutex;
+std::condition_variable g_stopSignal;
 
 // Timer 100 counts its own ticks and stops itself once it has run this many since it was last
 // started, so the close script does not run ten times a second through every later chapter.
@@ -65,14 +68,18 @@ void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
         Diagnose("dismissed a script box");
       }
     }
-    for (auto left = pause; left.count() > 0 && run.load(); left -= kStopCheck)
-      std::this_thread::sleep_for(std::min(left, kStopCheck));
+    std::unique_lock lock(g_stopMutex);
+    g_stopSignal.wait_for(lock, pause, [&run] { return !run.load(); });
   }
 }
 
 void StopAlertDismisser() {
   if (!g_alertDismisser.joinable()) return;
-  g_alertDismisserRun = false;
+  {
+    std::lock_guard lock(g_stopMutex);
+    g_alertDismisserRun = false;
+  }
+  g_stopSignal.notify_all();
   g_alertDismisser.join();
   g_alertDismisserStarted = false;  // a later main window of this process starts its own
 }
