@@ -24,7 +24,8 @@ constexpr dom::Status kNotInstalled = -9;
 // A call with no answer after this long, while no script message box keeps the page waiting for
 // the user, is abandoned as failed and the page counts as not answering: its process is stuck or
 // gone. The window's own handlers wait for the call, so this is how long a click can be held,
-// once per hang. Pages of this program answer in milliseconds, even while loading.
+// once per hang (a hang that begins inside an action of the program's own, below, holds it
+// longer). Pages of this program answer in milliseconds, even while loading.
 constexpr gint64 kAnswerBoundUs = 700 * 1000;
 // A click or a script of the program's own runs the page's handlers, which may legitimately wait
 // for their server (a completion control that sends a synchronous request). Given up on sooner,
