@@ -20,7 +20,7 @@ bool CQuillmoorApp::InitInstance(Platform& platform) {
   study_journal::UpdateChecked(update);
   // Only a stop ends the program here; every other result, failures included, goes on.
   if (update != UPDATE_STOP) {
-    CQuillmoorDlg dialog(platform);
+    CQuillmoorDlg dialog(platform, m_recoveryTimings);
     dialog.DoModal();
   }
   study_journal::ProgramEnded();

@@ -4,7 +4,9 @@
 
 #include "app/credential_file.h"
 #include "automation/alert_dismisser.h"
+#include "browser/conversions.h"
 #include "browser/link_targets.h"
+#include "platform/diagnostics.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
 #include "resources/texts.h"
@@ -12,10 +14,14 @@
 
 namespace larkwend {
 
-CQuillmoorDlg::CQuillmoorDlg(Platform& platform)
+CQuillmoorDlg::CQuillmoorDlg(Platform& platform, PageRecoveryTimings recovery)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),
-      m_hIcon(IDR_MAINFRAME) {}
+      m_hIcon(IDR_MAINFRAME),
+      pageRecovery_(platform.clock, m_browser, recovery, [this] {
+        Diagnose("the study page was loaded again: the run starts over from the chapter list");
+        ArmAutoStudy();
+      }) {}
 
 CQuillmoorDlg::~CQuillmoorDlg() {
   // Reverse declaration order, as the members would go, but explicit: the frame documents are
@@ -23,12 +29,14 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_chapterUrls.clear();
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
+  pageRecovery_.Stop();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
   StopAlertDismisser();
 }
 
 void CQuillmoorDlg::AttachWindow(DialogWindow* window) {
   if (!window) {
+    pageRecovery_.Stop();
     if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
     m_browser.Attach(nullptr);
   }
@@ -108,6 +116,8 @@ void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
 // The event sink of control 1000.
 void CQuillmoorDlg::BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
                                     bool& cancel) {
+  dom::Ref<dom::Dispatch> control = m_browser.GetControlUnknown();
+  if (browserObject && browserObject == control.get()) pageRecovery_.TopLevelNavigation();
   OnBeforeNavigate2(browserObject, url, cancel);
 }
 
@@ -118,6 +128,32 @@ void CQuillmoorDlg::DocumentComplete(dom::Dispatch* browserObject, const dom::Wi
 void CQuillmoorDlg::NewWindow3(bool& cancel, unsigned, const dom::WideText&,
                                const dom::WideText& url) {
   OnNewWindow3(m_browser, cancel, url);
+}
+
+void CQuillmoorDlg::LoadStarted(const std::string& address, bool topLevel) {
+  pageRecovery_.LoadStarted(ToNarrow(address), topLevel);
+}
+
+void CQuillmoorDlg::LoadFinished(const std::string& address, bool topLevel) {
+  pageRecovery_.LoadFinished(ToNarrow(address), topLevel);
+}
+
+void CQuillmoorDlg::LoadFailed(const LoadFailure& failure) {
+  const std::string why = failure.httpStatus ? "HTTP " + std::to_string(failure.httpStatus)
+                                             : "network error: " + failure.networkError;
+  pageRecovery_.LoadFailed(ToNarrow(failure.address), failure.topLevel, ToNarrow(why));
+}
+
+void CQuillmoorDlg::LoadStopped(const std::string& address, bool topLevel) {
+  pageRecovery_.LoadStopped(ToNarrow(address), topLevel);
+}
+
+void CQuillmoorDlg::AnsweringChanged(bool answering) {
+  pageRecovery_.AnsweringChanged(answering);
+}
+
+void CQuillmoorDlg::PageProcessEnded(PageProcessEnd why) {
+  pageRecovery_.PageProcessEnded(why);
 }
 
 int CQuillmoorDlg::ShowMessage(std::string_view utf8Text, unsigned type) {

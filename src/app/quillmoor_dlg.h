@@ -7,12 +7,14 @@
 //   automation/login_assistance.cpp  navigation watching, credential capture, quick login
 //   automation/chapter_scanner.cpp   frames, unfinished chapters, completion check
 //   automation/auto_study.cpp        the timed cycle and the alert dismisser
+//   automation/page_recovery.cpp     a page that fails, hangs or is lost under a study run
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
 
+#include "automation/page_recovery.h"
 #include "browser/differ_web.h"
 #include "browser/web_browser2.h"
 #include "platform/browser_control.h"
@@ -49,7 +51,8 @@ enum : unsigned {
 
 class CQuillmoorDlg : public CDialog, private BrowserEvents {
  public:
-  explicit CQuillmoorDlg(Platform& platform);
+  // `recovery`: how long the window waits on a page that goes wrong (tests shorten it).
+  explicit CQuillmoorDlg(Platform& platform, PageRecoveryTimings recovery = {});
   ~CQuillmoorDlg() override;
 
   // Dialog framework.
@@ -97,6 +100,12 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) override;
   void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                   const dom::WideText& url) override;
+  void LoadStarted(const std::string& address, bool topLevel) override;
+  void LoadFinished(const std::string& address, bool topLevel) override;
+  void LoadFailed(const LoadFailure& failure) override;
+  void LoadStopped(const std::string& address, bool topLevel) override;
+  void AnsweringChanged(bool answering) override;
+  void PageProcessEnded(PageProcessEnd why) override;
 
   // Shows a box owned by this window with the caption every box of the main window carries.
   int ShowMessage(std::string_view utf8Text, unsigned type);
@@ -115,6 +124,9 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   dom::Ref<dom::Document> m_rightFrameDoc;
   std::vector<std::string> m_chapterUrls;
   std::array<char, 24> m_capturedAccount{};
+
+ private:
+  PageRecovery pageRecovery_;
 };
 
 }  // namespace larkwend

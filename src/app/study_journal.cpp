@@ -65,6 +65,22 @@ void StalledPageRefreshed(std::string_view progress) {
   RecordEvent("stalled page refreshed: progress still " + Utf8(progress));
 }
 
+void PageRecovered(std::string_view address, std::string_view reason) {
+  RecordEvent("page recovered: " + Utf8(address) + " (" + Utf8(reason) + ")");
+}
+
+void PageFailedToLoad(std::string_view address, std::string_view why) {
+  RecordEvent("page failed to load: " + Utf8(address) + " (" + Utf8(why) + ")");
+}
+
+void PageLoadedAgain(std::string_view seconds, std::string_view address) {
+  RecordEvent("page loaded again after " + Utf8(seconds) + " s: " + Utf8(address));
+}
+
+void SignedOutBySite(std::string_view address) {
+  RecordEvent("signed out by the site: " + Utf8(address));
+}
+
 void RunEnded(std::string_view endMessage) {
   RecordEvent("run ended: " + Utf8(endMessage));
 }

@@ -19,7 +19,13 @@ void ChapterOpened(std::string_view address);
 void ChapterCompleted(std::string_view address, std::string_view progress,
                       std::string_view required);
 void StalledPageRefreshed(std::string_view progress);
-// "page recovered" is recorded by the browser control itself when it loads a lost page again.
+// The page's process was gone (ended, or ended by the program because the page stopped
+// answering) and the page is loaded again.
+void PageRecovered(std::string_view address, std::string_view reason);
+// Once when a page starts failing, once when it comes back; retries in between are not events.
+void PageFailedToLoad(std::string_view address, std::string_view why);
+void PageLoadedAgain(std::string_view seconds, std::string_view address);
+void SignedOutBySite(std::string_view address);
 void RunEnded(std::string_view endMessage);
 void ProgramEnded();
 

@@ -90,7 +90,9 @@ void CQuillmoorDlg::ArmAutoStudy() {
   w->KillTimer(TIMER_CHECK_PROGRESS);
   w->KillTimer(TIMER_NEXT_CHAPTER);
   w->KillTimer(TIMER_POPUP_CLOSE);
-  if (m_capturedAccount[0] != '\0') w->SetTimer(TIMER_WAIT_FOR_LIST, TIMER_WAIT_FOR_LIST);
+  if (m_capturedAccount[0] == '\0') return;
+  w->SetTimer(TIMER_WAIT_FOR_LIST, TIMER_WAIT_FOR_LIST);
+  pageRecovery_.RunArmed();
 }
 
 void CQuillmoorDlg::OnTimer(unsigned id) {
@@ -99,6 +101,8 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
   // A page that is still loading suspends the cycle: the tick is dropped, the timers run on.
   if (m_browser.GetReadyState() != READYSTATE_COMPLETE)
     return TickDecision(id, "page loading, dropped");
+  // Nor is a page that failed to load: an error page is no chapter list, however it looks.
+  if (!pageRecovery_.PageLoaded()) return TickDecision(id, "page failed to load, dropped");
 
   if (!g_alertDismisserStarted) {
     g_alertDismisserStarted = true;
@@ -119,8 +123,9 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       }
       break;
     case TIMER_WAIT_FOR_LIST:
-      if (ScanUnfinishedChapters() != 1) {
-        TickDecision(id, "no unfinished chapter listed yet");
+      if (const int scan = ScanUnfinishedChapters(); scan != 1) {
+        TickDecision(id,
+                     scan == 0 ? "no unfinished chapter listed yet" : "list not read, undecided");
       } else {
         TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         OpenFirstUnfinishedChapter();
@@ -139,8 +144,12 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       break;
     case TIMER_NEXT_CHAPTER:
       w->KillTimer(TIMER_NEXT_CHAPTER);
-      ScanUnfinishedChapters();
-      if (!m_chapterUrls.empty()) {
+      if (ScanUnfinishedChapters() < 0) {
+        // Only a list that was read can end the run: the list stays as it was, and the move
+        // waits 5 s as for a page still loading.
+        TickDecision(id, "list not read, trying again");
+        w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
+      } else if (!m_chapterUrls.empty()) {
         TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         OpenFirstUnfinishedChapter();
       } else {
@@ -149,6 +158,7 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
         w->KillTimer(TIMER_CHECK_PROGRESS);
         w->KillTimer(TIMER_POPUP_CLOSE);
         TickDecision(id, "no unfinished chapter left, ended");
+        pageRecovery_.RunEnded();
         study_journal::RunEnded(Gbk(texts::kNoUnfinishedChapter));
         ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
       }

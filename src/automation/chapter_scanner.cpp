@@ -6,6 +6,7 @@
 // ticks; a failed call into the page skips the item or ends the operation, and the next tick
 // tries again, so nothing here reports an error.
 #include <string_view>
+#include <vector>
 
 #include "app/quillmoor_dlg.h"
 #include "app/study_journal.h"
@@ -81,31 +82,34 @@ bool CQuillmoorDlg::FindChapterFrames() {
 int CQuillmoorDlg::ScanUnfinishedChapters() {
   // Off a chapter page the list of the last one stays: the cycle may still be working through it.
   if (!FindChapterFrames()) return 0;
-  m_chapterUrls.clear();
 
+  // The list is replaced only by one that was read whole: a read that failed (a page gone busy
+  // or lost half-way) says nothing about what is unfinished, and an empty list ends the run.
   // Two "right" frames also count as two matches; then there is no chapter list to read.
-  if (!m_leftFrameDoc) return 0;
+  if (!m_leftFrameDoc) return -1;
   dom::Ref<dom::ElementCollection> all;
-  if (dom::Failed(m_leftFrameDoc->get_all(all)) || !all) return 0;
+  if (dom::Failed(m_leftFrameDoc->get_all(all)) || !all) return -1;
   long length = 0;
-  if (dom::Failed(all->get_length(length))) return 0;
+  if (dom::Failed(all->get_length(length))) return -1;
 
+  std::vector<std::string> unfinished;
   for (long i = 0; i < length; ++i) {
     dom::Ref<dom::Dispatch> item;
-    if (dom::Failed(all->item(i, item)) || !item) continue;
+    if (dom::Failed(all->item(i, item)) || !item) return -1;
     dom::Ref<dom::Element> element;
-    if (dom::Failed(dom::Query(item.get(), element))) continue;
+    if (dom::Failed(dom::Query(item.get(), element))) continue;  // not an element: nothing to read
     dom::WideText className;
-    if (dom::Failed(element->get_className(className))) continue;
+    if (dom::Failed(element->get_className(className))) return -1;
     // The whole attribute is compared: an entry that carries a second class is not an
     // unfinished chapter in the platform's markup.
     if (CompareGbkNoCase(ToNarrow(className), site::UnfinishedChapterClass) != 0) continue;
     dom::WideText innerHtml;
-    if (dom::Failed(element->get_innerHTML(innerHtml))) continue;
+    if (dom::Failed(element->get_innerHTML(innerHtml))) return -1;
     std::string url = ExtractUrlAttribute(ToNarrow(innerHtml));
     // Repeated addresses stay: the list follows the page entry by entry.
-    if (!url.empty()) m_chapterUrls.push_back(std::move(url));
+    if (!url.empty()) unfinished.push_back(std::move(url));
   }
+  m_chapterUrls = std::move(unfinished);
   return m_chapterUrls.empty() ? 0 : 1;
 }
 
@@ -134,6 +138,7 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   if (progressText == s_lastProgressText) {
     study_journal::StalledPageRefreshed(progressText);
     m_browser.Refresh();
+    pageRecovery_.PageRefreshed();
     return -1;
   }
   s_lastProgressText = progressText;
@@ -147,7 +152,12 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   if (CompareGbkNoCase(progressText, requiredText) < 0) return 0;
 
   dom::Ref<dom::Element> complete = ElementById(*content, site::CompleteElementId);
-  if (!complete || dom::Failed(complete->click())) return -1;
+  if (!complete) return -1;
+  // A click whose page took longer than the wait to answer went through all the same: pressing
+  // it again would complete the chapter twice, while at worst the next scan lists it again.
+  const dom::Status clicked = complete->click();
+  if (dom::Failed(clicked) && clicked != dom::kUnanswered) return -1;
+  if (clicked == dom::kUnanswered) Diagnose("the completion control's page answered late: pressed");
   study_journal::ChapterCompleted(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front(),
                                   progressText, requiredText);
   return 1;

@@ -38,6 +38,22 @@ void CWebBrowser2::Refresh() {
   if (control_) control_->Refresh();
 }
 
+void CWebBrowser2::LoadAgain(const std::string& url) {
+  if (control_) control_->LoadAgain(ToWide(url));
+}
+
+bool CWebBrowser2::StopLoading() {
+  return control_ && control_->StopLoading();
+}
+
+void CWebBrowser2::EndPageProcess() {
+  if (control_) control_->EndPageProcess();
+}
+
+void CWebBrowser2::ShowErrorPages(bool show) {
+  if (control_) control_->ShowErrorPages(show);
+}
+
 dom::Ref<dom::Dispatch> CWebBrowser2::GetControlUnknown() {
   return control_ ? control_->ControlIdentity() : nullptr;
 }

@@ -27,6 +27,12 @@ class CWebBrowser2 {
   long GetReadyState();
   void SetSilent(bool silent);
   void Refresh();
+  // Bringing a page back (BrowserControl): no BeforeNavigate2 for LoadAgain; StopLoading is
+  // false when the page did not answer afterwards.
+  void LoadAgain(const std::string& url);
+  bool StopLoading();
+  void EndPageProcess();
+  void ShowErrorPages(bool show);
   // The hosted control object, for comparing with the object an event carries.
   dom::Ref<dom::Dispatch> GetControlUnknown();
 

@@ -5,11 +5,26 @@
 // still the current document, so its typed form values can still be read.
 #pragma once
 
+#include <string>
+
 #include "platform/dom.h"
 
 namespace larkwend {
 
 constexpr long READYSTATE_COMPLETE = 4;
+
+// A page or frame that did not load: the server answered with an error status, or the
+// connection failed. The engine may still show a document for it (the server's own error page,
+// or an empty one); that document is never the page asked for.
+struct LoadFailure {
+  std::string address;
+  bool topLevel = true;
+  int httpStatus = 0;        // 400 and above; 0 for a network error
+  std::string networkError;  // the engine's words, when httpStatus is 0
+};
+
+// Why the page's process went away.
+enum class PageProcessEnd { kCrashed, kOutOfMemory, kEndedByProgram };
 
 // Receives the control's events on the GUI thread.
 class BrowserEvents {
@@ -20,6 +35,22 @@ class BrowserEvents {
   virtual void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) = 0;
   virtual void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                           const dom::WideText& url) = 0;
+
+  // What the engine reports beyond those events: facts about loads and about the page's process.
+  // The program decides what to make of them; a sink that does not care ignores them.
+  //
+  // A load began: the top-level page (which replaces every frame) or one frame's document.
+  virtual void LoadStarted(const std::string& /*address*/, bool /*topLevel*/) {}
+  // That load ended with the page or the frame's document shown. `address` is where it ended,
+  // after any redirect.
+  virtual void LoadFinished(const std::string& /*address*/, bool /*topLevel*/) {}
+  virtual void LoadFailed(const LoadFailure& /*failure*/) {}
+  // That load was given up before it ended: another load took its place, or it was stopped.
+  virtual void LoadStopped(const std::string& /*address*/, bool /*topLevel*/) {}
+  // The page stopped answering document-model calls (each now fails at once), or answers again.
+  virtual void AnsweringChanged(bool /*answering*/) {}
+  // The page's process is gone; nothing is shown until a page is loaded again.
+  virtual void PageProcessEnded(PageProcessEnd /*why*/) {}
 
  protected:
   ~BrowserEvents() = default;
@@ -41,6 +72,19 @@ class BrowserControl {
   virtual dom::Ref<dom::Dispatch> ControlIdentity() = 0;
   // Whether the control's window exists.
   virtual bool HasWindow() const = 0;
+
+  // What the program may ask of the engine when a page goes wrong.
+  //
+  // Loads `address` as the top-level page without BeforeNavigate2, as Refresh does: it is the
+  // control bringing a page back, not a navigation of the page's or the student's.
+  virtual void LoadAgain(const dom::WideText& url) = 0;
+  // Stops every load of the page. False when the page did not answer afterwards.
+  virtual bool StopLoading() = 0;
+  // Ends the page's process at once; PageProcessEnded follows.
+  virtual void EndPageProcess() = 0;
+  // Whether a failed top-level load shows the engine's own error page (the default) or leaves
+  // the view as the failure left it.
+  virtual void ShowErrorPages(bool show) = 0;
 
   // At most one sink; null detaches.
   virtual void SetEventSink(BrowserEvents* sink) = 0;

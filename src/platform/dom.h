@@ -26,6 +26,9 @@ constexpr Status kOk = 0;
 constexpr Status kFalse = 1;         // succeeded, but nothing there (a null result)
 constexpr Status kFailed = -1;       // the call failed
 constexpr Status kNoInterface = -2;  // the object does not have the face asked for
+// An action was sent to the page, which did not answer within the wait: it may well have
+// taken effect. Only actions (a click, a script run) report it.
+constexpr Status kUnanswered = -3;
 constexpr bool Succeeded(Status s) {
   return s >= 0;
 }

@@ -11,12 +11,14 @@ class DialogSystem;
 class Shell;
 class FileAssociations;
 class DesktopWindows;
+class Clock;
 
 struct Platform {
   DialogSystem& dialogs;
   Shell& shell;
   FileAssociations& associations;
   DesktopWindows& desktop;
+  Clock& clock;
 };
 
 }  // namespace larkwend

@@ -46,6 +46,35 @@ class RecordingSink : public BrowserEvents {
     control_.Navigate(url);
   }
 
+  // The engine's facts, one line each: "started top <url>", "finished frame <url>",
+  // "failed frame <url> 502", "failed top <url> network", "stopped frame <url>",
+  // "answering 0", "process ended 2" (PageProcessEnd's value).
+  void LoadStarted(const std::string& url, bool topLevel) override {
+    facts.push_back(std::string("started ") + (topLevel ? "top " : "frame ") + url);
+  }
+  void LoadFinished(const std::string& url, bool topLevel) override {
+    facts.push_back(std::string("finished ") + (topLevel ? "top " : "frame ") + url);
+  }
+  void LoadFailed(const LoadFailure& failure) override {
+    facts.push_back(std::string("failed ") + (failure.topLevel ? "top " : "frame ") +
+                    failure.address + " " +
+                    (failure.httpStatus ? std::to_string(failure.httpStatus) : "network"));
+  }
+  void LoadStopped(const std::string& url, bool topLevel) override {
+    facts.push_back(std::string("stopped ") + (topLevel ? "top " : "frame ") + url);
+  }
+  void AnsweringChanged(bool answering) override {
+    facts.push_back(std::string("answering ") + (answering ? "1" : "0"));
+  }
+  void PageProcessEnded(PageProcessEnd why) override {
+    facts.push_back("process ended " + std::to_string(static_cast<int>(why)));
+  }
+  bool Saw(const std::string& fact) const {
+    for (const std::string& f : facts)
+      if (f == fact) return true;
+    return false;
+  }
+
   int TopCompletions() const {
     int n = 0;
     for (const Event& e : complete) n += e.topLevel;
@@ -54,6 +83,7 @@ class RecordingSink : public BrowserEvents {
 
   std::vector<Event> before, complete;
   std::vector<std::string> newWindows;
+  std::vector<std::string> facts;
   std::function<void(const std::string&)> onBeforeNavigate;
   std::function<void(dom::Dispatch*)> onDocumentComplete;
   bool cancelNavigations = false;
@@ -69,11 +99,8 @@ class BrowserTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gtk_init(nullptr, nullptr); }
 
-  // What the control is made with; a fixture may shorten its limits.
-  virtual gtk::WebKitBrowserOptions Options() const { return {}; }
-
   void SetUp() override {
-    control = gtk::WebKitBrowserControl::Create(Options());
+    control = gtk::WebKitBrowserControl::Create();
     sink = std::make_unique<RecordingSink>(*control);
     control->SetEventSink(sink.get());
     control->put_Silent(true);

@@ -83,14 +83,21 @@ void ExpectEveryChapterOnce(const PracticeSite& site) {
 // answers the program's message boxes.
 using Meddle = std::function<void(Program&, const MessageBoxAnswerer& boxes)>;
 
-RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
-                          unsigned hungPageLimitMs = 4000) {
+// The waits on a page that goes wrong at the timers' pace, but for the hung page's: a page is
+// given 4 s, time enough for a test to click the window's buttons while it does not answer.
+PageRecoveryTimings ScaledRecovery() {
+  using std::chrono::milliseconds;
+  return {milliseconds(4000), milliseconds(int(60000 * kTimerScale)),
+          milliseconds(int(5000 * kTimerScale)), milliseconds(int(60000 * kTimerScale))};
+}
+
+RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {}) {
   RunOutcome outcome;
   fixtures::ScopedWorkingDir state;
   DiagnosticsCapture diagnostics;
   ProgramOptions options;
   options.timerScale = kTimerScale;
-  options.hungPageLimitMs = hungPageLimitMs;
+  options.recovery = ScaledRecovery();
   options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {

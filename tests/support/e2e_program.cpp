@@ -178,19 +178,20 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   CQuillmoorApp& app = TheApp();
   app.m_strDownloadUrl.clear();
   app.m_updateCheck = options.updateCheck;
+  app.m_recoveryTimings = options.recovery;
 
   RunState state{options, script, run};
   state.startSource = g_timeout_add(20, StartScript, &state);
   state.guardSource = g_timeout_add(100, GuardWindows, &state);
   {
-    gtk::GtkPlatform platform(
-        gtk::GtkPlatformOptions{options.timerScale, {options.hungPageLimitMs}});
+    gtk::GtkPlatform platform(gtk::GtkPlatformOptions{options.timerScale});
     app.InitInstance(platform.platform());
   }
   RemoveSource(state.startSource);
   RemoveSource(state.guardSource);
   RemoveSource(state.closerSource);
   app.m_updateCheck = nullptr;
+  app.m_recoveryTimings = {};
 
   run.endedByProgram = state.scriptDone && !state.closerRan;
   if (!run.mainWindowShown) ADD_FAILURE() << "the main window was never shown";

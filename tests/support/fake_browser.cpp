@@ -402,7 +402,7 @@ dom::Status Host::Enter(const std::string& call) {
   calls_.push_back(call);
   int seen = ++seen_[call];
   if (auto it = failures_.find(call); it != failures_.end())
-    if (it->second == 0 || it->second == seen) return dom::kFailed;
+    if (it->second.first == 0 || it->second.first == seen) return it->second.second;
   if (nulls_.count(call)) return dom::kFalse;
   return dom::kOk;
 }
@@ -463,12 +463,14 @@ void Control::Load(const PagePtr& page) {
   if (cancel) return;
   page_ = page;
   if (!sink_) return;
+  sink_->LoadStarted(page->url, true);
   for (const PagePtr& frame : page->frames) {
     IdentityObject* frameIdentity = new IdentityObject(host_, /*counted=*/false);
     sink_->DocumentComplete(frameIdentity, frame->url);
     frameIdentity->Release();
   }
   sink_->DocumentComplete(identity_, page->url);
+  sink_->LoadFinished(page->url, true);
 }
 
 void Control::LoadUrl(const std::string& url) {

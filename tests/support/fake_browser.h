@@ -62,9 +62,10 @@ PagePtr MakePage(const std::string& url);
 // "Control.get_Document", "Collection.item", "Frames.item", "Element.click".
 class Host {
  public:
-  // Every call with this name fails from now on (or only the nth from now, counting from 1).
-  void Fail(const std::string& call, int nth = 0) {
-    failures_[call] = nth;
+  // Every call with this name fails from now on (or only the nth from now, counting from 1),
+  // with `status` (dom::kUnanswered: an action the page took too long to answer).
+  void Fail(const std::string& call, int nth = 0, dom::Status status = dom::kFailed) {
+    failures_[call] = {nth, status};
     seen_[call] = 0;
   }
   // Every call with this name succeeds but yields null.
@@ -85,7 +86,7 @@ class Host {
   void Count(long delta) { live_ += delta; }
 
  private:
-  std::map<std::string, int> failures_;
+  std::map<std::string, std::pair<int, dom::Status>> failures_;
   std::map<std::string, bool> nulls_;
   std::map<std::string, int> seen_;
   std::vector<std::string> calls_;
@@ -108,18 +109,35 @@ class Control : public BrowserControl {
   dom::Ref<dom::Dispatch> ControlIdentity() override;
   bool HasWindow() const override { return hasWindow_; }
   void SetEventSink(BrowserEvents* sink) override { sink_ = sink; }
+  void LoadAgain(const dom::WideText& url) override { loadsAgain_.push_back(url.value_or("")); }
+  bool StopLoading() override {
+    ++stops_;
+    return answersAfterStop_;
+  }
+  void EndPageProcess() override { ++processEnds_; }
+  void ShowErrorPages(bool show) override { showErrorPages_ = show; }
 
   // Pages the control can load, by URL; an address with no page loads an empty one.
   void Serve(const PagePtr& page) { served_[page->url] = page; }
   // A navigation as the real control does it: BeforeNavigate2 while the current page is still
-  // the document (unless cancelled), then the new page and DocumentComplete for each frame and
-  // for the top level. Frame completions carry the frame's own identity.
+  // the document (unless cancelled), then LoadStarted, the new page and DocumentComplete for each
+  // frame and for the top level, and LoadFinished. Frame completions carry the frame's own
+  // identity.
   void Load(const PagePtr& page);
   void LoadUrl(const std::string& url);
   // Raises only BeforeNavigate2 for a frame navigation (the frame's identity).
   bool RaiseFrameBeforeNavigate(const std::string& url);
   // Carries out the navigations asked for with Navigate/Navigate2, in order.
   void Pump();
+
+  // Where the engine's facts (LoadFailed, PageProcessEnded...) go; a test raises them there.
+  BrowserEvents* sink() const { return sink_; }
+  // What the program asked when a page went wrong.
+  const std::vector<std::string>& loadsAgain() const { return loadsAgain_; }
+  int stops() const { return stops_; }
+  int processEnds() const { return processEnds_; }
+  bool showsErrorPages() const { return showErrorPages_; }
+  void SetAnswersAfterStop(bool answers) { answersAfterStop_ = answers; }
 
   PagePtr page() const { return page_; }
   void SetReadyState(long state) { readyState_ = state; }
@@ -145,6 +163,11 @@ class Control : public BrowserControl {
   bool silent_ = false;
   bool hasWindow_ = true;
   int refreshes_ = 0;
+  std::vector<std::string> loadsAgain_;
+  int stops_ = 0;
+  int processEnds_ = 0;
+  bool showErrorPages_ = true;
+  bool answersAfterStop_ = true;
   dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
 };
 

@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/text.h"
@@ -232,6 +233,35 @@ void DesktopWindows::PostClick(WindowId button) {
 std::vector<WindowId> DesktopWindows::Clicks() {
   std::lock_guard lock(mutex_);
   return clicks_;
+}
+
+Clock::CallId Clock::After(std::chrono::milliseconds delay, std::function<void()> call) {
+  const CallId id = next_++;
+  calls_[id] = {now_ + delay, std::move(call)};
+  return id;
+}
+
+void Clock::Advance(std::chrono::milliseconds by) {
+  const TimePoint end = now_ + by;
+  for (;;) {
+    auto soonest = std::min_element(calls_.begin(), calls_.end(), [](const auto& a, const auto& b) {
+      return a.second.due < b.second.due || (a.second.due == b.second.due && a.first < b.first);
+    });
+    if (soonest == calls_.end() || soonest->second.due > end) break;
+    now_ = std::max(now_, soonest->second.due);
+    std::function<void()> call = std::move(soonest->second.call);
+    calls_.erase(soonest);
+    call();
+  }
+  now_ = end;
+}
+
+std::vector<std::chrono::milliseconds> Clock::Waiting() const {
+  std::vector<std::chrono::milliseconds> delays;
+  for (const auto& [id, call] : calls_)
+    delays.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(call.due - now_));
+  std::sort(delays.begin(), delays.end());
+  return delays;
 }
 
 }  // namespace larkwend::fake

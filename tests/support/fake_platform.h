@@ -3,6 +3,7 @@
 // desktop. Nothing here draws, sleeps or touches the network.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "fake_browser.h"
+#include "platform/clock.h"
 #include "platform/desktop_windows.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
@@ -47,6 +49,10 @@ class JournalingBrowser : public BrowserControl {
   dom::Ref<dom::Dispatch> ControlIdentity() override { return control_.ControlIdentity(); }
   bool HasWindow() const override { return control_.HasWindow(); }
   void SetEventSink(BrowserEvents* sink) override { control_.SetEventSink(sink); }
+  void LoadAgain(const dom::WideText& url) override { control_.LoadAgain(url); }
+  bool StopLoading() override { return control_.StopLoading(); }
+  void EndPageProcess() override { control_.EndPageProcess(); }
+  void ShowErrorPages(bool show) override { control_.ShowErrorPages(show); }
 
  private:
   Control& control_;
@@ -207,6 +213,28 @@ class DesktopWindows : public larkwend::DesktopWindows {
   WindowId next_ = 1;
 };
 
+// Time that moves only when the test says so.
+class Clock final : public larkwend::Clock {
+ public:
+  TimePoint Now() const override { return now_; }
+  CallId After(std::chrono::milliseconds delay, std::function<void()> call) override;
+  void Cancel(CallId id) override { calls_.erase(id); }
+
+  // Moves time on by `by`, running each call as its time comes, in time order.
+  void Advance(std::chrono::milliseconds by);
+  // How long until each waiting call, soonest first.
+  std::vector<std::chrono::milliseconds> Waiting() const;
+
+ private:
+  struct Call {
+    TimePoint due;
+    std::function<void()> call;
+  };
+  TimePoint now_{};
+  CallId next_ = 1;
+  std::map<CallId, Call> calls_;
+};
+
 // Everything together, as the program's code receives it.
 struct PlatformFixture {
   Host host;
@@ -214,7 +242,8 @@ struct PlatformFixture {
   Shell shell;
   FileAssociations associations;
   DesktopWindows desktop;
-  larkwend::Platform platform{dialogs, shell, associations, desktop};
+  Clock clock;
+  larkwend::Platform platform{dialogs, shell, associations, desktop, clock};
 };
 
 }  // namespace larkwend::fake

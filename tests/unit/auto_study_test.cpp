@@ -102,7 +102,8 @@ class AutoStudy : public ::testing::Test {
   fake::DialogSystem dialogs{host};
   fake::Shell shell;
   fake::FileAssociations associations;
-  Platform platform{dialogs, shell, associations, ProcessDesktop()};
+  fake::Clock clock;
+  Platform platform{dialogs, shell, associations, ProcessDesktop(), clock};
   CQuillmoorDlg dlg{platform};
   fake::DialogWindow& window;
 };
@@ -217,9 +218,13 @@ TEST_F(AutoStudy, UndecidedChecksAndReArmingDuringARun) {
   course.page().progress->outerText = course.page().progress->outerText;
   Fire(TIMER_CHECK_PROGRESS);
   EXPECT_GT(window.browser().refreshes(), refreshes);
-  EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_CHECK_PROGRESS});
   EXPECT_EQ(records.events().back(),
             "stalled page refreshed: progress still " + *course.page().progress->outerText);
+  // The reloaded page need not show that chapter again: the run starts over from the list, and
+  // the stalled chapter, still unfinished, is opened again.
+  EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+  Fire(TIMER_WAIT_FOR_LIST);
+  EXPECT_EQ(course.opened, (std::vector<int>{1, 1}));
 
   course.Progress(true);
   Fire(TIMER_CHECK_PROGRESS);
@@ -245,6 +250,241 @@ TEST_F(AutoStudy, TicksWhileLoadingAreDroppedAndTheTimersRunOn) {
   window.browser().SetReadyState(READYSTATE_COMPLETE);
   Fire(TIMER_NEXT_CHAPTER);
   EXPECT_EQ(course.opened, (std::vector<int>{1, 2}));
+}
+
+// ---- a page that goes wrong under a run ------------------------------------------------------
+
+class PageRecoveryTest : public AutoStudy {
+ protected:
+  BrowserEvents& engine() { return *window.browser().sink(); }
+  void FailFrame(int status) { engine().LoadFailed({kListUrl, false, status, {}}); }
+  void LoadsAgain() {
+    engine().LoadStarted(kChapterPageUrl, true);
+    engine().LoadFinished(kChapterPageUrl, true);
+  }
+  std::vector<std::string> Events(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& event : records.events())
+      if (event.rfind(prefix, 0) == 0) found.push_back(event);
+    return found;
+  }
+  static std::vector<std::chrono::milliseconds> Ms(std::initializer_list<int> values) {
+    std::vector<std::chrono::milliseconds> out;
+    for (int v : values) out.emplace_back(v);
+    return out;
+  }
+};
+
+TEST_F(PageRecoveryTest, AFailedLoadIsNeverReadAndIsLoadedAgainWithAGrowingWait) {
+  Course course(2);
+  StartStudying(course);
+  EXPECT_FALSE(window.browser().showsErrorPages()) << "a run handles its failed loads itself";
+  course.Progress(true);
+  Fire(TIMER_CHECK_PROGRESS);
+  ASSERT_EQ(course.finishClicks(), 1);
+
+  // The list frame reloads after the completion into a gateway's error page at its own address.
+  FailFrame(502);
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(dialogs.messages.empty()) << "an error page was read as an empty list";
+  EXPECT_TRUE(records.Diagnosed("tick 5000: page failed to load, dropped"));
+  EXPECT_EQ(course.opened, std::vector<int>{1});
+  EXPECT_EQ(clock.Waiting(), Ms({5000}));
+
+  // 5 s, then twice the last wait up to a minute, for as long as the site fails.
+  std::vector<std::chrono::milliseconds> waits;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    waits.push_back(clock.Waiting().at(0));
+    clock.Advance(waits.back());
+    EXPECT_EQ(window.browser().loadsAgain().size(), static_cast<std::size_t>(attempt + 1));
+    EXPECT_EQ(window.browser().loadsAgain().back(), kChapterPageUrl);
+    // Each load of the page again starts the run over from the list.
+    EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+    engine().LoadStarted(kChapterPageUrl, true);
+    attempt % 2 ? engine().LoadFailed({kChapterPageUrl, true, 0, "Connection terminated"})
+                : engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+    Fire(TIMER_WAIT_FOR_LIST);
+    EXPECT_EQ(course.opened, std::vector<int>{1});
+  }
+  EXPECT_EQ(waits, Ms({5000, 10000, 20000, 40000, 60000, 60000}));
+  EXPECT_EQ(Events("page failed to load: "),
+            std::vector<std::string>{"page failed to load: " + kListUrl + " (HTTP 502)"});
+  EXPECT_TRUE(records.Diagnosed("page failed to load again: " + kChapterPageUrl +
+                                " (network error: Connection terminated)"));
+
+  // The site answers again: one line says so, and the next chapter is opened from the list.
+  clock.Advance(clock.Waiting().at(0));
+  LoadsAgain();
+  EXPECT_EQ(Events("page loaded again after "),
+            std::vector<std::string>{"page loaded again after 255 s: " + kChapterPageUrl});
+  EXPECT_TRUE(clock.Waiting().empty());
+  Fire(TIMER_WAIT_FOR_LIST);
+  EXPECT_EQ(course.opened, (std::vector<int>{1, 2}));
+  EXPECT_EQ(course.finishClicks(), 1) << "a completed chapter was pressed again";
+
+  // The end of the run gives the engine its error pages back; a failure then is left as it is.
+  course.Progress(true);
+  Fire(TIMER_CHECK_PROGRESS);
+  Fire(TIMER_NEXT_CHAPTER);
+  ASSERT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
+  EXPECT_TRUE(window.browser().showsErrorPages());
+  FailFrame(503);
+  EXPECT_TRUE(clock.Waiting().empty());
+  EXPECT_EQ(Events("page failed to load: ").size(), 1u);
+}
+
+TEST_F(PageRecoveryTest, OutsideARunAFailedLoadIsLeftAsTheEngineShowsIt) {
+  Course course(1);
+  window.browser().Load(course.page().top);
+  dlg.ArmAutoStudy();  // no login captured: nothing armed
+  engine().LoadStarted(kChapterPageUrl, true);
+  engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+  clock.Advance(std::chrono::minutes(5));
+  EXPECT_TRUE(window.browser().loadsAgain().empty());
+  EXPECT_TRUE(window.browser().showsErrorPages());
+  EXPECT_TRUE(Events("page failed to load: ").empty());
+}
+
+TEST_F(PageRecoveryTest, ALoadThatNeverEndsIsStoppedAndHandledAsAFailure) {
+  Course course(2);
+  StartStudying(course);
+  engine().LoadStarted(kContentUrl, false);
+  clock.Advance(std::chrono::seconds(59));
+  EXPECT_EQ(window.browser().stops(), 0);
+  engine().LoadFinished(kContentUrl, false);  // in time
+  clock.Advance(std::chrono::seconds(5));
+  EXPECT_EQ(window.browser().stops(), 0);
+
+  // Still loading a minute on, and the page answers once stopped: its process is kept.
+  engine().LoadStarted(kContentUrl, false);
+  clock.Advance(std::chrono::seconds(60));
+  EXPECT_EQ(window.browser().stops(), 1);
+  EXPECT_EQ(window.browser().processEnds(), 0);
+  EXPECT_EQ(Events("page failed to load: "),
+            std::vector<std::string>{"page failed to load: " + kContentUrl +
+                                     " (still loading after 60 s)"});
+  engine().LoadStopped(kContentUrl, false);  // what the stop itself causes is no new failure
+  EXPECT_EQ(clock.Waiting(), Ms({5000}));
+  clock.Advance(std::chrono::seconds(5));
+  ASSERT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+
+  // The page loaded again spins while it is parsed: stopping it does not make it answer.
+  window.browser().SetAnswersAfterStop(false);
+  engine().LoadStarted(kChapterPageUrl, true);
+  clock.Advance(std::chrono::seconds(60));
+  EXPECT_EQ(window.browser().processEnds(), 1);
+  engine().PageProcessEnded(PageProcessEnd::kEndedByProgram);
+  EXPECT_TRUE(Events("page recovered: ").empty()) << "the waiting reload brings it back";
+  clock.Advance(clock.Waiting().at(0));
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+  LoadsAgain();
+  EXPECT_EQ(Events("page loaded again after ").size(), 1u);
+  EXPECT_EQ(Events("page failed to load: ").size(), 1u) << "one episode, one line";
+}
+
+TEST_F(PageRecoveryTest, AHungPageIsEndedAndALostPageIsLoadedAgainAndStudiedFromTheList) {
+  Course course(2);
+  StartStudying(course);
+  engine().AnsweringChanged(false);
+  clock.Advance(std::chrono::seconds(20));
+  engine().AnsweringChanged(true);  // busy, not hung
+  clock.Advance(std::chrono::seconds(20));
+  EXPECT_EQ(window.browser().processEnds(), 0);
+
+  engine().AnsweringChanged(false);
+  clock.Advance(std::chrono::seconds(25));
+  EXPECT_EQ(window.browser().processEnds(), 1);
+  window.SetTimer(TIMER_CHECK_PROGRESS, TIMER_CHECK_PROGRESS);
+  engine().PageProcessEnded(PageProcessEnd::kEndedByProgram);
+  EXPECT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+  EXPECT_EQ(
+      Events("page recovered: "),
+      std::vector<std::string>{"page recovered: " + kChapterPageUrl + " (it stopped answering)"});
+  EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+
+  // Outside a run a crashed page is still brought back, and nothing is started.
+  course.Progress(true);
+  Fire(TIMER_WAIT_FOR_LIST);
+  Fire(TIMER_CHECK_PROGRESS);
+  Fire(TIMER_NEXT_CHAPTER);
+  course.Progress(true);
+  Fire(TIMER_CHECK_PROGRESS);
+  Fire(TIMER_NEXT_CHAPTER);
+  ASSERT_EQ(MessagesShown().size(), 1u);
+  engine().PageProcessEnded(PageProcessEnd::kCrashed);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+  EXPECT_EQ(Events("page recovered: ").back(),
+            "page recovered: " + kChapterPageUrl + " (its web process ended)");
+  EXPECT_TRUE(RunningTimers().empty());
+}
+
+TEST_F(PageRecoveryTest, ARunSignedOutByTheSiteWaitsForTheStudent) {
+  Course course(2);
+  StartStudying(course);
+  FailFrame(502);
+  clock.Advance(std::chrono::seconds(5));
+  const std::string login = std::string(site::PortalLoginUrl) + "?ReturnUrl=%2Fstu%2F";
+  engine().LoadStarted(kChapterPageUrl, true);
+  engine().LoadFinished(login, true);
+  EXPECT_EQ(Events("signed out by the site: "),
+            std::vector<std::string>{"signed out by the site: " + login});
+  EXPECT_TRUE(clock.Waiting().empty()) << "a login page is not loaded again";
+  EXPECT_EQ(window.browser().loadsAgain().size(), 1u);
+}
+
+TEST_F(PageRecoveryTest, AStudentNavigationTakesThePlaceOfAWaitingReload) {
+  Course course(2);
+  StartStudying(course);
+  FailFrame(502);
+  ASSERT_EQ(clock.Waiting().size(), 1u);
+  window.browser().LoadUrl("http://www.qmedu.localhost:18080/kvt/user/");
+  EXPECT_TRUE(clock.Waiting().empty());
+  clock.Advance(std::chrono::minutes(2));
+  EXPECT_TRUE(window.browser().loadsAgain().empty());
+}
+
+TEST_F(PageRecoveryTest, OnlyAListThatWasReadEndsTheRun) {
+  Course course(2);
+  StartStudying(course);
+  course.Progress(true);
+  Fire(TIMER_CHECK_PROGRESS);
+  const std::vector<std::string> listed = dlg.m_chapterUrls;
+
+  // The list frame's page went busy half-way through the scan.
+  host.Fail("Element.get_innerHTML");
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dlg.m_chapterUrls, listed) << "an undecided scan emptied the list";
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER)) << "the move is tried again 5 s later";
+  host.ClearFailures();
+  host.Fail("Collection.item", 2);
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_EQ(course.opened, std::vector<int>{1});
+
+  host.ClearFailures();
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_EQ(course.opened, (std::vector<int>{1, 2}));
+  EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(PageRecoveryTest, ACompletionClickAnsweredLateCountsAsPressed) {
+  Course course(2);
+  StartStudying(course);
+  course.Progress(true);
+  host.Fail("Element.click", 1, dom::kUnanswered);
+  Fire(TIMER_CHECK_PROGRESS);
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_TRUE(Running(TIMER_POPUP_CLOSE));
+  EXPECT_EQ(Events("chapter completed: ").size(), 1u);
+
+  // A click that plainly failed is not a completion.
+  course.Progress(true);
+  window.KillTimer(TIMER_NEXT_CHAPTER);
+  host.Fail("Element.click", 1, dom::kFailed);
+  Fire(TIMER_CHECK_PROGRESS);
+  EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
 }
 
 TEST_F(AutoStudy, ACompletionWhileTheMoveIsPendingStartsItAgain) {

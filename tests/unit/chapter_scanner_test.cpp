@@ -129,7 +129,7 @@ TEST(ScanUnfinishedChapters, KeepsTheListOffAChapterPageAndEmptiesItOnAFinishedO
   EXPECT_THAT(w.dlg().m_chapterUrls, IsEmpty());
 }
 
-TEST(ScanUnfinishedChapters, TwoContentFramesAndNoListGiveAnEmptyList) {
+TEST(ScanUnfinishedChapters, TwoContentFramesAndNoListDecideNothing) {
   ScannerWindow w;
   auto top = fake::MakePage(kChapterPageUrl);
   top->Frame("http://h/right1.aspx");
@@ -137,8 +137,9 @@ TEST(ScanUnfinishedChapters, TwoContentFramesAndNoListGiveAnEmptyList) {
   w.Show(top);
   w.dlg().m_chapterUrls = {"old.aspx"};
 
-  EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), 0);
-  EXPECT_THAT(w.dlg().m_chapterUrls, IsEmpty());
+  // No list was read, so none is known to be empty.
+  EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), -1);
+  EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("old.aspx"));
 }
 
 TEST(ExtractUrlAttribute, TakesTheFirstMarkerUpToItsClosingQuote) {
@@ -297,7 +298,7 @@ TEST(ChapterScannerFailures, AFrameThatCannotBeReadIsPassedOver) {
   }
 }
 
-TEST(ChapterScannerFailures, ScanningKeepsOrEmptiesTheListByHowFarItGot) {
+TEST(ChapterScannerFailures, AScanThatCouldNotReadTheListKeepsItAndDecidesNothing) {
   ScannerWindow probe;
   probe.Show(PageWithTwoEntries("probe").top);
   auto frameCalls = CallsMadeBy(probe, [](CQuillmoorDlg& d) { d.FindChapterFrames(); });
@@ -311,24 +312,37 @@ TEST(ChapterScannerFailures, ScanningKeepsOrEmptiesTheListByHowFarItGot) {
     w.Show(PageWithTwoEntries("probe").top);
     w.dlg().m_chapterUrls = {"earlier.aspx"};
     w.host().Fail(call);
-    EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), 0);
-    if (findingFrames.count(call))
-      EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("earlier.aspx"));
-    else
+    const int scan = w.dlg().ScanUnfinishedChapters();
+    if (call == "Query.Element") {
+      // Nothing there is an element: a list read whole, and empty.
+      EXPECT_EQ(scan, 0);
       EXPECT_THAT(w.dlg().m_chapterUrls, IsEmpty());
+    } else {
+      // Off a chapter page (0), or a read that failed (-1): an empty list would end the run.
+      EXPECT_EQ(scan, findingFrames.count(call) ? 0 : -1);
+      EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("earlier.aspx"));
+    }
     EXPECT_EQ(w.StrayReferences(), 0);
   }
 }
 
-TEST(ChapterScannerFailures, AnEntryThatCannotBeReadIsPassedOver) {
+TEST(ChapterScannerFailures, AnEntryThatCannotBeReadLeavesTheListAsItWas) {
+  // Only something that is not an element is passed over; a read that failed leaves the whole
+  // scan undecided, since the entry it missed may be the one unfinished chapter left.
   for (const char* call :
        {"Collection.item", "Query.Element", "Element.get_className", "Element.get_innerHTML"}) {
     SCOPED_TRACE(call);
     ScannerWindow w;
     w.Show(PageWithTwoEntries("probe").top);
+    w.dlg().m_chapterUrls = {"earlier.aspx"};
     w.host().Fail(call, 1);
-    EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), 1);
-    EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("b.aspx"));
+    if (std::string(call) == "Query.Element") {
+      EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), 1);
+      EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("b.aspx"));
+    } else {
+      EXPECT_EQ(w.dlg().ScanUnfinishedChapters(), -1);
+      EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("earlier.aspx"));
+    }
     EXPECT_EQ(w.StrayReferences(), 0);
   }
 }

@@ -202,7 +202,8 @@ class RealStart : public ::testing::Test {
   Shell shell;
   fake::FileAssociations associations;
   fake::DesktopWindows desktop;
-  Platform platform{dialogs, shell, associations, desktop};
+  fake::Clock clock;
+  Platform platform{dialogs, shell, associations, desktop, clock};
 };
 
 TEST_F(RealStart, ALinkWithBlanksAndShellCharactersArrivesAsOneArgument) {

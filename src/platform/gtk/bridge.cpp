@@ -141,6 +141,7 @@ GObjectPtr<JSCValue> Reply::Field(const char* key) const {
 }
 
 dom::Status Reply::status() const {
+  if (unanswered_) return dom::kUnanswered;
   GObjectPtr<JSCValue> s = Field(protocol::field::kStatus);
   if (!s || !jsc_value_is_number(s.get())) return dom::kFailed;
   return jsc_value_to_int32(s.get());
@@ -309,11 +310,13 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
   actingCalls_ += acting.counted ? 1 : 0;
 
   const gint64 bound = acting.counted ? kActionAnswerBoundUs : kAnswerBoundUs;
-  Reply reply(Evaluate(CallBody().c_str(), request, bound));
+  bool answered = true;
+  Reply reply(Evaluate(CallBody().c_str(), request, bound, &answered));
   if (reply.status() == kNotInstalled) {
     Evaluate(BridgeScript(), {}, kAnswerBoundUs);
-    reply = Reply(Evaluate(CallBody().c_str(), request, bound));
+    reply = Reply(Evaluate(CallBody().c_str(), request, bound, &answered));
   }
+  if (!answered) reply = Reply::Unanswered();
   if (!reply.ok()) DiagnoseFailedCall(op, reply);
   if (dom::WideText page = reply.Text(protocol::field::kToken); page && *page != pageToken_) {
     pageToken_ = *page;
@@ -322,8 +325,9 @@ Reply Bridge::Call(std::string_view op, const std::string& token, const JsonFiel
   return reply;
 }
 
-GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request,
-                                      gint64 boundUs) {
+GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& request, gint64 boundUs,
+                                      bool* answered) {
+  if (answered) *answered = true;
   if (!view_ || !answering()) return {};
   HandlerGate::Scope scope;
   ++g_roundTrips;
@@ -370,6 +374,7 @@ GObjectPtr<JSCValue> Bridge::Evaluate(const char* body, const std::string& reque
                   : !waiter.error.empty() ? "WebKit says " + waiter.error
                                           : std::string();
   if (!waiter.done) {
+    if (answered) *answered = false;
     const bool before = answering();
     abandoned_.insert(number);
     g_late[number] = weak_from_this();

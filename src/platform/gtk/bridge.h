@@ -55,7 +55,14 @@ class Reply {
  public:
   Reply() = default;  // a failed call
   explicit Reply(GObjectPtr<JSCValue> value) : value_(std::move(value)) {}
+  // A call that was sent and never answered within its wait.
+  static Reply Unanswered() {
+    Reply reply;
+    reply.unanswered_ = true;
+    return reply;
+  }
 
+  // dom::kUnanswered for a call given up on while it waited.
   dom::Status status() const;
   bool ok() const { return dom::Succeeded(status()); }
   long Number(const char* key) const;         // 0 when absent
@@ -70,6 +77,7 @@ class Reply {
  private:
   GObjectPtr<JSCValue> Field(const char* key) const;
   GObjectPtr<JSCValue> value_;
+  bool unanswered_ = false;
 };
 
 class Bridge : public std::enable_shared_from_this<Bridge> {
@@ -123,7 +131,9 @@ class Bridge : public std::enable_shared_from_this<Bridge> {
   friend void OnLateAnswer(Bridge& bridge, std::uint64_t number);
 
   // Waits at most `boundUs` for the answer (longer while a script message box stands).
-  GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request, gint64 boundUs);
+  // `answered` tells a call given up on from one that failed.
+  GObjectPtr<JSCValue> Evaluate(const char* body, const std::string& request, gint64 boundUs,
+                                bool* answered = nullptr);
   void SetAnswering(bool before);
   void FlushWrites();
 

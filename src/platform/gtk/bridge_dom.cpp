@@ -186,8 +186,10 @@ class ElementFace : public Counted<Base> {
  protected:
   // A call that acts on the page: what was read before may have changed.
   Status Act(std::string_view op, JsonFields fields = {}) {
-    return ref_.snapshot().Call(op, ref_.index(), std::move(fields), true).ok() ? dom::kOk
-                                                                                : dom::kFailed;
+    const Status status = ref_.snapshot().Call(op, ref_.index(), std::move(fields), true).status();
+    return dom::Succeeded(status)       ? dom::kOk
+           : status == dom::kUnanswered ? dom::kUnanswered
+                                        : dom::kFailed;
   }
   ElementRef ref_;
 };

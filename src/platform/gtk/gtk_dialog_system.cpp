@@ -9,7 +9,7 @@ namespace larkwend::gtk {
 
 int GtkDialogSystem::RunModal(const DialogTemplate& tmpl, DialogHandler& handler) {
   GtkWindow* owner = running_.empty() ? nullptr : running_.back()->gtkWindow();
-  GtkDialogWindow window(tmpl, handler, owner, timerScale_, browser_);
+  GtkDialogWindow window(tmpl, handler, owner, timerScale_);
   running_.push_back(&window);
   handler.AttachWindow(&window);
   const bool focusFirst = handler.OnInitDialog();

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/gtk/webkit_browser_control.h"
 
 namespace larkwend::gtk {
 
@@ -12,9 +11,8 @@ class GtkDialogWindow;
 
 class GtkDialogSystem final : public DialogSystem {
  public:
-  // Window timer periods are multiplied by `timerScale`; browsers get `browser`.
-  GtkDialogSystem(double timerScale, WebKitBrowserOptions browser)
-      : timerScale_(timerScale), browser_(browser) {}
+  // Window timer periods are multiplied by `timerScale`.
+  explicit GtkDialogSystem(double timerScale) : timerScale_(timerScale) {}
 
   // A dialog run while another one runs is owned by it and modal to it.
   int RunModal(const DialogTemplate& tmpl, DialogHandler& handler) override;
@@ -23,7 +21,6 @@ class GtkDialogSystem final : public DialogSystem {
 
  private:
   const double timerScale_;
-  const WebKitBrowserOptions browser_;
   std::vector<GtkDialogWindow*> running_;  // innermost last
 };
 

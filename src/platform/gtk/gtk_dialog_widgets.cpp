@@ -49,7 +49,7 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
   const std::string text(c.text);
   switch (c.kind) {
     case ControlKind::kBrowser: {
-      browser_ = WebKitBrowserControl::Create(browserOptions_);
+      browser_ = WebKitBrowserControl::Create();
       control.widget = browser_ ? browser_->widget() : gtk_drawing_area_new();
       return control.widget;
     }

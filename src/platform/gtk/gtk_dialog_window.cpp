@@ -13,11 +13,9 @@ namespace larkwend::gtk {
 // ---- construction ----------------------------------------------------------------------------
 
 GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler,
-                                 GtkWindow* owner, double timerScale,
-                                 WebKitBrowserOptions browserOptions)
+                                 GtkWindow* owner, double timerScale)
     : handler_(handler),
       timerScale_(timerScale),
-      browserOptions_(browserOptions),
       window_(GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL))),
       layout_(gtk_layout_new(nullptr, nullptr)),
       pictures_(tmpl.pictures),

@@ -32,7 +32,7 @@ class GtkDialogWindow final : public DialogWindow {
  public:
   // Builds the window and its controls, hidden. `owner` (may be null) is disabled while it runs.
   GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& handler, GtkWindow* owner,
-                  double timerScale, WebKitBrowserOptions browserOptions = {});
+                  double timerScale);
   ~GtkDialogWindow() override;
   GtkDialogWindow(const GtkDialogWindow&) = delete;
   GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
@@ -102,7 +102,6 @@ class GtkDialogWindow final : public DialogWindow {
 
   DialogHandler& handler_;
   const double timerScale_;
-  const WebKitBrowserOptions browserOptions_;
   GtkWindow* window_;  // owned: destroyed with this object
   GtkWidget* layout_;
   const PictureLookup pictures_;

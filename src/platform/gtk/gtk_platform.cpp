@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include "platform/gtk/desktop_shell.h"
+#include "platform/gtk/glib_clock.h"
 #include "platform/gtk/glib_diagnostics.h"
 #include "platform/gtk/gtk_dialog_system.h"
 #include "platform/gtk/window_registry.h"
@@ -11,8 +12,7 @@
 namespace larkwend::gtk {
 
 struct GtkPlatform::Services {
-  explicit Services(const GtkPlatformOptions& options)
-      : dialogs(options.timerScale, options.browser) {}
+  explicit Services(const GtkPlatformOptions& options) : dialogs(options.timerScale) {}
 
   // First, so that a journal that cannot be written can say so.
   GlibDiagnostics diagnostics;
@@ -21,7 +21,8 @@ struct GtkPlatform::Services {
   GtkDialogSystem dialogs;
   DesktopShell shell;
   DesktopFileAssociations associations;
-  Platform platform{dialogs, shell, associations, WindowRegistry::Instance()};
+  GlibClock clock;
+  Platform platform{dialogs, shell, associations, WindowRegistry::Instance(), clock};
 };
 
 GtkPlatformOptions GtkPlatformOptions::FromEnvironment() {

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "platform/gtk/webkit_browser_control.h"
 #include "platform/platform.h"
 
 namespace larkwend::gtk {
@@ -13,7 +12,6 @@ struct GtkPlatformOptions {
   // Window timer periods are multiplied by this. Students run at 1; end-to-end tests shorten the
   // auto-study periods through it, and a maintainer's soak run through FromEnvironment.
   double timerScale = 1.0;
-  WebKitBrowserOptions browser;
 
   // The defaults, with LARKWEND_TIMER_SCALE (a number in (0, 1]: 0.05 runs the timers twenty
   // times as fast) when it is set. A value out of range is ignored with a warning.

@@ -2,6 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,7 +16,6 @@
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/handler_gate.h"
 #include "platform/gtk/script_dialog.h"
-#include "platform/journal.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -54,6 +54,17 @@ std::string WithoutFragment(const std::string& uri) {
   return uri.substr(0, uri.find('#'));
 }
 
+// The status the server answered a resource with; 0 before an answer, or for a load that had
+// none (a local document).
+int ResponseStatus(WebKitWebResource* resource) {
+  WebKitURIResponse* response = resource ? webkit_web_resource_get_response(resource) : nullptr;
+  return response ? static_cast<int>(webkit_uri_response_get_status_code(response)) : 0;
+}
+
+bool IsCancellation(const GError* error) {
+  return error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+}
+
 // Every view shares one session kept in memory only: cookies last as long as the program, and
 // nothing is written where another instance could be using it.
 WebKitWebContext* SharedContext() {
@@ -63,7 +74,7 @@ WebKitWebContext* SharedContext() {
 
 class Control final : public WebKitBrowserControl {
  public:
-  explicit Control(WebKitBrowserOptions options);
+  Control();
   ~Control() override;
 
   GtkWidget* widget() const override { return GTK_WIDGET(view_.get()); }
@@ -78,6 +89,10 @@ class Control final : public WebKitBrowserControl {
   dom::Ref<dom::Dispatch> ControlIdentity() override { return identity_; }
   bool HasWindow() const override { return !destroyed_; }
   void SetEventSink(BrowserEvents* sink) override { sink_ = sink; }
+  void LoadAgain(const dom::WideText& url) override;
+  bool StopLoading() override;
+  void EndPageProcess() override;
+  void ShowErrorPages(bool show) override { showErrorPages_ = show; }
 
  private:
   WebKitWebView* view() const { return view_.get(); }
@@ -86,9 +101,9 @@ class Control final : public WebKitBrowserControl {
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri);
-  void OnAnsweringChanged(bool answering);
-  void EndHungPage();
-  void Recover();
+  void WatchFrameLoad(WebKitWebResource* resource);
+  void FrameLoadEnded(WebKitWebResource* resource, const GError* error);
+  void TopLoadFinished();
   gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   bool IsFrameNavigation(const std::string& uri);
   bool IsSameDocument(const std::string& uri) const;
@@ -99,6 +114,12 @@ class Control final : public WebKitBrowserControl {
                                  WebKitPolicyDecisionType type, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                               gpointer self);
+  static void OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
+                                    gpointer self);
+  static void OnFrameResourceFinished(WebKitWebResource* resource, gpointer self);
+  static void OnFrameResourceFailed(WebKitWebResource* resource, GError* error, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
   static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
                                  gpointer self);
@@ -124,17 +145,24 @@ class Control final : public WebKitBrowserControl {
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
 
-  const WebKitBrowserOptions options_;
   std::string committedUri_;  // the page shown, as its address was when it was committed
-  std::string recoveryUri_;   // the load that brings a lost page back: the control's own reload
-  guint hungSource_ = 0;      // runs out when a page that stopped answering is to be ended
-  guint recoverSource_ = 0;
-  const char* recoveryReason_ = "";  // why the page is being brought back, for the journal
+  std::string recoveryUri_;   // a load the program asked for with LoadAgain, not yet decided
+  guint processEndedSource_ = 0;
+  PageProcessEnd processEnd_ = PageProcessEnd::kCrashed;
+
+  // Loads, as facts for the program.
+  bool showErrorPages_ = true;
+  bool topLoadFailed_ = false;         // the top-level load under way has been reported failed
+  bool errorPagePending_ = false;      // the engine's error page is about to load in its place
+  bool errorPageLoading_ = false;      // ... and is loading: it is no load of the page asked for
+  std::set<std::string> navigations_;  // asked for, their documents' loads not yet seen
+  // Frame documents being loaded, by their resource, with the address they were asked for.
+  std::map<WebKitWebResource*, std::pair<GObjectPtr<WebKitWebResource>, std::string>> frameLoads_;
   // Held navigation decisions look through this to see whether the control still exists.
   std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
 
-Control::Control(WebKitBrowserOptions options) : options_(options) {
+Control::Control() {
   content_ = GObjectPtr<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
   WebKitUserScript* script = webkit_user_script_new_for_world(
       BridgeScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
@@ -150,7 +178,9 @@ Control::Control(WebKitBrowserOptions options) : options_(options) {
                                               "user-content-manager", content_.get(), nullptr));
   view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
   bridge_ = std::make_shared<Bridge>(view());
-  bridge_->SetAnsweringObserver([this](bool answering) { OnAnsweringChanged(answering); });
+  bridge_->SetAnsweringObserver([this](bool answering) {
+    if (sink_ && !destroyed_) sink_->AnsweringChanged(answering);
+  });
 
   WebKitSettings* settings = webkit_web_view_get_settings(view());
   // Every window.open() must reach OnCreate, where it becomes a NewWindow3 event: the original
@@ -160,6 +190,8 @@ Control::Control(WebKitBrowserOptions options) : options_(options) {
   g_signal_connect(view(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(view(), "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(view(), "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view(), "load-failed", G_CALLBACK(OnLoadFailed), this);
+  g_signal_connect(view(), "resource-load-started", G_CALLBACK(OnResourceLoadStarted), this);
   g_signal_connect(view(), "script-dialog", G_CALLBACK(OnScriptDialog), this);
   g_signal_connect(view(), "authenticate", G_CALLBACK(OnAuthenticate), this);
   g_signal_connect(view(), "destroy", G_CALLBACK(OnDestroyed), this);
@@ -169,8 +201,8 @@ Control::Control(WebKitBrowserOptions options) : options_(options) {
 
 Control::~Control() {
   if (windowRequestSource_) g_source_remove(windowRequestSource_);
-  if (hungSource_) g_source_remove(hungSource_);
-  if (recoverSource_) g_source_remove(recoverSource_);
+  if (processEndedSource_) g_source_remove(processEndedSource_);
+  for (auto& [resource, load] : frameLoads_) g_signal_handlers_disconnect_by_data(resource, this);
   bridge_->SetAnsweringObserver(nullptr);
   bridge_->Detach();
   g_signal_handlers_disconnect_by_data(view(), this);
@@ -181,7 +213,29 @@ Control::~Control() {
 
 void Control::Load(const dom::WideText& url) {
   if (!url || destroyed_) return;
+  recoveryUri_.clear();  // an address asked for now is announced, whatever was loaded before
   webkit_web_view_load_uri(view(), url->c_str());
+}
+
+void Control::LoadAgain(const dom::WideText& url) {
+  if (!url || destroyed_) return;
+  // Like Refresh, not announced: its navigation decision is let through as the control's own.
+  recoveryUri_ = *url;
+  webkit_web_view_load_uri(view(), url->c_str());
+}
+
+bool Control::StopLoading() {
+  if (destroyed_) return false;
+  webkit_web_view_stop_loading(view());
+  // A page that spins in a script while being parsed ignores the stop: only a call finds out.
+  bridge_->Call(protocol::op::kReady, {});
+  return bridge_->answering();
+}
+
+void Control::EndPageProcess() {
+  if (destroyed_) return;
+  // Ends the process at once; the pending call fails and web-process-terminated follows.
+  webkit_web_view_terminate_web_process(view());
 }
 
 dom::Status Control::get_Document(dom::Ref<dom::Document>& out) {
@@ -222,59 +276,28 @@ dom::Status Control::get_ReadyState(long& out) {
   return dom::kOk;
 }
 
-// ---- a page that does not answer --------------------------------------------------------------
-
-void Control::OnAnsweringChanged(bool answering) {
-  if (answering) {
-    if (hungSource_) g_source_remove(std::exchange(hungSource_, 0));
-    return;
-  }
-  if (hungSource_ || destroyed_) return;
-  hungSource_ = g_timeout_add(
-      options_.hungPageLimitMs,
-      [](gpointer self) -> gboolean {
-        static_cast<Control*>(self)->EndHungPage();
-        return G_SOURCE_REMOVE;
-      },
-      this);
-}
-
-void Control::EndHungPage() {
-  hungSource_ = 0;
-  if (bridge_->answering() || destroyed_) return;
-  // Ends the process at once; the pending call fails and web-process-terminated brings the page
-  // back, as after a crash.
-  webkit_web_view_terminate_web_process(view());
-}
+// ---- a page whose process ended ---------------------------------------------------------------
 
 void Control::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                      gpointer self) {
   auto* control = static_cast<Control*>(self);
-  // Only EndHungPage terminates the process through the API.
-  control->recoveryReason_ = reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? "it stopped answering"
-                             : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
-                                 ? "its web process ran out of memory"
-                                 : "its web process ended";
+  // Only EndPageProcess terminates the process through the API.
+  control->processEnd_ =
+      reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API       ? PageProcessEnd::kEndedByProgram
+      : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? PageProcessEnd::kOutOfMemory
+                                                           : PageProcessEnd::kCrashed;
   control->bridge_->Reset();
   control->committed_ = false;
-  if (control->destroyed_ || control->recoverSource_) return;
+  if (control->destroyed_ || control->processEndedSource_) return;
   // Not from inside the signal: the view is still settling its lost process.
-  control->recoverSource_ = g_idle_add(
+  control->processEndedSource_ = g_idle_add(
       [](gpointer c) -> gboolean {
-        static_cast<Control*>(c)->Recover();
+        auto* ended = static_cast<Control*>(c);
+        ended->processEndedSource_ = 0;
+        if (ended->sink_ && !ended->destroyed_) ended->sink_->PageProcessEnded(ended->processEnd_);
         return G_SOURCE_REMOVE;
       },
       control);
-}
-
-void Control::Recover() {
-  recoverSource_ = 0;
-  if (destroyed_ || committedUri_.empty()) return;
-  // The control's own reload of the page that was shown: like Refresh, it is not announced, and
-  // the program's timers carry on by their own rules once the page is complete again.
-  recoveryUri_ = committedUri_;
-  RecordEvent("page recovered: " + recoveryUri_ + " (" + recoveryReason_ + ")");
-  webkit_web_view_load_uri(view(), recoveryUri_.c_str());
 }
 
 // ---- navigation events ------------------------------------------------------------------------
@@ -295,12 +318,14 @@ gboolean Control::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
 }
 
 gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
+  const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  std::string uri = requested ? requested : "";
+  // A document load follows, reloads and redirects too: its resource tells a frame's load.
+  if (navigations_.size() < 64) navigations_.insert(WithoutFragment(uri));
   // The original control announced neither server redirects nor reloads.
   if (webkit_navigation_action_is_redirect(action) ||
       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD)
     return FALSE;
-  const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  std::string uri = requested ? requested : "";
   // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
   // page's process waiting: a document-model call made from the event could not be answered.
   if (IsSameDocument(uri)) return FALSE;
@@ -403,12 +428,21 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
   auto* control = static_cast<Control*>(self);
   control->bridge_->Touch();
   switch (event) {
-    case WEBKIT_LOAD_STARTED:
+    case WEBKIT_LOAD_STARTED: {
       control->committed_ = false;
+      // Its navigation was decided before the load started: a later one is announced again.
+      control->recoveryUri_.clear();
+      control->topLoadFailed_ = false;
+      control->errorPageLoading_ = std::exchange(control->errorPagePending_, false);
+      const char* uri = control->CurrentUri();
+      if (control->sink_ && !control->errorPageLoading_)
+        control->sink_->LoadStarted(uri ? uri : "", true);
       break;
+    }
     case WEBKIT_LOAD_COMMITTED: {
       control->committed_ = true;
       control->frameUris_.clear();
+      control->navigations_.clear();
       const char* uri = control->CurrentUri();
       control->committedUri_ = uri ? uri : "";
       // A new page: whatever the one before left unanswered is forgotten.
@@ -420,11 +454,96 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
       const char* uri = control->CurrentUri();
       if (control->sink_)
         control->sink_->DocumentComplete(control->identity_.get(), std::string(uri ? uri : ""));
+      control->TopLoadFinished();
       break;
     }
     default:
       break;
   }
+}
+
+void Control::TopLoadFinished() {
+  if (std::exchange(errorPageLoading_, false) || std::exchange(topLoadFailed_, false) || !sink_ ||
+      destroyed_)
+    return;
+  const char* uri = CurrentUri();
+  const std::string address = uri ? uri : "";
+  // A server's error page loads as any page does; only its status tells it apart.
+  if (const int status = ResponseStatus(webkit_web_view_get_main_resource(view())); status >= 400)
+    sink_->LoadFailed({address, true, status, {}});
+  else
+    sink_->LoadFinished(address, true);
+}
+
+gboolean Control::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                               gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  const std::string address = uri ? uri : "";
+  control->recoveryUri_.clear();
+  if (control->errorPageLoading_) return TRUE;  // the error page's own failure: nothing to show
+  control->topLoadFailed_ = true;
+  if (control->sink_ && !control->destroyed_) {
+    if (IsCancellation(error))
+      control->sink_->LoadStopped(address, true);
+    else
+      control->sink_->LoadFailed({address, true, 0, error ? error->message : "failed"});
+  }
+  // A stopped load shows nothing; a failed one shows the engine's error page unless told not to.
+  if (IsCancellation(error) || !control->showErrorPages_) return TRUE;
+  control->errorPagePending_ = true;
+  return FALSE;
+}
+
+void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
+                                    gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  const char* uri = webkit_web_resource_get_uri(resource);
+  const char* top = control->CurrentUri();
+  if (resource == webkit_web_view_get_main_resource(control->view()) ||
+      (uri && top && WithoutFragment(uri) == WithoutFragment(top)))
+    return;
+  // Only the document a navigation asked for is a frame's load; images and scripts are not.
+  auto asked = uri ? control->navigations_.find(WithoutFragment(uri)) : control->navigations_.end();
+  if (asked == control->navigations_.end()) return;
+  control->navigations_.erase(asked);
+  control->WatchFrameLoad(resource);
+}
+
+void Control::WatchFrameLoad(WebKitWebResource* resource) {
+  const char* uri = webkit_web_resource_get_uri(resource);
+  const std::string address = uri ? uri : "";
+  frameLoads_[resource] = {GObjectPtr<WebKitWebResource>::Retain(resource), address};
+  g_signal_connect(resource, "finished", G_CALLBACK(OnFrameResourceFinished), this);
+  g_signal_connect(resource, "failed", G_CALLBACK(OnFrameResourceFailed), this);
+  if (sink_ && !destroyed_) sink_->LoadStarted(address, false);
+}
+
+void Control::OnFrameResourceFinished(WebKitWebResource* resource, gpointer self) {
+  static_cast<Control*>(self)->FrameLoadEnded(resource, nullptr);
+}
+
+void Control::OnFrameResourceFailed(WebKitWebResource* resource, GError* error, gpointer self) {
+  static_cast<Control*>(self)->FrameLoadEnded(resource, error);
+}
+
+void Control::FrameLoadEnded(WebKitWebResource* resource, const GError* error) {
+  auto it = frameLoads_.find(resource);
+  if (it == frameLoads_.end()) return;
+  g_signal_handlers_disconnect_by_data(resource, this);
+  const std::string address = std::move(it->second.second);
+  auto held = std::move(it->second.first);  // the resource outlives its signal's handlers
+  frameLoads_.erase(it);
+  if (!sink_ || destroyed_) return;
+  // A frame whose connection failed shows an empty document, and one answered with an error
+  // status shows the server's error page at the frame's own address: neither is the frame.
+  if (IsCancellation(error))
+    sink_->LoadStopped(address, false);
+  else if (error)
+    sink_->LoadFailed({address, false, 0, error->message});
+  else if (const int status = ResponseStatus(resource); status >= 400)
+    sink_->LoadFailed({address, false, status, {}});
+  else
+    sink_->LoadFinished(address, false);
 }
 
 void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -479,8 +598,8 @@ void Control::OnDestroyed(GtkWidget*, gpointer self) {
 
 }  // namespace
 
-std::unique_ptr<WebKitBrowserControl> WebKitBrowserControl::Create(WebKitBrowserOptions options) {
-  return std::make_unique<Control>(options);
+std::unique_ptr<WebKitBrowserControl> WebKitBrowserControl::Create() {
+  return std::make_unique<Control>();
 }
 
 }  // namespace larkwend::gtk

@@ -9,16 +9,10 @@
 
 namespace larkwend::gtk {
 
-struct WebKitBrowserOptions {
-  // A page that has not answered for this long is ended and loaded again. End-to-end tests
-  // shorten it as they shorten the window timers.
-  unsigned hungPageLimitMs = 25000;
-};
-
 class WebKitBrowserControl : public BrowserControl {
  public:
   // Creates the web view; it is not in any window until the caller packs widget().
-  static std::unique_ptr<WebKitBrowserControl> Create(WebKitBrowserOptions options = {});
+  static std::unique_ptr<WebKitBrowserControl> Create();
   // The view, owned by the control (it keeps a reference of its own).
   virtual GtkWidget* widget() const = 0;
 };
