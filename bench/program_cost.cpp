@@ -19,25 +19,19 @@
 // Run by hand, never as a test, under Xvfb. The practice site binds the fixed ports, so the run
 // holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own (--own-network):
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/bench_program_cost [options]
-#include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,14 +41,18 @@
 
 #include "e2e_practice_site.h"
 #include "process_stats.h"
+#include "program_process.h"
 #include "resources/site_profile.h"
 
 namespace {
 
+using larkwend::bench::Clock;
 using larkwend::bench::Kind;
 using larkwend::bench::kKinds;
+using larkwend::bench::PortsLock;
+using larkwend::bench::Since;
+using larkwend::bench::WaitFor;
 using larkwend::e2e::PracticeSite;
-using Clock = std::chrono::steady_clock;
 
 struct Settings {
   int seconds = 60;  // of studying, per turn
@@ -156,22 +154,6 @@ bool Parse(int argc, char** argv, Settings& s) {
 
 // ---- the machine around the run -------------------------------------------------------------
 
-// Holds the ports lock that every user of the practice site's fixed ports takes.
-class PortsLock {
- public:
-  PortsLock() : fd_(open("/tmp/larkwend-ports.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666)) {
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
-  }
-  ~PortsLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  PortsLock(const PortsLock&) = delete;
-  PortsLock& operator=(const PortsLock&) = delete;
-
- private:
-  int fd_;
-};
-
 // A network namespace with only its own loopback: the fixed ports are free there whatever
 // else runs on the machine.
 bool EnterOwnNetwork() {
@@ -187,19 +169,6 @@ bool EnterOwnNetwork() {
   return up;
 }
 
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool WaitFor(const std::function<bool()>& ready, int timeoutSeconds, int pollMs) {
-  const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-  while (Clock::now() < deadline) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-  }
-  return false;
-}
-
 // ---- the two sides ----------------------------------------------------------------------------
 
 enum class Side { kProgram, kBare };
@@ -207,67 +176,21 @@ const char* SideName(Side side) {
   return side == Side::kProgram ? "program" : "bare window";
 }
 
+// One side's arguments: the program, or the bare window on the login page (studying by itself
+// in a studying turn with --bare-studies).
+std::vector<std::string> Arguments(Side side, const Settings& settings, bool studying) {
+  const std::string login(larkwend::site::PortalLoginUrl);
+  if (side == Side::kProgram) return {settings.program};
+  if (studying && settings.bareStudies) return {settings.bare, "--study", login};
+  return {settings.bare, login};
+}
+
 // One side running in a working directory of its own (the program keeps record.ini there).
-// Stopping it waits until every process of its tree has gone: the bench is their subreaper.
-class Running {
+class Running : public larkwend::bench::StartedProgram {
  public:
   // `studying`: a studying turn, in which the bare window may study by itself.
-  Running(Side side, const Settings& settings, bool studying = false) {
-    char pattern[] = "/tmp/larkwend-cost-XXXXXX";
-    if (mkdtemp(pattern)) dir_ = pattern;
-    const std::string& program = side == Side::kProgram ? settings.program : settings.bare;
-    const std::string login(larkwend::site::PortalLoginUrl);
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      if (!dir_.empty() && chdir(dir_.c_str()) != 0) _exit(127);
-      if (side == Side::kProgram)
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      else if (studying && settings.bareStudies)
-        execl(program.c_str(), program.c_str(), "--study", login.c_str(),
-              static_cast<char*>(nullptr));
-      else
-        execl(program.c_str(), program.c_str(), login.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~Running() {
-    if (pid_ > 0) Stop();
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-  }
-  Running(const Running&) = delete;
-  Running& operator=(const Running&) = delete;
-
-  pid_t pid() const { return pid_; }
-  bool Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-
- private:
-  void Stop() {
-    std::vector<pid_t> tree;
-    for (const auto& [pid, process] : larkwend::bench::SampleTree(pid_).processes)
-      tree.push_back(pid);
-    if (tree.empty()) tree.push_back(pid_);
-    kill(pid_, SIGTERM);
-    // A process not (yet) handed to this one cannot be waited for; it has gone once it cannot
-    // be signalled either.
-    auto gone = [](pid_t pid) {
-      const pid_t waited = waitpid(pid, nullptr, WNOHANG);
-      if (waited == pid) return true;
-      return waited < 0 && errno == ECHILD && kill(pid, 0) != 0;
-    };
-    auto allGone = [&] {
-      return std::all_of(tree.begin(), tree.end(), [&](pid_t pid) { return gone(pid); });
-    };
-    if (!WaitFor(allGone, 10, 20)) {
-      for (pid_t pid : tree) kill(pid, SIGKILL);
-      WaitFor(allGone, 5, 20);
-    }
-    pid_ = -1;
-  }
-
-  std::string dir_;
-  pid_t pid_ = -1;
+  Running(Side side, const Settings& settings, bool studying = false)
+      : StartedProgram(Arguments(side, settings, studying)) {}
 };
 
 std::vector<std::string> SiteOptions(std::vector<std::string> extra) {

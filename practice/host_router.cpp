@@ -58,11 +58,15 @@ void HostRouter::Install(httplib::Server& server) const {
     }
     return httplib::Server::HandlerResponse::Unhandled;
   });
+  // The gate runs here rather than before routing, once httplib has read the request's body:
+  // an answer sent before would leave the body on a kept-alive connection, read as the next
+  // request.
   for (const auto& route : routes_) {
     auto dispatch = [this, handlers = route.bySite](const httplib::Request& request,
                                                     httplib::Response& response) {
       Site site = Site::kPortal;
       SiteOf(request, site);
+      if (gate_ && gate_(site, request, response)) return;
       if (const auto& handler = handlers[static_cast<int>(site)]) {
         handler(request, response);
       } else {
@@ -74,7 +78,16 @@ void HostRouter::Install(httplib::Server& server) const {
     else
       server.Post(route.pattern, dispatch);
   }
-  // Anything unrouted gets a page that says so (httplib would send an empty body).
+  // Any other page of a known host passes the gate too, then is not found.
+  auto unrouted = [this](const httplib::Request& request, httplib::Response& response) {
+    Site site = Site::kPortal;
+    SiteOf(request, site);
+    if (gate_ && gate_(site, request, response)) return;
+    SendError(response, 404, "No such page: " + request.path);
+  };
+  server.Get(".*", unrouted);
+  server.Post(".*", unrouted);
+  // Errors without a page get one that says so (httplib would send an empty body).
   server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
     if (response.body.empty()) {
       SendError(response, response.status,

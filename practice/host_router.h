@@ -18,6 +18,9 @@ enum class Site { kPortal = 0, kStudy = 1 };
 class HostRouter {
  public:
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+  // Sees every request to a known host before its page does; true when it has answered the
+  // request itself.
+  using Gate = std::function<bool(Site, const httplib::Request&, httplib::Response&)>;
 
   explicit HostRouter(const SiteAddresses& addresses) : addresses_(addresses) {}
 
@@ -26,6 +29,8 @@ class HostRouter {
   void Post(Site site, const std::string& pattern, Handler handler);
   // Registers `handler` for `pattern` on both sites.
   void GetOnBoth(const std::string& pattern, const Handler& handler);
+
+  void SetGate(Gate gate) { gate_ = std::move(gate); }
 
   // Installs the routes and the host check into `server`.
   void Install(httplib::Server& server) const;
@@ -43,6 +48,7 @@ class HostRouter {
 
   const SiteAddresses& addresses_;
   std::vector<Route> routes_;
+  Gate gate_;
 };
 
 }  // namespace larkwend::practice

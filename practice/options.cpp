@@ -20,10 +20,10 @@ std::optional<int> ParseInt(std::string_view text, int low, int high) {
   return value;
 }
 
-std::optional<double> ParsePositiveDouble(std::string_view text) {
+std::optional<double> ParsePositiveDouble(std::string_view text, double high = 1e6) {
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size() || !(value > 0) || value > 1e6) {
+  if (ec != std::errc{} || end != text.data() + text.size() || !(value > 0) || value > high) {
     return std::nullopt;
   }
   return value;
@@ -37,6 +37,19 @@ std::optional<UpdateFault> ParseFault(std::string_view text) {
   if (text == "negative") return UpdateFault::kNegativeLength;
   if (text == "short") return UpdateFault::kShortBody;
   if (text == "huge") return UpdateFault::kHugeLength;
+  return std::nullopt;
+}
+
+std::optional<OutageKind> ParseOutage(std::string_view text) {
+  if (text == "none") return OutageKind::kNone;
+  if (text == "502") return OutageKind::kBadGateway;
+  if (text == "drop") return OutageKind::kDrop;
+  return std::nullopt;
+}
+
+std::optional<NeverLoads> ParseNeverLoads(std::string_view text) {
+  if (text == "silent") return NeverLoads::kSilent;
+  if (text == "spin") return NeverLoads::kSpin;
   return std::nullopt;
 }
 
@@ -79,6 +92,7 @@ std::function<bool(PracticeOptions&, std::string_view)> SetFlag(bool PracticeOpt
 // Chapter times stay below 100 hours so that "hh:mm:ss" keeps two digits of hours and the
 // textual order of two displays is their time order.
 constexpr int kMaxChapterSeconds = 99 * 3600 + 59 * 60 + 59;
+constexpr double kMaxOutageSeconds = 7 * 24 * 3600;
 
 const std::vector<OptionSpec>& Specs() {
   static const std::vector<OptionSpec> specs = {
@@ -125,6 +139,37 @@ const std::vector<OptionSpec>& Specs() {
        "every study-platform page, and the answer to a completion, comes MS milliseconds late "
        "(default 0)",
        IntInto(&PracticeOptions::slowMs, 0, 60000)},
+      {"--outage", "KIND",
+       "502 (a proxy's error page) or drop (connections closed unanswered): the study platform "
+       "is down for a while (default none)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto kind = ParseOutage(v);
+         if (kind) o.outage = *kind;
+         return kind.has_value();
+       }},
+      {"--outage-after-completions", "N",
+       "the outage starts when the Nth chapter completion is accepted (default 1; 0: at start)",
+       IntInto(&PracticeOptions::outageAfterCompletions, 0, 100000)},
+      {"--outage-seconds", "S", "length of the outage in seconds (default 60)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto value = ParsePositiveDouble(v, kMaxOutageSeconds);
+         if (value) o.outageSeconds = *value;
+         return value.has_value();
+       }},
+      {"--never-loads-chapter", "N",
+       "the first opening of chapter N of every course never finishes loading (0: none)",
+       IntInto(&PracticeOptions::neverLoadsChapter, 0, 999)},
+      {"--never-loads-how", "HOW",
+       "silent (its request is never answered) or spin (a script spins while the page is "
+       "parsed; default silent)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto how = ParseNeverLoads(v);
+         if (how) o.neverLoadsHow = *how;
+         return how.has_value();
+       }},
+      {"--content-placeholder", "",
+       "the chapter page opens its content frame on a placeholder, not the current chapter",
+       SetFlag(&PracticeOptions::contentPlaceholder)},
       {"--user", "NAME", "portal user name (default Student01)",
        TextInto(&PracticeOptions::userName)},
       {"--password", "TEXT", "portal password (default pass123)",

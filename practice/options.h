@@ -19,6 +19,19 @@ enum class UpdateFault {
   kHugeLength,      // length 0x7FFFFFFF, the body, then close
 };
 
+// How the study platform is down during an outage window.
+enum class OutageKind {
+  kNone,
+  kBadGateway,  // a reverse proxy's 502 error page
+  kDrop,        // every connection closed without an answer
+};
+
+// How the first opening of the never-loading chapter fails to finish.
+enum class NeverLoads {
+  kSilent,  // the content page's request is never answered
+  kSpin,    // the page is answered, but a script in its body spins while it is parsed
+};
+
 struct PracticeOptions {
   int httpPort = 0;    // 0: any free port (the default below is the site profile's port)
   int updatePort = 0;  // 0: any free port
@@ -37,6 +50,17 @@ struct PracticeOptions {
   int hangAfterSeconds = 0;  // study seconds into an opening when its script starts spinning
   bool hangEveryOpening = false;  // every opening of that chapter hangs, not only the first
   int slowMs = 0;                 // every study-platform page answers this many milliseconds late
+
+  // The study platform goes down for `outageSeconds` once `outageAfterCompletions` chapter
+  // completions have been accepted (0: from the start).
+  OutageKind outage = OutageKind::kNone;
+  int outageAfterCompletions = 1;
+  double outageSeconds = 60;
+
+  int neverLoadsChapter = 0;  // chapter whose content page's first opening never loads; 0: none
+  NeverLoads neverLoadsHow = NeverLoads::kSilent;
+  // The chapter page opens its content frame on a placeholder instead of the current chapter.
+  bool contentPlaceholder = false;
 
   std::string userName = "Student01";
   std::string password = "pass123";

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -13,10 +14,14 @@
 namespace larkwend::practice {
 namespace {
 
+// Workers of the HTTP server: a browser keeps several connections to each host, each holding a
+// worker while it is kept alive, and up to HeldRequests::kMaxHeld more may be held unanswered.
+constexpr std::size_t kWorkers = 24;
+
 StudyConfig StudyConfigOf(const PracticeOptions& o) {
-  return {o.courses,          o.chapters,        o.finishedChapters,  o.chapterSeconds,
-          o.timeScale,        o.stallChapter,    o.stallAfterSeconds, o.hangChapter,
-          o.hangAfterSeconds, o.hangEveryOpening};
+  return {o.courses,          o.chapters,         o.finishedChapters,  o.chapterSeconds,
+          o.timeScale,        o.stallChapter,     o.stallAfterSeconds, o.hangChapter,
+          o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter};
 }
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -32,10 +37,15 @@ bool ReadFile(const std::string& path, std::string& text) {
 
 PracticeServer::PracticeServer(PracticeOptions options, StudyClock clock)
     : options_(std::move(options)),
+      clock_(std::move(clock)),
       portal_({options_.userName, options_.password, options_.idCard}, options_.fixedCode),
-      study_(StudyConfigOf(options_), std::move(clock)),
-      context_{options_, SiteAddresses::FromProfile(), portal_, study_, 0},
-      router_(SiteAddresses::FromProfile()) {}
+      study_(StudyConfigOf(options_), clock_),
+      outage_(options_.outage, options_.outageAfterCompletions, options_.outageSeconds, clock_),
+      context_{options_, SiteAddresses::FromProfile(), portal_, study_, outage_, held_, 0},
+      router_(SiteAddresses::FromProfile()) {
+  // httplib owns the queue it is given.
+  http_.new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkers).release(); };
+}
 
 PracticeServer::~PracticeServer() {
   Stop();
@@ -52,6 +62,14 @@ bool PracticeServer::Start(std::string& error) {
   router_.GetOnBoth("/__state", [this](const httplib::Request&, httplib::Response& response) {
     response.set_header("Cache-Control", "no-store");
     SendJson(response, StateJson());
+  });
+  // An outage takes the study platform down, all but the state document.
+  router_.SetGate([this](Site site, const httplib::Request& request, httplib::Response& response) {
+    if (site != Site::kStudy || request.path == "/__state") return false;
+    OutageKind refused = outage_.Refuse(request.target, request.path == kHeartbeatPath);
+    if (refused == OutageKind::kNone) return false;
+    RefuseRequest(refused, request, response);
+    return true;
   });
   router_.Install(http_);
   if (options_.logRequests) {
@@ -82,6 +100,7 @@ bool PracticeServer::Start(std::string& error) {
       return false;
     }
   }
+  std::signal(SIGPIPE, SIG_IGN);  // httplib writes without MSG_NOSIGNAL
   httpThread_ = std::jthread([this] {
     http_.listen_after_bind();
     httpReturned_ = true;
@@ -90,6 +109,7 @@ bool PracticeServer::Start(std::string& error) {
 }
 
 void PracticeServer::Stop() {
+  held_.ReleaseAll();  // the server waits for every handler to return
   if (httpThread_.joinable()) {
     // listen_after_bind may not have entered its loop yet; stop() must not race ahead of it.
     while (!http_.is_running() && !httpReturned_) std::this_thread::yield();
@@ -107,6 +127,7 @@ std::string PracticeServer::StateJson() const {
   state.Add("updatePort", UpdatePort());
   portal_.AddJson(state);
   study_.AddJson(state);
+  outage_.AddJson(state);
   if (update_) {
     update_->AddJson(state);
   } else {

@@ -10,9 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "held_requests.h"
 #include "host_router.h"
 #include "options.h"
+#include "outage.h"
 #include "portal_state.h"
+#include "site_clock.h"
 #include "site_context.h"
 #include "study_state.h"
 #include "update_service.h"
@@ -28,8 +31,10 @@ class PracticeServer {
   PracticeServer& operator=(const PracticeServer&) = delete;
 
   // Binds both ports and starts serving. False with `error` set when a port cannot be had or
-  // jQuery cannot be read.
+  // jQuery cannot be read. The process ignores SIGPIPE from then on: a client may go away, and
+  // an outage drops connections, before their answers are written.
   bool Start(std::string& error);
+  // Stops serving, answering the requests held unanswered first.
   void Stop();
 
   int HttpPort() const { return context_.httpPort; }
@@ -40,8 +45,11 @@ class PracticeServer {
 
  private:
   const PracticeOptions options_;
+  const SiteClock clock_;
   PortalState portal_;
   StudyState study_;
+  Outage outage_;
+  HeldRequests held_;
   SiteContext context_;
   HostRouter router_;
   httplib::Server http_;

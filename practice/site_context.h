@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "held_requests.h"
 #include "options.h"
+#include "outage.h"
 #include "portal_state.h"
 #include "site_addresses.h"
 #include "study_state.h"
@@ -19,6 +21,8 @@ struct SiteContext {
   const SiteAddresses& addresses;
   PortalState& portal;
   StudyState& study;
+  Outage& outage;
+  HeldRequests& held;
   int httpPort = 0;  // set once the port is bound, before the first request
 
   // "http://host:port", for links from one site to the other.

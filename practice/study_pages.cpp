@@ -109,7 +109,10 @@ void HandleChapterPage(SiteContext& context, const httplib::Request& request,
   if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
   auto course = RequestedCourse(context, request, response);
   if (!course) return;
-  int shown = context.study.ChapterToShow(course->id).value_or(1);
+  std::string content =
+      context.options.contentPlaceholder
+          ? ContentPlaceholderPath(course->id)
+          : ChapterPath(course->id, context.study.ChapterToShow(course->id).value_or(1));
   response.set_header("Cache-Control", "no-store");
   SendHtml(
       response,
@@ -117,8 +120,7 @@ void HandleChapterPage(SiteContext& context, const httplib::Request& request,
           EscapeHtml(course->name) + "</title></head>\n<frameset cols=\"300,*\">\n" +
           "<frame name=\"" + kListFrame + "\" id=\"" + kListFrame + "\" src=\"" +
           ChapterListPath(course->id) + "\">\n<frame name=\"" + kContentFrame + "\" id=\"" +
-          kContentFrame + "\" src=\"" + ChapterPath(course->id, shown) +
-          "\">\n</frameset></html>\n");
+          kContentFrame + "\" src=\"" + content + "\">\n</frameset></html>\n");
 }
 
 void HandleChapterList(SiteContext& context, const httplib::Request& request,
@@ -143,13 +145,16 @@ void HandleChapterList(SiteContext& context, const httplib::Request& request,
                               kStudyStyle));
 }
 
-// What the content frame shows of a chapter, without any script; `onFinish` is the completion
-// control's click handler (empty: none).
-std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFinish) {
-  return "<h3 id=\"chapterTitle\">" + EscapeHtml(chapter.title) +
-         "</h3>\n"
-         "<p>已学时长：<span id=\"learnedTime\">" +
-         FormatStudyTime(chapter.learnedSeconds) +
+// A script that never ends, run while the page is still being parsed: nothing after it is ever
+// parsed, and the page never finishes loading.
+constexpr const char* kSpinWhileParsing = "<script>for (;;) {}</script>\n";
+
+// What the content frame shows of a chapter; `onFinish` is the completion control's click
+// handler (empty: none), `afterTitle` markup placed before the progress (empty: none).
+std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFinish,
+                           const std::string& afterTitle = {}) {
+  return "<h3 id=\"chapterTitle\">" + EscapeHtml(chapter.title) + "</h3>\n" + afterTitle +
+         "<p>已学时长：<span id=\"learnedTime\">" + FormatStudyTime(chapter.learnedSeconds) +
          "</span></p>\n<p>要求时长：<span id=\"requiredTime\">" +
          FormatStudyTime(chapter.requiredSeconds) + "</span></p>\n" + "<p id=\"chapterState\">" +
          (chapter.done ? "本章已完成" : "学习中") +
@@ -161,12 +166,13 @@ std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFini
          "</p></div>\n";
 }
 
-std::string ContentPage(const StudyState::OpenedChapter& opened) {
+// `spin`: a script in the middle of the body spins for good while the page is parsed.
+std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
   const ChapterInfo& chapter = opened.chapter;
   char id[32];
   std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
   std::string body =
-      ChapterDisplay(chapter, "finishChapter()") +
+      ChapterDisplay(chapter, "finishChapter()", spin ? kSpinWhileParsing : "") +
       "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
       "<script>\n"
       "var chapterId = " +
@@ -205,19 +211,39 @@ std::string ContentPage(const StudyState::OpenedChapter& opened) {
   return HtmlPage(chapter.title, body, kStudyStyle);
 }
 
+// The content frame before a chapter is chosen: a hint, and nothing of a chapter's progress.
+void SendContentPlaceholder(SiteContext& context, const httplib::Request& request,
+                            httplib::Response& response) {
+  if (!RequestedCourse(context, request, response)) return;
+  response.set_header("Cache-Control", "no-store");
+  SendHtml(response,
+           HtmlPage("书本学习", "<p id=\"placeholder\">请在左侧选择章节</p>", kStudyStyle));
+}
+
 void HandleContent(SiteContext& context, const httplib::Request& request,
                    httplib::Response& response) {
   if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  if (!request.has_param("id") && request.has_param("courseId")) {
+    return SendContentPlaceholder(context, request, response);
+  }
   auto id = ParseChapterId(request.get_param_value("id"));
   if (!id) return SendError(response, 400, "id must name a chapter as course-chapter.");
   auto opened = context.study.OpenChapter(id->first, id->second);
   if (!opened) return SendError(response, 404, "No such chapter.");
+  const bool spin = opened->neverLoads && context.options.neverLoadsHow == NeverLoads::kSpin;
+  if (opened->neverLoads && !spin) {
+    // Not a word until the site stops; then, or when too many wait already, a refusal.
+    const bool held = context.held.Hold();
+    return SendError(response, 503,
+                     held ? "The site stopped before answering." : "Too many requests are held.");
+  }
   response.set_header("Cache-Control", "no-store");
   if (context.options.plainChapters) {
-    SendHtml(response,
-             HtmlPage(opened->chapter.title, ChapterDisplay(opened->chapter, {}), kStudyStyle));
+    SendHtml(response, HtmlPage(opened->chapter.title,
+                                ChapterDisplay(opened->chapter, {}, spin ? kSpinWhileParsing : ""),
+                                kStudyStyle));
   } else {
-    SendHtml(response, ContentPage(*opened));
+    SendHtml(response, ContentPage(*opened, spin));
   }
 }
 
@@ -242,6 +268,8 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
   if (!id) return SendJsonError(response, 400, "id must name a chapter as course-chapter.");
   switch (context.study.Finish(id->first, id->second)) {
     case FinishOutcome::kDone:
+      // This answer still goes out; an outage that starts now refuses what follows.
+      context.outage.CompletionAccepted(context.study.CompletedCount());
       return SendJson(response,
                       JsonObject().Add("ok", true).Add("message", "恭喜，本章学习已完成！").str());
     case FinishOutcome::kAlreadyDone:
@@ -264,6 +292,10 @@ std::string ChapterPath(int course, int chapter) {
 
 std::string ChapterListPath(int course) {
   return "/stu/book_left.aspx?courseId=" + std::to_string(course);
+}
+
+std::string ContentPlaceholderPath(int course) {
+  return "/stu/book_right.aspx?courseId=" + std::to_string(course);
 }
 
 std::optional<std::pair<int, int>> ParseChapterId(std::string_view id) {
@@ -292,7 +324,7 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Get(Site::kStudy, "/stu/Study_v2.aspx", page(HandleChapterPage));
   router.Get(Site::kStudy, "/stu/book_left.aspx", page(HandleChapterList));
   router.Get(Site::kStudy, "/stu/book_right.aspx", page(HandleContent));
-  router.Post(Site::kStudy, "/stu/heartbeat.aspx", page(HandleHeartbeat));
+  router.Post(Site::kStudy, kHeartbeatPath, page(HandleHeartbeat));
   router.Post(Site::kStudy, "/stu/finish.aspx", page(HandleFinish));
   router.Post(Site::kStudy, "/stu/popup_closed.aspx",
               [&context](const httplib::Request&, httplib::Response& response) {

@@ -12,12 +12,18 @@
 
 namespace larkwend::practice {
 
+// Where an open content frame posts its heartbeats.
+inline constexpr const char* kHeartbeatPath = "/stu/heartbeat.aspx";
+
 // The chapter's address in the content frame, e.g. "/stu/book_right.aspx?id=1-003". Chapter
 // numbers have a fixed width so that no chapter's address is a prefix of another's, and the
 // address holds no "&", so it reads the same in every attribute serialisation.
 std::string ChapterPath(int course, int chapter);
 // The chapter-list frame's address for a course, e.g. "/stu/book_left.aspx?courseId=1".
 std::string ChapterListPath(int course);
+// The content frame's placeholder, shown until a chapter is chosen: the content page's address
+// with the course instead of a chapter, e.g. "/stu/book_right.aspx?courseId=1".
+std::string ContentPlaceholderPath(int course);
 // Parses the `id` of a chapter address ("1-003") into course and chapter.
 std::optional<std::pair<int, int>> ParseChapterId(std::string_view id);
 

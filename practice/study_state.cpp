@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "tokens.h"
 
@@ -25,8 +26,8 @@ long long Whole(double seconds) {
 
 }  // namespace
 
-StudyState::StudyState(StudyConfig config, StudyClock clock)
-    : config_(config), clock_(std::move(clock)) {
+StudyState::StudyState(StudyConfig config, const SiteClock& clock)
+    : config_(config), clock_(clock) {
   for (int c = 1; c <= config_.courses; ++c) {
     CourseData course;
     course.name = kCourseNames[(c - 1) % kCourseNames.size()];
@@ -41,6 +42,7 @@ StudyState::StudyState(StudyConfig config, StudyClock clock)
       }
       chapter.stallPending = n == config_.stallChapter;
       chapter.hangPending = n == config_.hangChapter;
+      chapter.neverLoadsPending = n == config_.neverLoadsChapter;
       course.chapters.push_back(std::move(chapter));
     }
     courses_.push_back(std::move(course));
@@ -100,16 +102,19 @@ std::optional<StudyState::OpenedChapter> StudyState::OpenChapter(int course, int
   std::lock_guard lock(mutex_);
   ChapterData* c = Find(course, chapter);
   if (!c) return std::nullopt;
-  auto now = clock_();
+  auto now = clock_.Now();
   ForgetIdleViews(now);
   courses_[course - 1].current = chapter;
   ++c->openings;
+  c->openedAtMs.push_back(clock_.MsSinceStart(now));
   View view{course, chapter, now, 0, c->stallPending, false, c->hangPending && !c->done};
   c->stallPending = false;  // only the first opening stalls
   c->hangPending = c->hangPending && config_.hangEveryOpening;
+  const bool neverLoads = std::exchange(c->neverLoadsPending, false);
+  if (neverLoads) ++neverLoaded_;
   std::string token = NewToken();
   views_[token] = view;
-  return OpenedChapter{token, Info(course, chapter)};
+  return OpenedChapter{token, Info(course, chapter), neverLoads};
 }
 
 std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewToken) {
@@ -117,7 +122,7 @@ std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewTok
   auto it = views_.find(viewToken);
   if (it == views_.end()) return std::nullopt;
   View& view = it->second;
-  auto now = clock_();
+  auto now = clock_.Now();
   double realSeconds = std::chrono::duration<double>(now - view.lastBeat).count();
   view.lastBeat = now;
   double credit = std::clamp(realSeconds, 0.0, kMaxRealSecondsPerBeat) * config_.timeScale;
@@ -156,6 +161,11 @@ FinishOutcome StudyState::Finish(int course, int chapter) {
   return FinishOutcome::kDone;
 }
 
+int StudyState::CompletedCount() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(completed_.size());
+}
+
 void StudyState::RecordPopupClosed() {
   std::lock_guard lock(mutex_);
   ++popupsClosed_;
@@ -169,6 +179,8 @@ void StudyState::AddJson(JsonObject& state) const {
     JsonArray chapters;
     for (int n = 1; n <= static_cast<int>(course.chapters.size()); ++n) {
       const ChapterData& c = course.chapters[n - 1];
+      JsonArray openedAt;
+      for (std::int64_t ms : c.openedAtMs) openedAt.AddRaw(std::to_string(ms));
       chapters.AddRaw(JsonObject()
                           .Add("number", n)
                           .Add("title", c.title)
@@ -176,6 +188,7 @@ void StudyState::AddJson(JsonObject& state) const {
                           .Add("learnedSeconds", c.learned)
                           .Add("done", c.done)
                           .Add("openings", c.openings)
+                          .AddRaw("openedAtMs", openedAt.str())
                           .str());
     }
     courses.AddRaw(JsonObject()
@@ -198,6 +211,7 @@ void StudyState::AddJson(JsonObject& state) const {
   state.Add("finishRefused", finishRefused_);
   state.Add("stalls", stalls_);
   state.Add("hangs", hangs_);
+  state.Add("neverLoaded", neverLoaded_);
   state.Add("finishRepeated", finishRepeated_);
   state.Add("popupsClosed", popupsClosed_);
 }

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "json.h"
+#include "site_clock.h"
 
 namespace larkwend::practice {
 
@@ -29,9 +30,8 @@ struct StudyConfig {
   int hangChapter = 0;  // 0: none
   int hangAfterSeconds = 0;
   bool hangEveryOpening = false;
+  int neverLoadsChapter = 0;  // 0: none
 };
-
-using StudyClock = std::function<std::chrono::steady_clock::time_point()>;
 
 struct ChapterInfo {
   int course = 0;
@@ -52,7 +52,8 @@ enum class FinishOutcome { kDone, kAlreadyDone, kTooEarly, kUnknownChapter };
 
 class StudyState {
  public:
-  explicit StudyState(StudyConfig config, StudyClock clock = std::chrono::steady_clock::now);
+  // `clock` outlives the state.
+  StudyState(StudyConfig config, const SiteClock& clock);
 
   std::string NewSession(const std::string& account);
   bool HasSession(const std::string& sessionId) const;
@@ -67,8 +68,9 @@ class StudyState {
   struct OpenedChapter {
     std::string viewToken;  // names this opening in the heartbeats
     ChapterInfo chapter;
+    bool neverLoads = false;  // the first opening of the never-loading chapter
   };
-  // The content frame has loaded `chapter`: it becomes the course's current chapter and a new
+  // The content frame asks for `chapter`: it becomes the course's current chapter and a new
   // opening starts crediting time. nullopt for an unknown chapter.
   std::optional<OpenedChapter> OpenChapter(int course, int chapter);
 
@@ -82,11 +84,13 @@ class StudyState {
 
   // Completes a chapter once its credited time has reached its requirement.
   FinishOutcome Finish(int course, int chapter);
+  // Completions accepted since the site started.
+  int CompletedCount() const;
 
   void RecordPopupClosed();
 
-  // Adds "courses", "completed", "finishRefused", "stalls", "hangs", "finishRepeated"
-  // and "popupsClosed".
+  // Adds "courses" (each chapter with "openedAtMs", the moment of each opening), "completed",
+  // "finishRefused", "stalls", "hangs", "neverLoaded", "finishRepeated" and "popupsClosed".
   void AddJson(JsonObject& state) const;
 
  private:
@@ -94,9 +98,11 @@ class StudyState {
     std::string title;
     double learned = 0;  // study seconds
     bool done = false;
-    bool stallPending = false;  // the next opening will freeze
-    bool hangPending = false;   // the next opening will spin
+    bool stallPending = false;       // the next opening will freeze
+    bool hangPending = false;        // the next opening will spin
+    bool neverLoadsPending = false;  // the next opening will never finish loading
     int openings = 0;
+    std::vector<std::int64_t> openedAtMs;  // milliseconds since the site started
   };
   struct CourseData {
     std::string name;
@@ -123,7 +129,7 @@ class StudyState {
   void ForgetIdleViews(std::chrono::steady_clock::time_point now);
 
   const StudyConfig config_;
-  const StudyClock clock_;
+  const SiteClock& clock_;
   mutable std::mutex mutex_;
   std::vector<CourseData> courses_;
   std::map<std::string, std::string> sessions_;  // id -> account
@@ -132,6 +138,7 @@ class StudyState {
   int finishRefused_ = 0;
   int stalls_ = 0;
   int hangs_ = 0;
+  int neverLoaded_ = 0;
   int finishRepeated_ = 0;  // completions asked for a chapter already completed
   int popupsClosed_ = 0;
 };

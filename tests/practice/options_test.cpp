@@ -35,6 +35,28 @@ TEST(OptionsTest, ValuesArePassedSeparatelyOrAfterAnEqualsSign) {
   EXPECT_EQ(parsed.options.updateBody, "305");
 }
 
+TEST(OptionsTest, FaultsOfTheStudyPlatform) {
+  ParseResult defaults = ParseOptions({});
+  EXPECT_EQ(defaults.options.outage, OutageKind::kNone);
+  EXPECT_EQ(defaults.options.outageAfterCompletions, 1);
+  EXPECT_DOUBLE_EQ(defaults.options.outageSeconds, 60);
+  EXPECT_EQ(defaults.options.neverLoadsChapter, 0);
+  EXPECT_EQ(defaults.options.neverLoadsHow, NeverLoads::kSilent);
+  EXPECT_FALSE(defaults.options.contentPlaceholder);
+
+  ParseResult parsed = ParseOptions({"--outage", "502", "--outage-after-completions", "0",
+                                     "--outage-seconds", "1.5", "--never-loads-chapter=3",
+                                     "--never-loads-how", "spin", "--content-placeholder"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.outage, OutageKind::kBadGateway);
+  EXPECT_EQ(parsed.options.outageAfterCompletions, 0);
+  EXPECT_DOUBLE_EQ(parsed.options.outageSeconds, 1.5);
+  EXPECT_EQ(parsed.options.neverLoadsChapter, 3);
+  EXPECT_EQ(parsed.options.neverLoadsHow, NeverLoads::kSpin);
+  EXPECT_TRUE(parsed.options.contentPlaceholder);
+  EXPECT_EQ(ParseOptions({"--outage=drop"}).options.outage, OutageKind::kDrop);
+}
+
 TEST(OptionsTest, UnusableArgumentsAreErrors) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--chapters", "0"},
                                                {"--chapters", "12x"},
@@ -44,6 +66,11 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--fixed-code", "12a4"},
                                                {"--fixed-code", "123"},
                                                {"--update-fault", "bogus"},
+                                               {"--outage", "503"},
+                                               {"--outage-seconds", "0"},
+                                               {"--outage-after-completions", "-1"},
+                                               {"--never-loads-how", "hang"},
+                                               {"--content-placeholder=1"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
                                                {"--log=yes"},
@@ -61,7 +88,9 @@ TEST(OptionsTest, HelpListsEveryOption) {
   std::string usage = UsageText();
   for (const char* option :
        {"--http-port", "--update-port", "--courses", "--chapters", "--chapter-seconds",
-        "--time-scale", "--stall-chapter", "--update-fault", "--help"}) {
+        "--time-scale", "--stall-chapter", "--update-fault", "--outage",
+        "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
+        "--never-loads-how", "--content-placeholder", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

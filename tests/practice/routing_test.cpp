@@ -1,14 +1,12 @@
 // One port, two sites: the Host header decides; anything else is a clear error. Also malformed
-// and concurrent requests.
-#include <arpa/inet.h>
+// and concurrent requests, and the study platform's outages.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <regex>
 #include <thread>
 #include <vector>
 
+#include "site_addresses.h"
 #include "site_client.h"
 
 namespace larkwend::practice::testing {
@@ -23,29 +21,9 @@ class RoutingTest : public ::testing::Test {
 
 // Sends `request` as it is and returns the one answer (status line, headers and body).
 std::string RawExchange(int port, const std::string& request) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  std::string answer;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    char buffer[4096];
-    ssize_t n;
-    // The server keeps the connection open after answering, so stop at the answer's end.
-    std::size_t expected = std::string::npos;
-    while (answer.size() < expected && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
-      answer.append(buffer, static_cast<std::size_t>(n));
-      auto headersEnd = answer.find("\r\n\r\n");
-      auto length = answer.find("Content-Length: ");
-      if (headersEnd != std::string::npos && length != std::string::npos && length < headersEnd) {
-        expected = headersEnd + 4 + std::stoul(answer.substr(length + 16));
-      }
-    }
-  }
-  ::close(fd);
-  return answer;
+  RawConnection connection(port);
+  connection.Send(request);
+  return connection.Read().text;
 }
 
 TEST_F(RoutingTest, UnknownOrMissingHostIsRefused) {
@@ -117,6 +95,159 @@ TEST_F(RoutingTest, ConcurrentLoginsAndHeartbeatsAreAllCounted) {
   ASSERT_EQ(state["logins"].Size(), static_cast<std::size_t>(kThreads * (kRounds + 1)));
   for (const auto& login : state["logins"].Items()) EXPECT_EQ(login["outcome"].String(), "ok");
   EXPECT_EQ(state["courses"][0]["chapters"][1]["openings"].Int(), kThreads * kRounds);
+}
+
+// ---- outages of the study platform ----------------------------------------------------------
+
+class OutageTest : public ::testing::Test {
+ protected:
+  static PracticeOptions Options(OutageKind kind, int afterCompletions) {
+    PracticeOptions options = TestOptions();
+    options.openStudy = true;
+    options.courses = 1;
+    options.chapters = 4;
+    options.finishedChapters = 0;
+    options.chapterSeconds = 4;
+    options.outage = kind;
+    options.outageAfterCompletions = afterCompletions;
+    options.outageSeconds = 30;
+    return options;
+  }
+
+  // Studies chapter `n` of course 1 up to its level and completes it; the completion's status.
+  static int StudyAndComplete(RunningSite& site, int n) {
+    SiteClient study = site.Study();
+    auto page = study.Get("/stu/book_right.aspx?id=1-00" + std::to_string(n));
+    std::smatch token;
+    if (!page || !std::regex_search(page->body, token, std::regex(R"re(viewToken = "(\w+)")re")))
+      return -1;
+    site.clock.Advance(std::chrono::seconds(5));
+    study.Post("/stu/heartbeat.aspx", {{"view", token[1].str()}});
+    auto finish = study.Post("/stu/finish.aspx", {{"id", "1-00" + std::to_string(n)}});
+    return finish ? finish->status : -1;
+  }
+
+  static std::string StudyHost() { return SiteAddresses::FromProfile().studyHost; }
+};
+
+TEST_F(OutageTest, BadGatewayFromTheCompletionForItsLengthOnTheStudyPlatformOnly) {
+  RunningSite site(Options(OutageKind::kBadGateway, 1));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = site.Study();
+  EXPECT_EQ(study.Get("/stu/clslist.aspx")->status, 200);
+  EXPECT_FALSE(site.State()["outage"]["started"].Bool());
+
+  // The completion that starts the outage is still answered.
+  ASSERT_EQ(StudyAndComplete(site, 1), 200);
+  for (const char* path :
+       {"/stu/Study_v2.aspx?courseId=1", "/stu/book_left.aspx?courseId=1", "/stu/no/such/page"}) {
+    auto answer = study.Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 502) << path;
+    EXPECT_NE(answer->body.find("<title>502 Bad Gateway</title>"), std::string::npos);
+    EXPECT_NE(answer->body.find("<center>nginx</center>"), std::string::npos);
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "text/html");
+    EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-store");
+  }
+  EXPECT_EQ(study.Post("/stu/heartbeat.aspx", {{"view", "x"}})->status, 502);
+  // The portal, and the state document on either host, stay up.
+  EXPECT_EQ(site.Portal().Get("/login/")->status, 200);
+  EXPECT_EQ(study.Get("/__state")->status, 200);
+
+  site.clock.Advance(std::chrono::milliseconds(29'999));
+  EXPECT_EQ(study.Get("/stu/clslist.aspx")->status, 502);
+  auto during = site.State()["outage"];
+  EXPECT_TRUE(during["started"].Bool());
+  EXPECT_FALSE(during["ended"].Bool());
+  EXPECT_EQ(during["endedAtMs"].Int(), -1);
+
+  site.clock.Advance(std::chrono::milliseconds(1));
+  EXPECT_EQ(study.Get("/stu/clslist.aspx")->status, 200);
+  EXPECT_EQ(StudyAndComplete(site, 2), 200);  // a later completion starts no second outage
+  EXPECT_EQ(study.Get("/stu/clslist.aspx")->status, 200);
+
+  auto outage = site.State()["outage"];
+  EXPECT_EQ(outage["kind"].String(), "502");
+  EXPECT_TRUE(outage["ended"].Bool());
+  EXPECT_EQ(outage["startedAtMs"].Int(), 5'000);
+  EXPECT_EQ(outage["endedAtMs"].Int(), 35'000);
+  EXPECT_EQ(outage["requests"].Int(), 5);
+  EXPECT_EQ(outage["heartbeats"].Int(), 1);
+  ASSERT_EQ(outage["requestLog"].Size(), 4u);
+  EXPECT_EQ(outage["requestLog"][0]["target"].String(), "/stu/Study_v2.aspx?courseId=1");
+  EXPECT_EQ(outage["requestLog"][0]["atMs"].Int(), 5'000);
+  EXPECT_EQ(outage["requestLog"][3]["target"].String(), "/stu/clslist.aspx");
+  EXPECT_EQ(outage["requestLog"][3]["atMs"].Int(), 34'999);
+}
+
+TEST_F(OutageTest, AConnectionKeptAliveFromBeforeGetsNoPageDuringTheOutage) {
+  RunningSite site(Options(OutageKind::kBadGateway, 1));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  RawConnection kept(site.HttpPort());
+  ASSERT_TRUE(kept.Send(GetRequest(StudyHost(), site.HttpPort(), "/stu/clslist.aspx")));
+  EXPECT_EQ(kept.Read().text.rfind("HTTP/1.1 200", 0), 0u);
+
+  ASSERT_EQ(StudyAndComplete(site, 1), 200);
+  ASSERT_TRUE(kept.Send(GetRequest(StudyHost(), site.HttpPort(), "/stu/clslist.aspx")));
+  EXPECT_EQ(kept.Read().text.rfind("HTTP/1.1 502", 0), 0u);
+  // A refused request's body is read all the same, before the answer: left unread, it would be
+  // taken for the next request on the connection.
+  ASSERT_TRUE(kept.Send("POST /stu/heartbeat.aspx HTTP/1.1\r\nHost: " + StudyHost() +
+                        "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                        "Content-Length: 6\r\n\r\n"));
+  EXPECT_EQ(kept.Read(std::chrono::milliseconds(200)).text, "");
+  ASSERT_TRUE(kept.Send("view=x"));
+  EXPECT_EQ(kept.Read().text.rfind("HTTP/1.1 502", 0), 0u);
+  ASSERT_TRUE(kept.Send(GetRequest(StudyHost(), site.HttpPort(), "/__state")));
+  EXPECT_EQ(kept.Read().text.rfind("HTTP/1.1 200", 0), 0u);
+}
+
+TEST_F(OutageTest, DroppedConnectionsGetNoAnswerAtAllFromTheNthCompletion) {
+  RunningSite site(Options(OutageKind::kDrop, 2));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  RawConnection kept(site.HttpPort());
+  ASSERT_TRUE(kept.Send(GetRequest(StudyHost(), site.HttpPort(), "/stu/clslist.aspx")));
+  EXPECT_EQ(kept.Read().text.rfind("HTTP/1.1 200", 0), 0u);
+
+  ASSERT_EQ(StudyAndComplete(site, 1), 200);
+  EXPECT_EQ(site.Study().Get("/stu/clslist.aspx")->status, 200);  // one completion of two
+  ASSERT_EQ(StudyAndComplete(site, 2), 200);
+
+  ASSERT_TRUE(kept.Send(GetRequest(StudyHost(), site.HttpPort(), "/stu/clslist.aspx")));
+  RawConnection::Answer answer = kept.Read();
+  EXPECT_TRUE(answer.closed);
+  EXPECT_EQ(answer.text, "");
+  RawConnection fresh(site.HttpPort());
+  ASSERT_TRUE(
+      fresh.Send(GetRequest(StudyHost(), site.HttpPort(), "/stu/Study_v2.aspx?courseId=1")));
+  answer = fresh.Read();
+  EXPECT_TRUE(answer.closed);
+  EXPECT_EQ(answer.text, "");
+  EXPECT_FALSE(site.Study().Get("/stu/book_left.aspx?courseId=1"));  // no answer to read
+
+  EXPECT_EQ(site.Portal().Get("/login/")->status, 200);
+  EXPECT_EQ(site.Study().Get("/__state")->status, 200);
+  site.clock.Advance(std::chrono::seconds(30));
+  EXPECT_EQ(site.Study().Get("/stu/clslist.aspx")->status, 200);
+
+  auto outage = site.State()["outage"];
+  EXPECT_EQ(outage["kind"].String(), "drop");
+  EXPECT_EQ(outage["startedAtMs"].Int(), 10'000);
+  EXPECT_EQ(outage["endedAtMs"].Int(), 40'000);
+  // The HTTP client may have tried its request again on a new connection.
+  EXPECT_GE(outage["requests"].Int(), 3);
+  EXPECT_EQ(outage["requestLog"][0]["target"].String(), "/stu/clslist.aspx");
+}
+
+TEST_F(OutageTest, NoOutageUnlessAsked) {
+  RunningSite site(Options(OutageKind::kNone, 0));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  EXPECT_EQ(StudyAndComplete(site, 1), 200);
+  EXPECT_EQ(site.Study().Get("/stu/clslist.aspx")->status, 200);
+  auto outage = site.State()["outage"];
+  EXPECT_EQ(outage["kind"].String(), "none");
+  EXPECT_FALSE(outage["started"].Bool());
+  EXPECT_EQ(outage["requests"].Int(), 0);
 }
 
 }  // namespace

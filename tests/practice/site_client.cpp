@@ -1,5 +1,11 @@
 #include "site_client.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <regex>
 
 #include "site_addresses.h"
@@ -46,6 +52,58 @@ httplib::Result SiteClient::Post(const std::string& path, const httplib::Params&
 std::string SiteClient::Cookie(const std::string& name) const {
   auto it = cookies_.find(name);
   return it == cookies_.end() ? std::string() : it->second;
+}
+
+RawConnection::RawConnection(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+RawConnection::~RawConnection() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool RawConnection::Send(const std::string& bytes) {
+  return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                         static_cast<ssize_t>(bytes.size());
+}
+
+RawConnection::Answer RawConnection::Read(std::chrono::milliseconds wait) {
+  Answer answer{std::move(pending_), fd_ < 0};
+  pending_.clear();
+  std::size_t expected = std::string::npos;
+  while (!answer.closed) {
+    auto headersEnd = answer.text.find("\r\n\r\n");
+    auto length = answer.text.find("Content-Length: ");
+    if (headersEnd != std::string::npos && length != std::string::npos && length < headersEnd) {
+      expected = headersEnd + 4 + std::stoul(answer.text.substr(length + 16));
+    }
+    if (answer.text.size() >= expected) break;
+    pollfd readable{fd_, POLLIN, 0};
+    if (::poll(&readable, 1, static_cast<int>(wait.count())) <= 0) break;
+    char buffer[4096];
+    ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+      answer.closed = true;  // an orderly close or a reset: either way, nothing more comes
+    } else {
+      answer.text.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  if (expected < answer.text.size()) {
+    pending_ = answer.text.substr(expected);
+    answer.text.resize(expected);
+  }
+  return answer;
+}
+
+std::string GetRequest(const std::string& host, int port, const std::string& path) {
+  return "GET " + path + " HTTP/1.1\r\nHost: " + host + ":" + std::to_string(port) + "\r\n\r\n";
 }
 
 PracticeOptions TestOptions() {

@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +48,33 @@ class SiteClient {
   std::map<std::string, std::string> cookies_;
 };
 
+// One connection to the site over a raw socket, for what an HTTP client hides: requests on a
+// connection kept alive, a request never answered, a connection closed without an answer.
+class RawConnection {
+ public:
+  explicit RawConnection(int port);
+  ~RawConnection();
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  bool Send(const std::string& bytes);
+
+  struct Answer {
+    std::string text;     // status line, headers and body, as far as they came
+    bool closed = false;  // the server closed the connection
+  };
+  // One answer, read until its Content-Length is complete, the server closes the connection,
+  // or nothing more comes within `wait`.
+  Answer Read(std::chrono::milliseconds wait = std::chrono::seconds(5));
+
+ private:
+  int fd_ = -1;
+  std::string pending_;  // bytes read past the previous answer
+};
+
+// A GET request for `path` on `host` ("host:port" goes into the Host header).
+std::string GetRequest(const std::string& host, int port, const std::string& path);
+
 // The practice site, started on free ports with its study time driven by `clock`.
 class RunningSite {
  public:
@@ -58,6 +86,8 @@ class RunningSite {
   SiteClient Study() const;
   e2e::JsonValue State() const;
   int UpdatePort() const { return server_.UpdatePort(); }
+  int HttpPort() const { return server_.HttpPort(); }
+  void Stop() { server_.Stop(); }
 
   ManualClock clock;
 

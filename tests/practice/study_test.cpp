@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <regex>
 
+#include "site_addresses.h"
 #include "site_client.h"
 
 namespace larkwend::practice::testing {
@@ -171,7 +173,12 @@ TEST_F(StudyTest, ProgressGrowsWithHeartbeatsAndSurvivesAReload) {
   OpenChapter reloaded = Open(study, "/stu/book_right.aspx?id=1-002");
   EXPECT_EQ(reloaded.learned, "00:00:07");
   EXPECT_NE(reloaded.token, chapter.token);
-  EXPECT_EQ(site.State()["courses"][0]["chapters"][1]["openings"].Int(), 2);
+  auto opened = site.State()["courses"][0]["chapters"][1];
+  EXPECT_EQ(opened["openings"].Int(), 2);
+  // Each opening's moment, on the site's clock from its start.
+  ASSERT_EQ(opened["openedAtMs"].Size(), 2u);
+  EXPECT_EQ(opened["openedAtMs"][0].Int(), 0);
+  EXPECT_EQ(opened["openedAtMs"][1].Int(), 7'000);
 }
 
 TEST_F(StudyTest, AGapBetweenHeartbeatsIsCreditedOnlyInPart) {
@@ -307,6 +314,123 @@ TEST_F(StudyTest, BadChapterRequestsAreClearErrorsThatChangeNothing) {
   EXPECT_TRUE(state["completed"].Items().empty());
   EXPECT_EQ(state["courses"][0]["current"].Int(), 0);
   EXPECT_EQ(state["courses"][0]["chapters"][1]["openings"].Int(), 0);
+}
+
+TEST(StudyPlaceholderTest, TheChapterPageOpensOnAPlaceholderWithoutProgress) {
+  PracticeOptions options = TestOptions();
+  options.openStudy = true;
+  options.contentPlaceholder = true;
+  RunningSite site(options);
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = site.Study();
+  for (int round = 0; round < 2; ++round) {
+    auto page = study.Get("/stu/Study_v2.aspx?courseId=1");
+    ASSERT_TRUE(page);
+    std::string content = Match(page->body, R"re(id="chapterContent" src="([^"]+)")re");
+    EXPECT_EQ(content, "/stu/book_right.aspx?courseId=1");
+    EXPECT_NE(content.find("right"), std::string::npos);
+    auto placeholder = study.Get(content);
+    ASSERT_TRUE(placeholder);
+    EXPECT_EQ(placeholder->status, 200);
+    EXPECT_NE(placeholder->body.find("请在左侧选择章节"), std::string::npos);
+    for (const char* id : {"learnedTime", "requiredTime", "btnFinish"})
+      EXPECT_EQ(placeholder->body.find(id), std::string::npos) << id;
+    // Opening a chapter by its link works as before, and the next chapter page still opens on
+    // the placeholder.
+    EXPECT_EQ(Open(study, "/stu/book_right.aspx?id=1-003").required, "00:01:30");
+  }
+  EXPECT_NE(study.Get("/stu/book_left.aspx?courseId=1")
+                ->body.find("href=\"/stu/book_right.aspx?id=1-002\" target=\"chapterContent\""),
+            std::string::npos);
+  EXPECT_EQ(study.Get("/stu/book_right.aspx?courseId=9")->status, 404);
+  EXPECT_EQ(site.State()["courses"][0]["chapters"][2]["openings"].Int(), 2);
+}
+
+class NeverLoadsTest : public ::testing::Test {
+ protected:
+  static PracticeOptions Options(NeverLoads how, int courses) {
+    PracticeOptions options = TestOptions();
+    options.openStudy = true;
+    options.courses = courses;
+    options.neverLoadsChapter = 2;
+    options.neverLoadsHow = how;
+    return options;
+  }
+  static std::string Request(int port, int course, int chapter) {
+    return GetRequest(
+        SiteAddresses::FromProfile().studyHost, port,
+        "/stu/book_right.aspx?id=" + std::to_string(course) + "-00" + std::to_string(chapter));
+  }
+};
+
+TEST_F(NeverLoadsTest, SilentFirstOpeningIsHeldUntilTheSiteStopsWhileEverythingElseIsServed) {
+  RunningSite site(Options(NeverLoads::kSilent, 2));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  RawConnection first(site.HttpPort()), otherCourse(site.HttpPort());
+  ASSERT_TRUE(first.Send(Request(site.HttpPort(), 1, 2)));
+  ASSERT_TRUE(otherCourse.Send(Request(site.HttpPort(), 2, 2)));
+  RawConnection::Answer held = first.Read(std::chrono::milliseconds(500));
+  EXPECT_EQ(held.text, "");
+  EXPECT_FALSE(held.closed);
+
+  SiteClient study = site.Study();
+  EXPECT_EQ(study.Get("/stu/Study_v2.aspx?courseId=1")->status, 200);
+  EXPECT_EQ(Open(study, "/stu/book_right.aspx?id=1-003").learned, "00:00:00");
+  EXPECT_EQ(site.Portal().Get("/login/")->status, 200);
+  // The second opening of the chapter loads as any other.
+  OpenChapter again = Open(study, "/stu/book_right.aspx?id=1-002");
+  EXPECT_EQ(again.required, "00:01:30");
+  EXPECT_FALSE(again.token.empty());
+
+  auto state = site.State();
+  EXPECT_EQ(state["neverLoaded"].Int(), 2);
+  EXPECT_EQ(state["courses"][0]["chapters"][1]["openings"].Int(), 2);
+
+  // Stopping the site answers what it held, rather than waiting for it for ever.
+  site.Stop();
+  EXPECT_EQ(first.Read().text.rfind("HTTP/1.1 503", 0), 0u);
+  EXPECT_EQ(otherCourse.Read().text.rfind("HTTP/1.1 503", 0), 0u);
+}
+
+TEST_F(NeverLoadsTest, OnlyAFewRequestsAreHeldAtOnce) {
+  constexpr int kCourses = HeldRequests::kMaxHeld + 2;
+  RunningSite site(Options(NeverLoads::kSilent, kCourses));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  std::vector<std::unique_ptr<RawConnection>> connections;
+  for (int course = 1; course <= kCourses; ++course) {
+    connections.push_back(std::make_unique<RawConnection>(site.HttpPort()));
+    ASSERT_TRUE(connections.back()->Send(Request(site.HttpPort(), course, 2)));
+  }
+  int refused = 0, unanswered = 0;
+  for (auto& connection : connections) {
+    std::string answer = connection->Read(std::chrono::milliseconds(300)).text;
+    refused += answer.rfind("HTTP/1.1 503", 0) == 0 ? 1 : 0;
+    unanswered += answer.empty() ? 1 : 0;
+  }
+  EXPECT_EQ(refused, 2);
+  EXPECT_EQ(unanswered, HeldRequests::kMaxHeld);
+  EXPECT_EQ(site.Study().Get("/stu/book_left.aspx?courseId=1")->status, 200);
+}
+
+TEST_F(NeverLoadsTest, SpinningFirstOpeningSpinsBeforeItsProgressIsParsed) {
+  RunningSite site(Options(NeverLoads::kSpin, 1));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = site.Study();
+  auto first = study.Get("/stu/book_right.aspx?id=1-002");
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->status, 200);
+  auto spin = first->body.find("<script>for (;;) {}</script>");
+  ASSERT_NE(spin, std::string::npos);
+  EXPECT_LT(first->body.find("id=\"chapterTitle\""), spin);
+  EXPECT_GT(first->body.find("id=\"learnedTime\""), spin);
+
+  auto second = study.Get("/stu/book_right.aspx?id=1-002");
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->body.find("for (;;) {}</script>"), std::string::npos);
+  EXPECT_NE(second->body.find("id=\"learnedTime\""), std::string::npos);
+  EXPECT_EQ(study.Get("/stu/book_right.aspx?id=1-003")->body.find("for (;;) {}</script>"),
+            std::string::npos);
+  EXPECT_EQ(site.State()["neverLoaded"].Int(), 1);
 }
 
 }  // namespace

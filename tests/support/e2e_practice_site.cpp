@@ -167,6 +167,34 @@ int PracticeSite::FinishRefused() const {
   return static_cast<int>(StateValue()["finishRefused"].Int());
 }
 
+std::vector<long long> PracticeSite::OpenedAtMs(int course, int chapter) const {
+  std::vector<long long> moments;
+  const JsonValue state = StateValue();
+  for (const JsonValue& ms : Chapter(state, course, chapter)["openedAtMs"].Items())
+    moments.push_back(ms.Int());
+  return moments;
+}
+
+int PracticeSite::NeverLoaded() const {
+  return static_cast<int>(StateValue()["neverLoaded"].Int());
+}
+
+PracticeOutage PracticeSite::Outage() const {
+  const JsonValue state = StateValue();
+  const JsonValue& o = state["outage"];
+  PracticeOutage outage{o["kind"].String(),
+                        o["started"].Bool(),
+                        o["ended"].Bool(),
+                        o["startedAtMs"].Int(-1),
+                        o["endedAtMs"].Int(-1),
+                        static_cast<int>(o["requests"].Int()),
+                        static_cast<int>(o["heartbeats"].Int()),
+                        {}};
+  for (const JsonValue& r : o["requestLog"].Items())
+    outage.log.push_back({r["atMs"].Int(), r["target"].String()});
+  return outage;
+}
+
 std::vector<std::string> PracticeSite::UpdateRequests() const {
   std::vector<std::string> requests;
   const JsonValue state = StateValue();

@@ -26,6 +26,23 @@ struct PracticeLogin {
   std::string outcome;       // "ok", "bad-code", "bad-account", "bad-kind", "no-session"
 };
 
+// The study platform's outage (--outage), as the site's state tells it. Moments are milliseconds
+// since the site started, -1 while not yet.
+struct PracticeOutage {
+  struct Refused {
+    long long atMs = 0;
+    std::string target;  // path and query
+  };
+  std::string kind;  // "none", "502" or "drop"
+  bool started = false;
+  bool ended = false;
+  long long startedAtMs = -1;
+  long long endedAtMs = -1;
+  int requests = 0;          // study-platform requests refused during it
+  int heartbeats = 0;        // of those, open content pages' background reports
+  std::vector<Refused> log;  // the others, in order
+};
+
 class PracticeSite {
  public:
   // Starts the site with `options` (larkwend-practice --help lists them) and waits up to 15 s
@@ -60,6 +77,18 @@ class PracticeSite {
   int Openings(int course, int chapter) const;
   int PopupsClosed() const;
   int FinishRefused() const;
+  // When each opening of the chapter's content page reached the site, in milliseconds since the
+  // site started.
+  std::vector<long long> OpenedAtMs(int course, int chapter) const;
+  // First openings held unanswered or spinning (--never-loads-chapter).
+  int NeverLoaded() const;
+
+  PracticeOutage Outage() const;
+  int OutageRequests() const { return Outage().requests; }
+  bool OutageStarted() const { return Outage().started; }
+  bool OutageEnded() const { return Outage().ended; }
+  long long OutageEndedAtMs() const { return Outage().endedAtMs; }
+
   // Each update-service connection's request bytes as lower-case hex.
   std::vector<std::string> UpdateRequests() const;
 
