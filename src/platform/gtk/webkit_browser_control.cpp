@@ -103,6 +103,7 @@ class Control final : public WebKitBrowserControl {
   void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri);
   void WatchFrameLoad(WebKitWebResource* resource);
   void FrameLoadEnded(WebKitWebResource* resource, const GError* error);
+  void FrameDocumentComplete(const std::string& uri);
   void TopLoadFinished();
   gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   bool IsFrameNavigation(const std::string& uri);
@@ -156,8 +157,15 @@ class Control final : public WebKitBrowserControl {
   bool errorPagePending_ = false;      // the engine's error page is about to load in its place
   bool errorPageLoading_ = false;      // ... and is loading: it is no load of the page asked for
   std::set<std::string> navigations_;  // asked for, their documents' loads not yet seen
-  // Frame documents being loaded, by their resource, with the address they were asked for.
-  std::map<WebKitWebResource*, std::pair<GObjectPtr<WebKitWebResource>, std::string>> frameLoads_;
+  // Frame documents being loaded, by their resource. A frame's load has ended once its resource
+  // has arrived and its document has completed: a page may spin in a script while it is parsed.
+  struct FrameLoad {
+    GObjectPtr<WebKitWebResource> resource;
+    std::string address;  // as it was asked for
+    bool documentComplete = false;
+  };
+  std::map<WebKitWebResource*, FrameLoad> frameLoads_;
+  std::set<std::string> framesBeingParsed_;  // arrived, their documents not yet complete
   // Held navigation decisions look through this to see whether the control still exists.
   std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
@@ -443,6 +451,7 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
       control->committed_ = true;
       control->frameUris_.clear();
       control->navigations_.clear();
+      control->framesBeingParsed_.clear();
       const char* uri = control->CurrentUri();
       control->committedUri_ = uri ? uri : "";
       // A new page: whatever the one before left unanswered is forgotten.
@@ -512,7 +521,7 @@ void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource,
 void Control::WatchFrameLoad(WebKitWebResource* resource) {
   const char* uri = webkit_web_resource_get_uri(resource);
   const std::string address = uri ? uri : "";
-  frameLoads_[resource] = {GObjectPtr<WebKitWebResource>::Retain(resource), address};
+  frameLoads_[resource] = {GObjectPtr<WebKitWebResource>::Retain(resource), address, false};
   g_signal_connect(resource, "finished", G_CALLBACK(OnFrameResourceFinished), this);
   g_signal_connect(resource, "failed", G_CALLBACK(OnFrameResourceFailed), this);
   if (sink_ && !destroyed_) sink_->LoadStarted(address, false);
@@ -530,8 +539,9 @@ void Control::FrameLoadEnded(WebKitWebResource* resource, const GError* error) {
   auto it = frameLoads_.find(resource);
   if (it == frameLoads_.end()) return;
   g_signal_handlers_disconnect_by_data(resource, this);
-  const std::string address = std::move(it->second.second);
-  auto held = std::move(it->second.first);  // the resource outlives its signal's handlers
+  const std::string address = std::move(it->second.address);
+  const bool documentComplete = it->second.documentComplete;
+  auto held = std::move(it->second.resource);  // the resource outlives its signal's handlers
   frameLoads_.erase(it);
   if (!sink_ || destroyed_) return;
   // A frame whose connection failed shows an empty document, and one answered with an error
@@ -542,8 +552,20 @@ void Control::FrameLoadEnded(WebKitWebResource* resource, const GError* error) {
     sink_->LoadFailed({address, false, 0, error->message});
   else if (const int status = ResponseStatus(resource); status >= 400)
     sink_->LoadFailed({address, false, status, {}});
-  else
+  else if (documentComplete)
     sink_->LoadFinished(address, false);
+  else
+    framesBeingParsed_.insert(WithoutFragment(address));
+}
+
+void Control::FrameDocumentComplete(const std::string& uri) {
+  const std::string document = WithoutFragment(uri);
+  if (framesBeingParsed_.erase(document)) {
+    if (sink_ && !destroyed_) sink_->LoadFinished(document, false);
+    return;
+  }
+  for (auto& [resource, load] : frameLoads_)
+    if (WithoutFragment(load.address) == document) load.documentComplete = true;
 }
 
 void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -561,10 +583,12 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   std::string uri = urlText.get();
   control->frameUris_.insert(WithoutFragment(uri));
   control->bridge_->Touch();
-  if (std::string(whatText.get()) == protocol::name::kComplete && control->sink_) {
+  if (std::string(whatText.get()) != protocol::name::kComplete) return;
+  if (control->sink_) {
     dom::Ref<dom::Dispatch> frame = NewIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }
+  control->FrameDocumentComplete(uri);
 }
 
 // ---- page dialogs -----------------------------------------------------------------------------
