@@ -32,9 +32,11 @@ void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, 
   std::string address = ToNarrow(url);
   LowerCaseGbk(address);
   if (ContainsGbk(address, kUserPagesPath)) {
-    Diagnose("navigation to " + url.value_or("") +
-             ": a portal user page, reading the login form being left");
+    // Captured before the address is written anywhere: a login form sent by GET carries the
+    // password in it, and only the capture makes the records mask it.
     CaptureCredentials();
+    Diagnose("navigation to " + url.value_or("") +
+             ": a portal user page, after reading the login form being left");
   }
   // The address is compared in lower case, so the label must be too.
   std::string studyLabel = Gbk(site::StudyDomainLabel);
