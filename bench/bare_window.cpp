@@ -7,7 +7,8 @@
 // once reached, the pop-up's close script is run 100 times, 100 ms apart, and, 5 s later, the
 // first unfinished chapter opened. Script message boxes are answered at once. The engine then
 // does all the work the program asks of it, and nothing of the program's own is left.
-// LARKWEND_TIMER_SCALE scales these periods as it does the program's.
+// LARKWEND_TIMER_SCALE scales these periods as it does larkwend-tuned's, the build of the program
+// made for soak runs.
 //
 //   build/bin/bench_bare_window [--study] URL
 #include <gtk/gtk.h>
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
   gtk_container_add(GTK_CONTAINER(window), view);
   g_signal_connect(view, "create", G_CALLBACK(OpenHere), nullptr);
   if (study) {
-    // The same knob as the program's, so that a soak runs both at the same pace.
+    // The same knob as larkwend-tuned's, so that a soak runs both at the same pace.
     const char* scale = g_getenv("LARKWEND_TIMER_SCALE");
     const std::string source = std::string("const SCALE = ") +
                                (scale && g_ascii_strtod(scale, nullptr) > 0 ? scale : "1") + ";" +

@@ -13,8 +13,9 @@
 //             and on one whose frames carry no script (--plain-chapters)
 //   --soak    the program alone works through a long course; the memory of its window and web
 //             processes is sampled along the way, and the last tenth is compared with the first.
-//             Its timers run 20 times as fast (LARKWEND_TIMER_SCALE), so every chapter goes
-//             through the whole cycle in a few seconds
+//             It is the build made for that, larkwend-tuned, whose timers run 20 times as fast
+//             (LARKWEND_TIMER_SCALE), so every chapter goes through the whole cycle in a few
+//             seconds; the installed program has no such setting
 //
 // Run by hand, never as a test, under Xvfb. The practice site binds the fixed ports, so the run
 // holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own (--own-network):
@@ -68,7 +69,9 @@ struct Settings {
   int sampleMs = 1000;
   int settleSeconds = 10;  // after the chapter page opened, before a turn's measurement
   bool ownNetwork = false;
-  std::string program = LARKWEND_BIN;  // another build, or a wrapper such as a profiler's
+  // Another build, or a wrapper such as a profiler's; empty: the build's larkwend, or for a
+  // soak larkwend-tuned.
+  std::string program;
   std::string bare = BENCH_BARE_WINDOW_BIN;
   bool programOnly = false;  // no bare window, no start-up: for profiling the program
   bool trace = false;        // CPU of every sample while studying
@@ -81,7 +84,8 @@ const char* const kUsage =
     "       bench_program_cost --soak [--chapters N] [--time-scale X] [--timer-scale X]\n"
     "                          [--minutes N]\n"
     "  --own-network  run in a network namespace of its own instead of holding the ports lock\n"
-    "  --program PATH the program to measure (default: the build's larkwend)\n"
+    "  --program PATH the program to measure (default: the build's larkwend; for --soak\n"
+    "                 larkwend-tuned, the same program with its timer scale)\n"
     "  --bare PATH    the bare window to measure against (default: bench_bare_window)\n"
     "  --program-only studying, the program alone (to profile it through --program)\n"
     "  --trace        CPU of each process kind at every sample while studying\n"
@@ -149,6 +153,7 @@ bool Parse(int argc, char** argv, Settings& s) {
     }
     if (!ok) return false;
   }
+  if (s.program.empty()) s.program = s.soak ? LARKWEND_TUNED_BIN : LARKWEND_BIN;
   return true;
 }
 
@@ -410,7 +415,7 @@ bool Soak(const Settings& settings) {
     std::fprintf(stderr, "practice site: %s\n", site.Error().c_str());
     return false;
   }
-  // Both sides read the pace from the environment.
+  // Both sides read the pace from the environment (the program when it is larkwend-tuned).
   setenv("LARKWEND_TIMER_SCALE", std::to_string(settings.soakTimerScale).c_str(), 1);
   Running running(settings.soakBare ? Side::kBare : Side::kProgram, settings, true);
   unsetenv("LARKWEND_TIMER_SCALE");

@@ -15,7 +15,7 @@
 #include <chrono>
 
 #include "app/quillmoor_app.h"
-#include "platform/gtk/gtk_dialog_lookup.h"
+#include "e2e_dialog_lookup.h"
 #include "platform/gtk/gtk_platform.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
@@ -49,7 +49,7 @@ struct MainWindowWatch {
     if (!self->window) {
       GList* list = gtk_window_list_toplevels();
       for (GList* item = list; item; item = item->next)
-        if (larkwend::gtk::DialogTemplateIdOf(GTK_WINDOW(item->data)) == larkwend::IDD_MAIN) {
+        if (larkwend::e2e::DialogTemplateIdOf(GTK_WINDOW(item->data)) == larkwend::IDD_MAIN) {
           self->window = GTK_WINDOW(item->data);
           g_signal_connect(self->window, "draw", G_CALLBACK(NoteDraw), &self->draw);
         }

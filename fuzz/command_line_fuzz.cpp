@@ -1,8 +1,10 @@
 // Command lines: joining and splitting are inverse, a desktop Exec line becomes an open command
-// that splits back into its arguments, and the system-browser fallback hands the link over as
-// the last argument of its own or not at all.
+// that splits back into its arguments, and the system-browser fallback cuts the registered command
+// at its placeholder and hands the link over as the last argument of its own, to no shell, or
+// starts nothing.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,24 +51,27 @@ bool IsShellWord(std::string_view word) {
   return name == "sh" || name == "bash" || name == "dash" || name == "zsh";
 }
 
-// The fallback for one registered command: when it gives a line, the line starts the registered
-// arguments before the placeholder, then the link alone, and no shell script.
+// The fallback for one registered command: when it gives a line, that line is the command cut
+// right before a placeholder (or whole, when it has none), a blank and the link, and it starts a
+// program with the link exactly as its last argument, and no shell script.
 void CheckFallback(std::string_view registered, std::string_view url) {
   std::optional<std::string> line = FallbackCommandLine(registered, url);
   if (!line) return;
   Require(line->size() < kCommandBufferSize, "the line fits the command buffer");
-  const std::string link = GbkToUtf8(LinkAsOneArgument(url));
+  const std::string link = LinkAsOneArgument(url);
+  const std::string tail = " " + link;
+  Require(line->ends_with(tail), "a blank and the link end the line");
+  const std::string_view kept = std::string_view(*line).substr(0, line->size() - tail.size());
+  const std::string_view dropped = registered.substr(std::min(kept.size(), registered.size()));
+  Require(registered.starts_with(kept) &&
+              (dropped.empty() || dropped.starts_with("%1") || dropped.starts_with("\"%1\"")),
+          "the registered command is kept up to its placeholder");
   Args started = SplitCommandLine(GbkToUtf8(*line));
   Require(started.size() >= 2, "a program and the link");
-  Require(started.back() == link, "the link is the last argument, whole and alone");
+  Require(started.back() == GbkToUtf8(link), "the link is the last argument, whole and alone");
   Require(!started[0].empty(), "a program to start");
-  Args registeredArgs = SplitCommandLine(GbkToUtf8(registered));
-  Require(registeredArgs.size() >= started.size() - 1 &&
-              std::equal(started.begin(), started.end() - 1, registeredArgs.begin()),
-          "the registered arguments before the placeholder come first, unchanged");
   bool shell = false;
   for (std::size_t i = 0; i + 1 < started.size(); ++i) {
-    Require(started[i].find("%1") == std::string::npos, "no placeholder is left before the link");
     Require(!(shell && started[i] == "-c"), "no shell runs a script of its own");
     shell = shell || IsShellWord(started[i]);
   }
@@ -81,12 +86,16 @@ std::string Harmless(std::string_view s) {
   return out;
 }
 
-void CheckPlainCommandIsTaken(const Args& args, std::size_t placeholder) {
+// `glued`: the placeholder ends the word before it ("--url=%1") instead of standing alone.
+void CheckPlainCommandIsTaken(const Args& args, std::size_t placeholder, bool glued) {
   Args registered;
   for (const std::string& arg : args) registered.push_back(Harmless(arg));
   if (registered.empty()) return;
   placeholder = std::min(placeholder, registered.size());
-  registered.insert(registered.begin() + static_cast<long>(placeholder), "%1");
+  if (glued && placeholder > 0)
+    registered[placeholder - 1] += "%1";
+  else
+    registered.insert(registered.begin() + static_cast<long>(placeholder), "%1");
   if (placeholder == 0) registered[0].swap(registered[1]);  // the program stays the program
   std::string command = JoinCommandLine(registered);
   if (command.size() >= kValueBufferSize) return;
@@ -101,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace larkwend::fuzz;
   FuzzedDataProvider input(data, size);
   std::size_t placeholder = input.ConsumeIntegralInRange<std::size_t>(0, 4);
+  const bool glued = input.ConsumeBool();
   std::string url = "http://" + input.ConsumeRandomLengthString(64);
   std::string line = input.ConsumeRandomLengthString(256);
   Args args;
@@ -111,6 +121,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckDesktopExec(args);
   CheckFallback(line, url);  // any registered text
   CheckFallback(larkwend::Utf8ToGbk(larkwend::OpenCommandFromExec(args)), url);  // from Exec
-  CheckPlainCommandIsTaken(args, placeholder);
+  CheckPlainCommandIsTaken(args, placeholder, glued);
   return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "app/quillmoor_app.h"
 #include "platform/gtk/gtk_platform.h"
+#include "program_options.h"
 
 int main(int argc, char** argv) {
   // The desktop entry and the icon carry the same id as the window's class, so the desktop
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
   gtk_init(&argc, &argv);
   gdk_set_program_class(LARKWEND_APP_ID);
   gtk_window_set_default_icon_name(LARKWEND_APP_ID);
-  larkwend::gtk::GtkPlatform platform(larkwend::gtk::GtkPlatformOptions::FromEnvironment());
+  larkwend::gtk::GtkPlatform platform(larkwend::ProgramPlatformOptions());
   larkwend::TheApp().InitInstance(platform.platform());
   return 0;
 }

@@ -7,9 +7,12 @@
 namespace larkwend {
 namespace {
 
-// Whatever password passes through here is one the records must never show.
+// Whatever password passes through here is one the records must never show: as text, and as the
+// bytes a page in the code page sends of it, percent-encoded, in an address.
 void GuardPassword(std::string_view key, std::string_view value) {
-  if (key == kPasswordKey) KeepOutOfRecords(GbkToUtf8(value));
+  if (key != kPasswordKey) return;
+  KeepOutOfRecords(GbkToUtf8(value));
+  KeepOutOfRecords(value);
 }
 
 }  // namespace

@@ -22,12 +22,6 @@ constexpr std::string_view kLeftFrameKey = "left";
 constexpr std::string_view kRightFrameKey = "right";
 constexpr std::string_view kUrlMarker = "url=\"";
 
-// Addresses are matched as they are, case-sensitively, on character boundaries: a GBK trail byte
-// that happens to be a letter never starts a match.
-bool Contains(std::string_view text, std::string_view key) {
-  return FindGbk(text, key) != std::string_view::npos;
-}
-
 // The element with `id` in `document`, or null when it is absent or the look-up failed.
 dom::Ref<dom::Element> ElementById(dom::Document3& document, std::string_view id) {
   dom::Ref<dom::Element> element;
@@ -67,11 +61,11 @@ bool CQuillmoorDlg::FindChapterFrames() {
     dom::WideText wideUrl;
     if (dom::Failed(frameDocument->get_URL(wideUrl))) continue;
     const std::string url = ToNarrow(wideUrl);
-    if (Contains(url, kLeftFrameKey)) {
+    if (ContainsGbk(url, kLeftFrameKey)) {
       m_leftFrameDoc = frameDocument;
       ++matches;
     }
-    if (Contains(url, kRightFrameKey)) {
+    if (ContainsGbk(url, kRightFrameKey)) {
       m_rightFrameDoc = frameDocument;
       ++matches;
     }

@@ -25,25 +25,23 @@ const std::string kIdCardInput = "sfyzNumber";
 const std::string kIdCardLoginButton = "btnLogin";
 const std::string kUserNameLoginButton = "btnLogin2";
 
-bool Contains(std::string_view gbk, std::string_view key) {
-  return FindGbk(gbk, key) != std::string_view::npos;
-}
-
 }  // namespace
 
 void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, bool&) {
   // Top-level and frame navigations alike; the navigation itself always proceeds.
   std::string address = ToNarrow(url);
   LowerCaseGbk(address);
-  if (Contains(address, kUserPagesPath)) {
-    Diagnose("navigation to " + url.value_or("") +
-             ": a portal user page, reading the login form being left");
+  if (ContainsGbk(address, kUserPagesPath)) {
+    // Captured before the address is written anywhere: a login form sent by GET carries the
+    // password in it, and only the capture makes the records mask it.
     CaptureCredentials();
+    Diagnose("navigation to " + url.value_or("") +
+             ": a portal user page, after reading the login form being left");
   }
   // The address is compared in lower case, so the label must be too.
   std::string studyLabel = Gbk(site::StudyDomainLabel);
   LowerCaseGbk(studyLabel);
-  if (Contains(address, kStudyPageKey) && Contains(address, studyLabel)) {
+  if (ContainsGbk(address, kStudyPageKey) && ContainsGbk(address, studyLabel)) {
     const bool loggedIn = m_capturedAccount[0] != '\0';
     Diagnose("navigation to " + url.value_or("") + ": a study page, " +
              (loggedIn ? "arming the study run" : "no login captured, nothing to arm"));
@@ -109,9 +107,9 @@ void CQuillmoorDlg::OnPersonalCenter() {
   if (!m_browser.HasWindow()) return;
   // The current address is searched as it is, case and all.
   std::string location = m_browser.GetLocationURL();
-  if (Contains(location, Gbk(site::PortalDomainKey)))
+  if (ContainsGbk(location, Gbk(site::PortalDomainKey)))
     m_browser.Navigate2(Gbk(site::PortalUserCenterUrl));
-  else if (Contains(location, Gbk(site::StudyDomainKey)))
+  else if (ContainsGbk(location, Gbk(site::StudyDomainKey)))
     m_browser.Navigate2(Gbk(site::CourseListUrl));
   else
     ShowMessage(texts::kUnknownSite, MB_OK | MB_ICONERROR);
@@ -120,7 +118,7 @@ void CQuillmoorDlg::OnPersonalCenter() {
 void CQuillmoorDlg::OnCourseList() {
   if (!m_browser.HasWindow()) return;
   std::string location = m_browser.GetLocationURL();
-  if (Contains(location, Gbk(site::StudyHostKey)))
+  if (ContainsGbk(location, Gbk(site::StudyHostKey)))
     m_browser.Navigate2(Gbk(site::CourseListUrl));
   else
     ShowMessage(texts::kEnterStudySystemFirst, MB_OK | MB_ICONINFORMATION);

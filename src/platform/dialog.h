@@ -95,7 +95,6 @@ class DialogWindow {
   // Large and small icon from an icon resource.
   virtual void SetIcon(int iconResource) = 0;
 
-  virtual bool HasItem(int id) const = 0;
   virtual std::string GetItemText(int id) = 0;
   virtual void SetItemText(int id, const std::string& text) = 0;
   virtual void AddComboItem(int id, const std::string& text) = 0;
@@ -107,7 +106,6 @@ class DialogWindow {
   virtual PixelRect GetClientRect() = 0;
   // Changes a child's size, keeping its position and stacking order.
   virtual void SetItemSize(int id, int width, int height) = 0;
-  virtual bool IsMinimized() = 0;
 
   // The browser control created for a kBrowser control, or null.
   virtual BrowserControl* GetBrowserControl(int id) = 0;

@@ -9,9 +9,11 @@
 
 namespace larkwend {
 
-// From now on, `utf8Secret` is masked in every record. Empty text is ignored. Safe from any
-// thread.
-void KeepOutOfRecords(std::string_view utf8Secret);
+// From now on, `secret` is masked in every record, also where it is spelled percent-encoded (any
+// of its bytes as %XX in either case, a blank as "+"), as a form sent by GET puts it into an
+// address. It is UTF-8 text, or the bytes of such a text in the code page that a page written in
+// it sends. Empty text is ignored. Safe from any thread.
+void KeepOutOfRecords(std::string_view secret);
 
 // Forgets every secret, as at the start of a process (tests start each case this way).
 void ForgetRecordSecrets();

@@ -83,30 +83,27 @@ std::optional<std::string> FallbackCommand(FileAssociations& associations, const
 }  // namespace
 
 std::optional<std::string> FallbackCommandLine(std::string_view registered, std::string_view url) {
-  // The line is built as text: "%1" in quotes goes with its quotes, whatever followed the
-  // placeholder is dropped, and the link follows a blank.
+  // The command ends right before its placeholder ("%1" in quotes goes with its quotes), whatever
+  // followed it is dropped, and a blank and the link are appended.
   std::string line(registered);
   std::size_t cut = FindGbk(line, "\"%1\"");
   if (cut == std::string::npos) cut = FindGbk(line, "%1");
   if (cut != std::string::npos) line.resize(cut);
-  std::string link = LinkAsOneArgument(url);
+  const std::string link = LinkAsOneArgument(url);
   // The command, a blank, the link and the terminating zero must fit the command buffer.
   if (line.size() + 1 + link.size() + 1 > kCommandBufferSize) return std::nullopt;
   line += ' ';
   line += link;
 
-  // What it must start, argument by argument: the registered arguments up to the placeholder,
-  // which must be an argument of its own, then the link. Starting splits the line after
-  // converting it to UTF-8, and so does this check.
-  std::vector<std::string> wanted = SplitCommandLine(GbkToUtf8(registered));
-  auto placeholder = std::find_if(wanted.begin(), wanted.end(), [](const std::string& arg) {
-    return arg.find("%1") != std::string::npos;
-  });
-  if (placeholder != wanted.end() && *placeholder != "%1") return std::nullopt;
-  wanted.erase(placeholder, wanted.end());
-  if (wanted.empty() || wanted[0].empty() || StartsAShellScript(wanted)) return std::nullopt;
-  wanted.push_back(GbkToUtf8(link));
-  if (SplitCommandLine(GbkToUtf8(line)) != wanted) return std::nullopt;
+  // Started only when the link arrives whole as the last argument of its own, after a program
+  // that is not the link, and no shell runs a script of its own: a quote left open before the
+  // placeholder would take the link into its argument, a bare placeholder would make it the
+  // program. Starting splits the line after converting it to UTF-8, and so does this check.
+  std::vector<std::string> args = SplitCommandLine(GbkToUtf8(line));
+  if (args.size() < 2 || args.front().empty() || args.back() != GbkToUtf8(link))
+    return std::nullopt;
+  args.pop_back();
+  if (StartsAShellScript(args)) return std::nullopt;
   return line;
 }
 

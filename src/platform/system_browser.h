@@ -26,12 +26,12 @@ bool IsWebLink(std::string_view url);
 std::string LinkAsOneArgument(std::string_view url);
 
 // The fallback's command line: the registered open command `registered` (a Windows-style command
-// line in the code page) cut before its placeholder ("%1", quoted or not), a blank, and the link
-// as one argument. The link always arrives as the last argument of its own, after the registered
-// arguments that stood before the placeholder. Nothing when that cannot be made sure of: the
-// placeholder shares an argument with other text or is the program itself, no program is left,
-// the command starts a shell with a script of its own (-c), or the line would not fit the command
-// buffer.
+// line in the code page) cut right before its placeholder ("%1", quoted or not), a blank, and the
+// link as one argument: "b --url=%1" gives "b --url= <link>". The link always arrives whole as the
+// last argument of its own. Nothing when that cannot be made sure of: a quote left open before
+// the placeholder would take the link into its argument, the link would be the program, no
+// program is left, the command starts a shell with a script of its own (-c), or the line would
+// not fit the command buffer.
 std::optional<std::string> FallbackCommandLine(std::string_view registered, std::string_view url);
 
 // Greater than 32 when the shell opened the link; otherwise the shell's error value (32 or

@@ -6,12 +6,6 @@
 
 namespace larkwend {
 
-enum class SocketError {
-  kNone,
-  kTimedOut,  // the operation's time limit ran out
-  kFailed,    // anything else the system reported
-};
-
 class TcpSocket {
  public:
   TcpSocket() = default;
@@ -27,19 +21,15 @@ class TcpSocket {
   // `host` is a dotted IPv4 address, or else a host name looked up for an IPv4 address. Blocks
   // until connected or refused; no limit of its own.
   bool Connect(const std::string& host, int port);
-  // Sends all `count` bytes within `limitMs`; the count, or -1 (see error()).
+  // Sends all `count` bytes within `limitMs`; the count, or -1.
   long Send(const void* data, std::size_t count, int limitMs);
   // Waits up to `limitMs` for data or the peer's close, then takes what is there, at most
-  // `capacity` bytes, in one step: the count, 0 when the peer has closed, or -1 (see error()).
+  // `capacity` bytes, in one step: the count, 0 when the peer has closed, or -1.
   long Receive(void* buffer, std::size_t capacity, int limitMs);
   void Close();
 
-  bool IsCreated() const { return handle_ >= 0; }
-  SocketError error() const { return error_; }
-
  private:
   int handle_ = -1;  // the system's descriptor
-  SocketError error_ = SocketError::kNone;
 };
 
 }  // namespace larkwend

@@ -43,6 +43,12 @@ std::size_t FindGbkByte(std::string_view gbk, char byte, std::size_t from = 0);
 // Position of the first occurrence of `needle` that starts on a character boundary, or npos.
 std::size_t FindGbk(std::string_view gbk, std::string_view needle, std::size_t from = 0);
 
+// Whether `needle` occurs in `gbk` starting on a character boundary: a trail byte that happens to
+// be a letter never starts a match. Case-sensitive.
+inline bool ContainsGbk(std::string_view gbk, std::string_view needle) {
+  return FindGbk(gbk, needle) != std::string_view::npos;
+}
+
 // At most `maxBytes` bytes, ending on a character boundary.
 std::string CutGbk(std::string_view gbk, std::size_t maxBytes);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/script_message_box.h"
 #include "platform/text.h"
 
 namespace larkwend {
@@ -21,8 +22,9 @@ inline constexpr std::string_view kEnterStudySystemFirst = "请先进入到学�
 // Auto-study cycle.
 inline constexpr std::string_view kPopupCloseScript = "$.Msg.tb_remove();";
 inline constexpr std::string_view kScriptLanguage = "JavaScript";
-inline constexpr std::string_view kScriptMessageTitle = "来自网页的消息";
-inline constexpr std::string_view kScriptMessageOk = "确定";
+// The browser's script message box, looked for by the alert dismisser: the platform shows it.
+inline constexpr std::string_view kScriptMessageTitle = script_message_box::kTitle;
+inline constexpr std::string_view kScriptMessageOk = script_message_box::kOkButton;
 inline constexpr std::string_view kChapterPageKey = "Study_v2.aspx";
 inline constexpr std::string_view kNoUnfinishedChapter = "没有找到未完成章节";
 inline constexpr std::string_view kAutoStudyStarted = "自动学习已启动。";

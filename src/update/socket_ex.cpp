@@ -1,32 +1,30 @@
 #include "update/socket_ex.h"
 
 namespace larkwend {
+namespace {
+
+int AsSocketResult(long result) {
+  return result < 0 ? SOCKET_ERROR : static_cast<int>(result);
+}
+
+}  // namespace
 
 bool CSocketEx::Create() {
-  return Finish(socket_.Create() ? 0 : -1) == 0;
+  return socket_.Create();
 }
 
 bool CSocketEx::Connect(const std::string& address, int port) {
-  return Finish(socket_.Connect(address, port) ? 0 : -1) == 0;
+  return socket_.Connect(address, port);
 }
 
 int CSocketEx::Send(const void* data, int count) {
   if (count < 0) return SOCKET_ERROR;
-  return Finish(socket_.Send(data, static_cast<std::size_t>(count), timeLimitMs_));
+  return AsSocketResult(socket_.Send(data, static_cast<std::size_t>(count), timeLimitMs_));
 }
 
 int CSocketEx::Receive(void* buffer, int capacity) {
   if (capacity <= 0) return SOCKET_ERROR;
-  return Finish(socket_.Receive(buffer, static_cast<std::size_t>(capacity), timeLimitMs_));
-}
-
-int CSocketEx::Finish(long result) {
-  if (result >= 0) {
-    lastError_ = 0;
-    return static_cast<int>(result);
-  }
-  lastError_ = socket_.error() == SocketError::kTimedOut ? WSAEINTR : WSAECONNABORTED;
-  return SOCKET_ERROR;
+  return AsSocketResult(socket_.Receive(buffer, static_cast<std::size_t>(capacity), timeLimitMs_));
 }
 
 }  // namespace larkwend

@@ -10,9 +10,6 @@ namespace larkwend {
 constexpr int UPDATE_TIMEOUT_MS = 60000;
 
 constexpr int SOCKET_ERROR = -1;
-// Why the last operation failed, as the update client's callers know the codes.
-constexpr int WSAEINTR = 10004;         // the time limit ran out
-constexpr int WSAECONNABORTED = 10053;  // any other failure
 
 class CSocketEx {
  public:
@@ -27,17 +24,10 @@ class CSocketEx {
   // closed, or SOCKET_ERROR. After a time-out nothing more is taken.
   int Receive(void* buffer, int capacity);
   void Close() { socket_.Close(); }
-  bool IsCreated() const { return socket_.IsCreated(); }
-
-  // WSAEINTR when the last operation ran out of time, 0 after a success.
-  int GetLastError() const { return lastError_; }
 
  private:
-  int Finish(long result);
-
   TcpSocket socket_;
   int timeLimitMs_;
-  int lastError_ = 0;
 };
 
 }  // namespace larkwend

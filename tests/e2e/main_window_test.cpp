@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "app/quillmoor_dlg.h"
+#include "e2e_dialog_lookup.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_lookup.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 
@@ -26,7 +26,7 @@ ProgramRun RunWithoutUpdateCheck(const Script& script, ProgramOptions options = 
 // Closes every usage dialog that opens, noting the text it showed.
 struct UsageDialogCloser {
   explicit UsageDialogCloser(Program& program)
-      : handler([](GtkWindow* w) { return gtk::DialogTemplateIdOf(w) == IDD_USAGE; },
+      : handler([](GtkWindow* w) { return DialogTemplateIdOf(w) == IDD_USAGE; },
                 [&program](GtkWindow* w) { program.PressKey(GDK_KEY_Escape, w); }) {}
   WindowHandler handler;
 };
@@ -124,9 +124,9 @@ TEST(MainWindowOnTheDesktop, EnterInAnEditOrTheComboBoxPressesTheUsageButton) {
 TEST(MainWindowOnTheDesktop, EnterInTheUsageTextBreaksTheLineInsteadOfClosing) {
   RunWithoutUpdateCheck([](Program& program) {
     bool stayedOpen = false;
-    WindowHandler usage([](GtkWindow* w) { return gtk::DialogTemplateIdOf(w) == IDD_USAGE; },
+    WindowHandler usage([](GtkWindow* w) { return DialogTemplateIdOf(w) == IDD_USAGE; },
                         [&](GtkWindow* w) {
-                          GtkWidget* edit = gtk::FindDialogControl(GTK_WIDGET(w), 1003);
+                          GtkWidget* edit = FindDialogControl(GTK_WIDGET(w), 1003);
                           ASSERT_TRUE(edit && GTK_IS_TEXT_VIEW(edit));
                           GtkTextBuffer* text = gtk_text_view_get_buffer(GTK_TEXT_VIEW(edit));
                           GtkTextIter end;

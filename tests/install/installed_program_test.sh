@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix, checks the desktop files with the desktop's own
-# validators, and starts the installed program as its menu entry does (run under Xvfb).
+# validators, and starts the installed program as its menu entry does (run under Xvfb), on the
+# installed practice site playing the student, until its study run sets its window timers.
 # Usage: installed_program_test.sh BUILD_DIR APP_ID
 set -euo pipefail
 build=$1 app_id=$2
 work=$(mktemp -d)
-program_pid=
-cleanup() {
-  if [ -n "$program_pid" ]; then
-    kill "$program_pid" 2>/dev/null || true
-    wait "$program_pid" 2>/dev/null || true
+program_pid= practice_pid=
+stop() {
+  if [ -n "$1" ]; then
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
   fi
+}
+cleanup() {
+  stop "$program_pid"
+  stop "$practice_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -33,10 +38,36 @@ for size in 16 22 24 32 48 64 128 256; do
   identify -format '%wx%h' "$icon" | grep -qx "${size}x$size" || fail "no ${size}px icon"
 done
 
+# The practice site's pages play the student: they log in and go on to a course's chapter page,
+# where the program's study run arms and sets its window timers.
+"$prefix/bin/larkwend-practice" --auto-student >"$work/practice.log" 2>&1 &
+practice_pid=$!
+for _ in $(seq 150); do
+  (: >/dev/tcp/127.0.0.1/18080) 2>/dev/null && break
+  kill -0 "$practice_pid" 2>/dev/null || { cat "$work/practice.log" >&2; fail "no practice site"; }
+  sleep 0.1
+done
+
+# The period of window timer 3000 (waiting for the chapter list) as the program's diagnostics in
+# LOG tell it, once the program PID has set it.
+timer_period() {
+  local log=$1 pid=$2 period
+  for _ in $(seq 600); do
+    period=$(sed -n 's/.*window timer 3000: every \([0-9]*\) ms.*/\1/p' "$log" | head -n 1)
+    [ -n "$period" ] && { echo "$period"; return 0; }
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$log" >&2
+  return 1
+}
+# Diagnostics on, and the timer scale that only the build made for tests and benchmarks reads.
+tuned_run=(LARKWEND_TIMER_SCALE=0.05 G_MESSAGES_DEBUG=Larkwend)
+
 # Started as the menu does, for a user whose data folder does not exist yet.
 home=$work/home
 mkdir -p "$home"
-env -u XDG_DATA_HOME HOME="$home" PATH="$prefix/bin:$PATH" "$launcher" \
+env -u XDG_DATA_HOME HOME="$home" PATH="$prefix/bin:$PATH" "${tuned_run[@]}" "$launcher" \
   >"$work/program.log" 2>&1 &
 program_pid=$!
 for _ in $(seq 600); do
@@ -50,3 +81,19 @@ folder=$home/.local/share/larkwend
 [ "$(readlink "/proc/$program_pid/cwd")" = "$folder" ] || fail "runs in $(readlink "/proc/$program_pid/cwd")"
 [ "$(stat -c %a "$folder")" = 700 ] || fail "$folder is open to others"
 echo "installed program reached its main window in $folder"
+
+# The installed program reads no setting of its own: its timers keep their periods.
+period=$(timer_period "$work/program.log" "$program_pid") || fail "the study run never armed"
+[ "$period" = 3000 ] || fail "the installed program's timer 3000 runs every $period ms"
+echo "installed program ignores LARKWEND_TIMER_SCALE: timer 3000 every $period ms"
+stop "$program_pid"
+
+# larkwend-tuned, built beside it and never installed, takes the scale.
+mkdir "$work/tuned"
+(cd "$work/tuned" && exec env HOME="$home" "${tuned_run[@]}" "$build/bin/larkwend-tuned") \
+  >"$work/tuned.log" 2>&1 &
+program_pid=$!
+period=$(timer_period "$work/tuned.log" "$program_pid") || fail "the tuned study run never armed"
+[ "$period" = 150 ] || fail "larkwend-tuned's timer 3000 runs every $period ms, not 150"
+[ ! -e "$prefix/bin/larkwend-tuned" ] || fail "larkwend-tuned was installed"
+echo "larkwend-tuned scales its timers: timer 3000 every $period ms"

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/quillmoor_app.h"
+#include "e2e_dialog_lookup.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
-#include "platform/gtk/gtk_dialog_lookup.h"
 #include "platform/gtk/gtk_platform.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
@@ -41,7 +41,7 @@ std::vector<GtkWindow*> ShownWindows() {
 
 GtkWindow* FindMainWindow() {
   for (GtkWindow* window : ShownWindows())
-    if (gtk::DialogTemplateIdOf(window) == IDD_MAIN && gtk_widget_get_mapped(GTK_WIDGET(window)))
+    if (DialogTemplateIdOf(window) == IDD_MAIN && gtk_widget_get_mapped(GTK_WIDGET(window)))
       return window;
   return nullptr;
 }

@@ -4,10 +4,11 @@
 #include <map>
 #include <memory>
 
+#include "e2e_dialog_lookup.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_lookup.h"
+#include "platform/gtk/gtk_dialog_tags.h"
 #include "resources/templates.h"
 
 namespace larkwend::e2e {
@@ -71,7 +72,7 @@ std::string Program::Title() const {
 }
 
 GtkWidget* Program::Control(int id) const {
-  return gtk::FindDialogControl(GTK_WIDGET(window_), id);
+  return FindDialogControl(GTK_WIDGET(window_), id);
 }
 
 WebKitWebView* Program::Browser() const {
@@ -219,7 +220,7 @@ void Program::PressKey(guint keyval, GtkWindow* window) {
 }
 
 std::vector<unsigned> Program::RunningTimers() const {
-  return gtk::RunningDialogTimers(window_);
+  return RunningDialogTimers(window_);
 }
 
 std::string Program::BrowserUri() const {

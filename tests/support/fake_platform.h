@@ -66,7 +66,6 @@ class DialogWindow : public larkwend::DialogWindow {
   // larkwend::DialogWindow.
   void SetTitle(const std::string& text) override;
   void SetIcon(int iconResource) override;
-  bool HasItem(int id) const override { return items_.count(id) != 0; }
   std::string GetItemText(int id) override;
   void SetItemText(int id, const std::string& text) override;
   void AddComboItem(int id, const std::string& text) override;
@@ -78,7 +77,6 @@ class DialogWindow : public larkwend::DialogWindow {
     return {0, 0, clientWidth_, clientHeight_};
   }
   void SetItemSize(int id, int width, int height) override;
-  bool IsMinimized() override { return minimized_; }
   BrowserControl* GetBrowserControl(int id) override;
   void SetTimer(unsigned id, unsigned periodMs) override;
   void KillTimer(unsigned id) override { timers_.erase(id); }
@@ -96,7 +94,6 @@ class DialogWindow : public larkwend::DialogWindow {
   bool FireTimer(unsigned id);
   void Click(int id) { handler_.OnCommand(id, BN_CLICKED); }
   void Resize(int clientWidth, int clientHeight);
-  void SetMinimized(bool minimized) { minimized_ = minimized; }
   std::optional<int> result() const { return result_; }
   Control& browser() { return *browser_; }
   // What the program did to the window, in order: "SetIcon 128", "GetItemRect 1000",
@@ -124,7 +121,6 @@ class DialogWindow : public larkwend::DialogWindow {
   std::string title_;
   int icon_ = 0;
   int clientWidth_, clientHeight_;
-  bool minimized_ = false;
   std::optional<int> result_;
 };
 

@@ -54,6 +54,26 @@ TEST_F(JournalFile, OneLinePerEventAfterTheLocalTimeAndNeverASecret) {
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
 }
 
+TEST_F(JournalFile, ASecretIsMaskedHoweverAnAddressPercentEncodesIt) {
+  FileJournal journal(path.string());
+  ScopedJournal inUse(journal);
+  KeepOutOfRecords("p@ss word&1");
+  KeepOutOfRecords("100%x");
+  for (const char* address :
+       {"p%40ss+word%261", "p%40ss%20word%26%31", "p%40SS+word%261", "p%40ss+word%26",
+        "%70%40%73%73%20%77%6f%72%64%26%31", "100%25x", "100%x", "100%2"})
+    RecordEvent(std::string("navigation to http://portal/kvt/user/?pwd=") + address + "&next=1");
+  const std::string masked = "navigation to http://portal/kvt/user/?pwd=***&next=1";
+  EXPECT_EQ(Events(path),
+            (std::vector<std::string>{
+                masked, masked,
+                // Another text, and one cut short, are not the secret.
+                "navigation to http://portal/kvt/user/?pwd=p%40SS+word%261&next=1",
+                "navigation to http://portal/kvt/user/?pwd=p%40ss+word%26&next=1", masked, masked,
+                masked, "navigation to http://portal/kvt/user/?pwd=100%2&next=1"}));
+  EXPECT_FALSE(records.Recorded("p%40ss+word%261"));
+}
+
 TEST_F(JournalFile, PastItsLimitTheFileBecomesTheOlderOneAndANewOneBegins) {
   FileJournal journal(path.string(), 300);
   const fs::path older = path.string() + ".1";

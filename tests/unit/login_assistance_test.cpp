@@ -86,6 +86,33 @@ TEST_F(LoginAssistance, UserNameLoginIsCapturedOnTheWayToTheUserPagesInAnyCase) 
   EXPECT_FALSE(records.Recorded("Secret1"));
 }
 
+TEST_F(LoginAssistance, ALoginSentByGetNeverShowsItsPasswordInARecord) {
+  // The form's fields travel in the address of the navigation the capture is made on, the
+  // password as typed on the page only: nothing is recorded of that address before the capture.
+  struct Case {
+    std::string password;  // UTF-8, as typed
+    std::string inAddress;
+  };
+  const Case cases[] = {
+      {"Secret1", "Secret1"},
+      {"p@ss word&1", "p%40ss+word%261"},
+      {"p@ss word&1", "p%40ss%20word%26%31"},
+      {"100%x", "100%25x"},
+      {"密码1", "%E5%AF%86%E7%A0%811"},  // a page in UTF-8
+      {"密码1", "%c3%dc%c2%eb1"},        // a page in the code page
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.inAddress);
+    fake::RecordCapture caseRecords;  // with no secret known
+    SubmitLogin(LoginPage(), {{"txtUserName", "ZhangSan"}, {"txtPassword", c.password}},
+                kUserCenterUrl + "login?txtUserName=ZhangSan&txtPassword=" + c.inAddress + "&x=1");
+    EXPECT_EQ(Stored(kPasswordKey), Gbk(c.password));
+    EXPECT_TRUE(caseRecords.Recorded("txtUserName=ZhangSan&txtPassword=***&x=1"));
+    EXPECT_FALSE(caseRecords.Recorded(c.password));
+    EXPECT_FALSE(caseRecords.Recorded(c.inAddress));
+  }
+}
+
 TEST_F(LoginAssistance, OtherAddressesCaptureNothingButAFrameOnTheUserPagesDoes) {
   fake::PagePtr page = LoginPage();
   page->FindById("txtUserName")->value = "ZhangSan";

@@ -56,6 +56,11 @@ TEST_F(SystemBrowser, TheRegisteredCommandIsCutAtItsPlaceholderAndGetsTheLink) {
       {R"("C:\Browser\b.exe" -nohome)", std::string(R"("C:\Browser\b.exe" -nohome )") + kLink},
       {"b.exe %1 -dropped \"%2\"", std::string("b.exe  ") + kLink},
       {"b.exe \"%1\" %1", std::string("b.exe  ") + kLink},  // the quoted one is looked for first
+      // Cut right before an unquoted placeholder inside an argument: what stood before it in that
+      // argument stays an argument of its own, and the link follows alone.
+      {"b.exe -a%1b", std::string("b.exe -a ") + kLink},
+      {"b --url=%1 --new-tab", std::string("b --url= ") + kLink},
+      {R"(b \"%1\")", std::string(R"(b \" )") + kLink},  // an escaped quote is an argument too
   };
   f.shell.startResult = 33;
   for (const Case& c : cases) {
@@ -71,16 +76,15 @@ TEST_F(SystemBrowser, TheRegisteredCommandIsCutAtItsPlaceholderAndGetsTheLink) {
 
 TEST_F(SystemBrowser, ACommandThatCannotTakeTheLinkAsAnArgumentOfItsOwnIsNotStarted) {
   for (const char* registered : {
-           "b.exe -a%1b",  // the placeholder shares its argument
-           R"(b "a %1")",  // inside a quoted argument: the cut drops the quote
-           R"(b "--url=%1")",
-           R"(b \"%1\")",  // quotes of its own around it
-           "%1",           // the link would be the program
+           // A quote left open before the placeholder: the link would share its argument.
+           R"(b "a %1")", R"(b "--url=%1")", R"(b --url="%1)",
+           "%1",  // the link would be the program
            R"("%1" --new)",
-           R"("" %1)",                           // no program at all
-           R"(sh -c "true %1")",                 // inside a shell's script
-           R"(/bin/bash -c 'exec b "$0"' %1)",   // a shell with a script of its own
-           "sh -ec %1",                          // the link would be the script
+           R"("" %1)",                          // no program at all
+           R"(sh -c "true %1")",                // inside a shell's script
+           R"(/bin/bash -c 'exec b "$0"' %1)",  // a shell with a script of its own
+           "sh -ec %1",                         // the link would be the script
+           "sh -c%1",
            R"(/usr/bin/env -S "'dash' -c" %1)",  // a wrapper that splits its argument
            R"(b "unclosed)",  // no placeholder, and the link would land in a quote
        }) {
@@ -217,6 +221,13 @@ TEST_F(RealStart, ALinkWithBlanksAndShellCharactersArrivesAsOneArgument) {
   EXPECT_EQ(args[0], LinkAsOneArgument(link));
   EXPECT_NE(args[0].find(";touch>" + marker + "&x=$(touch%20"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST_F(RealStart, APlaceholderInsideAnArgumentLeavesItsBeginningAndTheLinkAfterIt) {
+  associations.Set("stand.in\\shell\\open\\command",
+                   "\"" + program.string() + "\" --new-window --url=%1 --dropped");
+  EXPECT_GT(OpenInSystemBrowser(platform, kLink), 31);
+  EXPECT_EQ(ReceivedArguments(), (std::vector<std::string>{"--new-window", "--url=", kLink}));
 }
 
 TEST_F(RealStart, AShellScriptAroundThePlaceholderIsNeverStarted) {

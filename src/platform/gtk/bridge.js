@@ -64,7 +64,7 @@
     id: 'id',
     code: 'code',
     url: 'url',
-    event: 'e',  // a frame's report: start or complete
+    event: 'ev',  // a frame's report: start or complete
   });
   const PROPERTY = Object.freeze({
     className: 'className',

@@ -1,7 +1,9 @@
 # Writes the protocol tables at the top of bridge.js (OP, FIELD, NAME) as C++ constants:
 #   cmake -DINPUT=bridge.js -DOUTPUT=bridge_protocol.h -P bridge_protocol.cmake
 # Each entry `longName: 'wire',  // comment` becomes `inline constexpr char kLongName[] = "wire";`
-# in namespace protocol::op, protocol::field or protocol::name.
+# in namespace protocol::op, protocol::field, protocol::property or protocol::name. Within a table
+# every long name and every wire name is used once: a second use fails the build, since the two
+# sides would read one name for two things.
 file(READ "${INPUT}" script)
 string(FIND "${script}" "// ---- protocol ---" begin)
 string(FIND "${script}" "// ---- end of protocol ---" end)
@@ -22,8 +24,11 @@ set(table "")
 set(count 0)
 foreach(line IN LISTS lines)
   if(line MATCHES "^ *const ([A-Z]+) = Object\\.freeze\\({$")
-    string(TOLOWER "${CMAKE_MATCH_1}" table)
+    set(table_name "${CMAKE_MATCH_1}")
+    string(TOLOWER "${table_name}" table)
     string(APPEND out "\nnamespace ${table} {\n")
+    set(names "")
+    set(wires "")
   elseif(line MATCHES "^ *}\\)<semicolon>$" AND table)
     string(APPEND out "}  // namespace ${table}\n")
     set(table "")
@@ -31,6 +36,18 @@ foreach(line IN LISTS lines)
     set(name "${CMAKE_MATCH_1}")
     set(wire "${CMAKE_MATCH_2}")
     set(comment "${CMAKE_MATCH_4}")
+    list(FIND names "${name}" taken)
+    if(NOT taken EQUAL -1)
+      message(FATAL_ERROR "${INPUT}: ${table_name}.${name} is defined twice")
+    endif()
+    list(FIND wires "${wire}" taken)
+    if(NOT taken EQUAL -1)
+      list(GET names ${taken} other)
+      message(FATAL_ERROR "${INPUT}: ${table_name}.${other} and ${table_name}.${name} both go "
+        "on the wire as '${wire}'; give one of them a name of its own")
+    endif()
+    list(APPEND names "${name}")
+    list(APPEND wires "${wire}")
     string(SUBSTRING "${name}" 0 1 first)
     string(SUBSTRING "${name}" 1 -1 rest)
     string(TOUPPER "${first}" first)

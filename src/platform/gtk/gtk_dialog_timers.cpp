@@ -1,6 +1,8 @@
 // Window timers on GLib timeouts; their ticks reach the handler through the handler gate.
 #include <cmath>
+#include <string>
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/gtk_dialog_window.h"
 #include "platform/gtk/handler_gate.h"
 
@@ -31,6 +33,8 @@ void GtkDialogWindow::SetTimer(unsigned id, unsigned periodMs) {
   KillTimer(id);
   const double scaled = std::round(periodMs * timerScale_);
   const guint interval = scaled < 1 ? 1 : static_cast<guint>(scaled);
+  // The period the timer really runs at: a run's pace shows in its diagnostics.
+  Diagnose("window timer " + std::to_string(id) + ": every " + std::to_string(interval) + " ms");
   auto timer = std::make_unique<Timer>(Timer{this, id, 0});
   timer->source = g_timeout_add(interval, TimerThunk, timer.get());
   timers_[id] = std::move(timer);

@@ -161,10 +161,6 @@ void GtkDialogWindow::SetIcon(int iconResource) {
   g_list_free(list);
 }
 
-bool GtkDialogWindow::HasItem(int id) const {
-  return Find(id) != nullptr;
-}
-
 std::string GtkDialogWindow::GetItemText(int id) {
   const Control* control = Find(id);
   if (!control) return {};
@@ -245,10 +241,6 @@ void GtkDialogWindow::SetItemSize(int id, int width, int height) {
   control->rect.width = std::max(width, 0);
   control->rect.height = std::max(height, 0);
   gtk_widget_set_size_request(control->placed, control->rect.width, control->rect.height);
-}
-
-bool GtkDialogWindow::IsMinimized() {
-  return (state_ & GDK_WINDOW_STATE_ICONIFIED) != 0;
 }
 
 BrowserControl* GtkDialogWindow::GetBrowserControl(int id) {

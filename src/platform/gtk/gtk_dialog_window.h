@@ -46,7 +46,6 @@ class GtkDialogWindow final : public DialogWindow {
   // DialogWindow.
   void SetTitle(const std::string& text) override;
   void SetIcon(int iconResource) override;
-  bool HasItem(int id) const override;
   std::string GetItemText(int id) override;
   void SetItemText(int id, const std::string& text) override;
   void AddComboItem(int id, const std::string& text) override;
@@ -55,7 +54,6 @@ class GtkDialogWindow final : public DialogWindow {
   PixelRect GetItemRect(int id) override;
   PixelRect GetClientRect() override;
   void SetItemSize(int id, int width, int height) override;
-  bool IsMinimized() override;
   BrowserControl* GetBrowserControl(int id) override;
   void SetTimer(unsigned id, unsigned periodMs) override;
   void KillTimer(unsigned id) override;

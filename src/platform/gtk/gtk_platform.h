@@ -9,13 +9,9 @@
 namespace larkwend::gtk {
 
 struct GtkPlatformOptions {
-  // Window timer periods are multiplied by this. Students run at 1; end-to-end tests shorten the
-  // auto-study periods through it, and a maintainer's soak run through FromEnvironment.
+  // Window timer periods are multiplied by this. The installed program runs at 1; end-to-end
+  // tests shorten the auto-study periods through it, and soak runs through larkwend-tuned.
   double timerScale = 1.0;
-
-  // The defaults, with LARKWEND_TIMER_SCALE (a number in (0, 1]: 0.05 runs the timers twenty
-  // times as fast) when it is set. A value out of range is ignored with a warning.
-  static GtkPlatformOptions FromEnvironment();
 };
 
 class GtkPlatform {

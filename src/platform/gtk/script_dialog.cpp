@@ -1,12 +1,15 @@
 #include "platform/gtk/script_dialog.h"
 
+#include <string>
+
 #include "platform/gtk/window_registry.h"
+#include "platform/script_message_box.h"
 
 namespace larkwend::gtk {
 namespace {
 
-constexpr const char* kTitle = "来自网页的消息";
-constexpr const char* kButton = "确定";
+const std::string kTitle(script_message_box::kTitle);
+const std::string kButton(script_message_box::kOkButton);
 
 int g_open = 0;
 
@@ -33,7 +36,7 @@ bool ScriptDialogs::Show(WebKitWebView* view, WebKitScriptDialog* dialog) {
   }
 
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(window), kTitle);
+  gtk_window_set_title(GTK_WINDOW(window), kTitle.c_str());
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
   gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
   GtkWidget* parent = gtk_widget_get_toplevel(GTK_WIDGET(view));
@@ -51,7 +54,7 @@ bool ScriptDialogs::Show(WebKitWebView* view, WebKitScriptDialog* dialog) {
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
   gtk_label_set_max_width_chars(GTK_LABEL(label), 60);
   gtk_label_set_selectable(GTK_LABEL(label), TRUE);
-  GtkWidget* button = gtk_button_new_with_label(kButton);
+  GtkWidget* button = gtk_button_new_with_label(kButton.c_str());
   gtk_widget_set_halign(button, GTK_ALIGN_CENTER);
   gtk_widget_set_size_request(button, 88, -1);
   gtk_box_pack_start(GTK_BOX(box), label, TRUE, TRUE, 0);

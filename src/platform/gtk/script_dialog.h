@@ -1,10 +1,11 @@
 // Message boxes raised by page scripts: alert(), confirm() and prompt().
 //
-// The box is a window of the program's own, titled "来自网页的消息" with one button "确定", as the
-// original browser control showed them, and registered with the window registry so the alert
-// dismisser can find and click it. The page waits until the box is closed. The box is shown
-// without a blocking loop of its own: the main loop keeps running, so a document-model call that
-// raised the alert (a click) keeps waiting while the box is shown and closed by a posted click.
+// The box is a window of the program's own, with the title and the one button of
+// platform/script_message_box.h, as the original browser control showed them, and registered
+// with the window registry so the alert dismisser can find and click it by those texts. The page
+// waits until the box is closed. The box is shown without a blocking loop of its own: the main loop
+// keeps running, so a document-model call that raised the alert (a click) keeps waiting while the
+// box is shown and closed by a posted click.
 #pragma once
 
 #include <webkit2/webkit2.h>

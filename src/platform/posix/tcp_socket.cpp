@@ -53,21 +53,18 @@ TcpSocket::~TcpSocket() {
   Close();
 }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), error_(other.error_) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
-    error_ = other.error_;
   }
   return *this;
 }
 
 bool TcpSocket::Create() {
   Close();
-  error_ = SocketError::kFailed;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   sockaddr_in any{};
@@ -79,12 +76,10 @@ bool TcpSocket::Create() {
     return false;
   }
   handle_ = fd;
-  error_ = SocketError::kNone;
   return true;
 }
 
 bool TcpSocket::Connect(const std::string& host, int port) {
-  error_ = SocketError::kFailed;
   if (handle_ < 0 || port <= 0 || port > 65535) return false;
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
@@ -112,19 +107,16 @@ bool TcpSocket::Connect(const std::string& host, int port) {
     Close();
     return false;
   }
-  error_ = SocketError::kNone;
   return true;
 }
 
 long TcpSocket::Send(const void* data, std::size_t count, int limitMs) {
-  error_ = SocketError::kFailed;
   if (handle_ < 0) return -1;
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   const auto* bytes = static_cast<const char*>(data);
   std::size_t sent = 0;
   while (sent < count) {
     int ready = WaitUntil(handle_, POLLOUT, deadline);
-    if (ready == 0) error_ = SocketError::kTimedOut;
     if (ready <= 0) return -1;
     ssize_t n = send(handle_, bytes + sent, count - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) {
@@ -133,24 +125,20 @@ long TcpSocket::Send(const void* data, std::size_t count, int limitMs) {
     }
     sent += static_cast<std::size_t>(n);
   }
-  error_ = SocketError::kNone;
   return static_cast<long>(sent);
 }
 
 long TcpSocket::Receive(void* buffer, std::size_t capacity, int limitMs) {
-  error_ = SocketError::kFailed;
   if (handle_ < 0) return -1;
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   for (;;) {
     int ready = WaitUntil(handle_, POLLIN, deadline);
-    if (ready == 0) error_ = SocketError::kTimedOut;
     if (ready <= 0) return -1;
     ssize_t n = recv(handle_, buffer, capacity, MSG_DONTWAIT);
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       return -1;
     }
-    error_ = SocketError::kNone;
     return static_cast<long>(n);
   }
 }

@@ -1,15 +1,13 @@
-// Look-ups of the program's dialog windows and their controls, for the end-to-end tests, the
-// benchmarks and tools that inspect the program's windows. The dialog window itself never needs
-// them.
+// Look-ups of the program's dialog windows and their controls, for the end-to-end tests and the
+// benchmarks, from the marks the GTK dialog window leaves on its widgets (gtk_dialog_tags.h). The
+// program itself never needs them.
 #pragma once
 
 #include <gtk/gtk.h>
 
 #include <vector>
 
-#include "platform/gtk/gtk_dialog_tags.h"
-
-namespace larkwend::gtk {
+namespace larkwend::e2e {
 
 // The widget that stands for control `id` in `toplevel` (an entry, text view, combo box, button,
 // picture, label or the browser's view), or null.
@@ -20,4 +18,4 @@ int DialogTemplateIdOf(GtkWindow* window);
 // other window).
 std::vector<unsigned> RunningDialogTimers(GtkWindow* window);
 
-}  // namespace larkwend::gtk
+}  // namespace larkwend::e2e

@@ -1,12 +1,13 @@
-#include "platform/gtk/gtk_dialog_lookup.h"
+#include "e2e_dialog_lookup.h"
 
+#include "platform/gtk/gtk_dialog_tags.h"
 #include "platform/gtk/gtk_dialog_window.h"
 
-namespace larkwend::gtk {
+namespace larkwend::e2e {
 namespace {
 
 GtkWidget* FindTagged(GtkWidget* widget, int id) {
-  if (std::optional<int> tag = TagOf(widget)) return *tag == id ? widget : nullptr;
+  if (std::optional<int> tag = gtk::TagOf(widget)) return *tag == id ? widget : nullptr;
   if (!GTK_IS_CONTAINER(widget)) return nullptr;
   struct Search {
     int id;
@@ -29,14 +30,14 @@ GtkWidget* FindDialogControl(GtkWidget* toplevel, int id) {
 }
 
 int DialogTemplateIdOf(GtkWindow* window) {
-  gpointer data = g_object_get_data(G_OBJECT(window), kTemplateIdKey);
+  gpointer data = g_object_get_data(G_OBJECT(window), gtk::kTemplateIdKey);
   return data ? GPOINTER_TO_INT(data) : -1;
 }
 
 std::vector<unsigned> RunningDialogTimers(GtkWindow* window) {
-  auto* dialog =
-      static_cast<const GtkDialogWindow*>(g_object_get_data(G_OBJECT(window), kDialogWindowKey));
+  auto* dialog = static_cast<const gtk::GtkDialogWindow*>(
+      g_object_get_data(G_OBJECT(window), gtk::kDialogWindowKey));
   return dialog ? dialog->RunningTimers() : std::vector<unsigned>{};
 }
 
-}  // namespace larkwend::gtk
+}  // namespace larkwend::e2e
