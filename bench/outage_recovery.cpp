@@ -17,7 +17,8 @@
 //
 // Every wait is bounded: a program that does not come back is reported as not back within
 // --wait seconds. Run by hand, never as a test, under Xvfb; the practice site binds the fixed
-// ports, so the run holds /tmp/larkwend-ports.lock:
+// ports, so the run holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own
+// (--own-network) beside the tests:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/bench_outage_recovery [options]
 #include <sys/prctl.h>
 
@@ -56,18 +57,20 @@ struct Settings {
   std::vector<std::string> kinds{"502", "drop"};
   double waitSeconds = 180;  // after the site is back
   std::string program = LARKWEND_BIN;
-  bool log = false;  // list every refused request
+  bool log = false;         // list every refused request
+  bool ownNetwork = false;  // a network namespace of its own instead of the ports lock
 };
 
 const char* const kUsage =
     "usage: bench_outage_recovery [--minutes M[,M...]] [--kinds 502|drop[,...]] [--wait S]\n"
-    "                             [--program PATH] [--log]\n"
+    "                             [--program PATH] [--log] [--own-network]\n"
     "  --minutes  how long the study platform is down (default 1,5,20; 0.25 for a quick try)\n"
     "  --kinds    502: a reverse proxy's error page; drop: connections closed unanswered\n"
     "             (default both)\n"
     "  --wait     seconds to wait for the next chapter after the site is back (default 180)\n"
     "  --program  the program to run (default: the build's larkwend)\n"
-    "  --log      list every request the site refused while down\n";
+    "  --log      list every request the site refused while down\n"
+    "  --own-network  run in a network namespace of its own instead of holding the ports lock\n";
 
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> parts;
@@ -103,6 +106,8 @@ bool Parse(int argc, char** argv, Settings& s) {
       s.program = argv[++i];
     } else if (arg == "--log") {
       s.log = true;
+    } else if (arg == "--own-network") {
+      s.ownNetwork = true;
     } else {
       return false;
     }
@@ -261,7 +266,12 @@ int main(int argc, char** argv) {
   }
   // The program runs at its real periods, whatever the shell says.
   unsetenv("LARKWEND_TIMER_SCALE");
-  larkwend::bench::PortsLock lock;
+  if (settings.ownNetwork && !larkwend::bench::EnterOwnNetwork()) {
+    std::perror("network namespace");
+    return 1;
+  }
+  std::optional<larkwend::bench::PortsLock> lock;
+  if (!settings.ownNetwork) lock.emplace();
   // Processes whose parent ends come to this one, so a stopped program can be waited for whole.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
 

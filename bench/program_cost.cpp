@@ -20,11 +20,7 @@
 // Run by hand, never as a test, under Xvfb. The practice site binds the fixed ports, so the run
 // holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own (--own-network):
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/bench_program_cost [options]
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,23 +151,6 @@ bool Parse(int argc, char** argv, Settings& s) {
   }
   if (s.program.empty()) s.program = s.soak ? LARKWEND_TUNED_BIN : LARKWEND_BIN;
   return true;
-}
-
-// ---- the machine around the run -------------------------------------------------------------
-
-// A network namespace with only its own loopback: the fixed ports are free there whatever
-// else runs on the machine.
-bool EnterOwnNetwork() {
-  if (unshare(CLONE_NEWNET) != 0) return false;
-  const int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (sock < 0) return false;
-  ifreq request{};
-  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-  bool up = ioctl(sock, SIOCGIFFLAGS, &request) == 0;
-  request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP | IFF_RUNNING);
-  up = up && ioctl(sock, SIOCSIFFLAGS, &request) == 0;
-  close(sock);
-  return up;
 }
 
 // ---- the two sides ----------------------------------------------------------------------------
@@ -482,7 +461,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  if (settings.ownNetwork && !EnterOwnNetwork()) {
+  if (settings.ownNetwork && !larkwend::bench::EnterOwnNetwork()) {
     std::perror("network namespace");
     return 1;
   }

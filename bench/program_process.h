@@ -26,6 +26,10 @@ class PortsLock {
   int fd_;
 };
 
+// Moves this process into a network namespace with only its own loopback: the fixed ports are
+// free there whatever else runs on the machine, and no lock is needed. False when it cannot.
+bool EnterOwnNetwork();
+
 // Seconds since `start`.
 double Since(Clock::time_point start);
 
