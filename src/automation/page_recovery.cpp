@@ -98,8 +98,11 @@ void PageRecovery::LoadStarted(const std::string& address, bool topLevel) {
 void PageRecovery::LoadFinished(const std::string& address, bool topLevel) {
   ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
   if (!topLevel) return;
+  // A page asked for elsewhere that ends on the login page: the site sent the browser there.
+  // The student's own way to the login page starts there.
+  const bool sentToLogin = IsLoginPage(address) && !IsLoginPage(pageAddress_);
   pageAddress_ = address;
-  if (armed_ && IsLoginPage(address)) return SignedOut(address);
+  if (armed_ && sentToLogin) return SignedOut(address);
   // A frame that failed during this load makes the whole page one that did not load.
   if (!failedSinceTopStart_) CameBack(address);
 }

@@ -430,6 +430,11 @@ TEST_F(PageRecoveryTest, ARunSignedOutByTheSiteWaitsForTheStudent) {
             std::vector<std::string>{"signed out by the site: " + login});
   EXPECT_TRUE(clock.Waiting().empty()) << "a login page is not loaded again";
   EXPECT_EQ(window.browser().loadsAgain().size(), 1u);
+
+  // The student going to the login page by themselves is no news.
+  engine().LoadStarted(std::string(site::PortalLoginUrl), true);
+  engine().LoadFinished(std::string(site::PortalLoginUrl), true);
+  EXPECT_EQ(Events("signed out by the site: ").size(), 1u);
 }
 
 TEST_F(PageRecoveryTest, AStudentNavigationTakesThePlaceOfAWaitingReload) {
