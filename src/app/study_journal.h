@@ -9,6 +9,7 @@
 
 namespace larkwend::study_journal {
 
+// Also notes each earlier run that ended without its "program ended" line (journal.h, OpenRun).
 void ProgramStarted();
 // `result` is what CheckForUpdate answered (update/update_check.h).
 void UpdateChecked(int result);
@@ -21,6 +22,7 @@ void ChapterCompleted(std::string_view address, std::string_view progress,
 void StalledPageRefreshed(std::string_view progress);
 // "page recovered" is recorded by the browser control itself when it loads a lost page again.
 void RunEnded(std::string_view endMessage);
+// The run's last line; the run then counts as ended in good order.
 void ProgramEnded();
 
 }  // namespace larkwend::study_journal
