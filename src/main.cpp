@@ -2,6 +2,7 @@
 #include <gtk/gtk.h>
 
 #include "app/quillmoor_app.h"
+#include "platform/gtk/end_on_signals.h"
 #include "platform/gtk/gtk_platform.h"
 #include "program_options.h"
 
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
   // The desktop entry and the icon carry the same id as the window's class, so the desktop
   // groups the window under its launcher (X11 class, Wayland app id).
   g_set_prgname(LARKWEND_APP_ID);
+  // SIGTERM (logging out), SIGINT and SIGHUP end the program as closing its window does.
+  larkwend::gtk::EndOnSignals endOnSignals;
   gtk_init(&argc, &argv);
   gdk_set_program_class(LARKWEND_APP_ID);
   gtk_window_set_default_icon_name(LARKWEND_APP_ID);

@@ -10,7 +10,7 @@ LARKWEND_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libjs-jquery
   xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file libglib2.0-bin
   clang-14 libclang-rt-14-dev  # the sanitizer build and the fuzzing harnesses
   dbus-daemon
 )

@@ -37,6 +37,11 @@ std::string UpdateOutcome(int result) {
 void ProgramStarted() {
   RecordEvent("program started, version " + std::to_string(APP_VERSION / 100) + "." +
               std::to_string(APP_VERSION % 100));
+  // Said after this run's start, so that whoever reads the journal meets it where the program
+  // found it out. A copy that still runs is not among them.
+  for (const UnendedRun& run : OpenRunInJournal())
+    RecordEvent("last run ended unexpectedly: process " + std::to_string(run.processId) +
+                ", started " + run.started);
 }
 
 void UpdateChecked(int result) {
@@ -87,6 +92,8 @@ void RunEnded(std::string_view endMessage) {
 
 void ProgramEnded() {
   RecordEvent("program ended");
+  // Only once its last line is written does the run count as ended in good order.
+  CloseRunInJournal();
 }
 
 }  // namespace larkwend::study_journal

@@ -9,6 +9,7 @@
 
 namespace larkwend::study_journal {
 
+// Also notes each earlier run that ended without its "program ended" line (journal.h, OpenRun).
 void ProgramStarted();
 // `result` is what CheckForUpdate answered (update/update_check.h).
 void UpdateChecked(int result);
@@ -27,6 +28,7 @@ void PageFailedToLoad(std::string_view address, std::string_view why);
 void PageLoadedAgain(std::string_view seconds, std::string_view address);
 void SignedOutBySite(std::string_view address);
 void RunEnded(std::string_view endMessage);
+// The run's last line; the run then counts as ended in good order.
 void ProgramEnded();
 
 }  // namespace larkwend::study_journal

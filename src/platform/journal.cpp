@@ -30,6 +30,16 @@ void RecordEvent(std::string_view utf8Event) {
   Diagnose(utf8Event);
 }
 
+std::vector<UnendedRun> OpenRunInJournal() {
+  std::lock_guard lock(g_journalMutex);
+  return g_journal ? g_journal->OpenRun() : std::vector<UnendedRun>{};
+}
+
+void CloseRunInJournal() {
+  std::lock_guard lock(g_journalMutex);
+  if (g_journal) g_journal->CloseRun();
+}
+
 ScopedJournal::ScopedJournal(Journal& journal) {
   std::lock_guard lock(g_journalMutex);
   previous_ = std::exchange(g_journal, &journal);

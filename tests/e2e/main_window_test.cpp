@@ -2,8 +2,14 @@
 // site, and a script looks at the window and presses its keys.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/quillmoor_dlg.h"
 #include "e2e_dialog_lookup.h"
@@ -11,6 +17,7 @@
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
+#include "platform/gtk/end_on_signals.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 
@@ -155,6 +162,43 @@ TEST(MainWindowOnTheDesktop, TheCloseBoxEndsTheProgram) {
   ProgramRun run =
       RunWithoutUpdateCheck([](Program& program) { gtk_window_close(program.MainWindow()); });
   EXPECT_TRUE(run.endedByProgram);
+}
+
+// Logging out sends SIGTERM: whatever dialog or box is open closes as its close box would, the
+// main window after it, and the journal gets its last line.
+TEST(MainWindowOnTheDesktop, SigtermClosesTheOpenDialogOrBoxAndEndsTheProgram) {
+  struct Case {
+    const char* what;
+    int button;  // opens it
+    std::function<bool(GtkWindow*)> isIt;
+  };
+  const Case cases[] = {
+      {"usage dialog", IDC_USAGE,
+       [](GtkWindow* w) { return gtk::DialogTemplateIdOf(w) == IDD_USAGE; }},
+      {"message box", IDC_AUTO_STUDY, [](GtkWindow* w) { return ViewOf(w).title == "提示"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixtures::ScopedWorkingDir state;
+    ProgramOptions options;
+    options.stateHome = state.path();
+    gtk::EndOnSignals endOnSignals;
+    WindowHandler logout(c.isIt, [](GtkWindow*) { ::kill(::getpid(), SIGTERM); });
+    bool closed = false;
+    ProgramRun run = RunWithoutUpdateCheck(
+        [&](Program& program) {
+          program.Click(c.button);  // returns once it is closed
+          closed = true;
+        },
+        options);
+    EXPECT_EQ(logout.Handled(), 1);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(run.endedByProgram);
+    std::ifstream journal(state.path() / "larkwend/journal.log");
+    std::string line, last;
+    while (std::getline(journal, line)) last = line;
+    EXPECT_EQ(last.substr(std::min<std::size_t>(20, last.size())), "program ended");
+  }
 }
 
 }  // namespace

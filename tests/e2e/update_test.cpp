@@ -1,12 +1,17 @@
-// The update gate of the real program at start, against the practice site's update service.
+// The update gate of the real program at start, against the practice site's update service, and
+// an end of the program asked while the gate holds it.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "app/quillmoor_app.h"
 #include "app/quillmoor_dlg.h"
@@ -14,7 +19,9 @@
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
+#include "platform/gtk/end_on_signals.h"
 #include "platform/gtk/gtk_platform.h"
+#include "scoped_working_dir.h"
 #include "stand_in_browser.h"
 
 namespace larkwend {
@@ -226,6 +233,68 @@ TEST_F(UpdateGateAtStart, AnAcceptedDownloadReachesABrowserTheSessionBusStarts) 
   std::stringstream opened;
   opened << in.rdbuf();
   EXPECT_EQ(opened.str(), kLink + "\n");
+}
+
+// A start whose journal goes to a folder of the test's own, with the program's handling of the
+// end signals in place, as main() has it.
+class EndAskedAtStart : public UpdateGateAtStart {
+ protected:
+  void SetUp() override {
+    UpdateGateAtStart::SetUp();
+    if (const char* state = std::getenv("XDG_STATE_HOME")) previousState_ = state;
+    ::setenv("XDG_STATE_HOME", (dir_.path() / "state").c_str(), 1);
+  }
+  void TearDown() override {
+    if (previousState_)
+      ::setenv("XDG_STATE_HOME", previousState_->c_str(), 1);
+    else
+      ::unsetenv("XDG_STATE_HOME");
+  }
+
+  std::vector<std::string> JournalEvents() const {
+    std::ifstream in(dir_.path() / "state/larkwend/journal.log");
+    std::vector<std::string> events;
+    for (std::string line; std::getline(in, line);) events.push_back(line.substr(20));
+    return events;
+  }
+
+  gtk::EndOnSignals endOnSignals_;
+
+ private:
+  fixtures::ScopedWorkingDir dir_;
+  std::optional<std::string> previousState_;
+};
+
+TEST_F(EndAskedAtStart, WhileTheQuestionIsOpenItIsAnsweredNoAndNoMainWindowOpens) {
+  e2e::PracticeSite site(Options("302"));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  e2e::WindowHandler logout([](GtkWindow* w) { return e2e::ViewOf(w).title == "Larkwend"; },
+                            [](GtkWindow*) { ::kill(::getpid(), SIGTERM); });
+  EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
+  EXPECT_EQ(logout.Handled(), 1);
+  EXPECT_TRUE(g_browser.Calls().empty());  // no download begun as the program ends
+  EXPECT_EQ(JournalEvents(),
+            (std::vector<std::string>{"program started, version 3.1",
+                                      "update check: a newer version was offered and declined",
+                                      "program ended"}));
+}
+
+TEST_F(EndAskedAtStart, WhileTheServiceKeepsSilentTheStartEndsWithoutAMainWindow) {
+  e2e::PracticeSite site({"--update-fault", "silent"});
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  // The GUI thread waits on the service meanwhile; the signal comes once the request is there.
+  std::thread logout([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (site.UpdateRequests().empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(::getpid(), SIGTERM);
+  });
+  EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
+  logout.join();
+  EXPECT_EQ(JournalEvents(),
+            (std::vector<std::string>{"program started, version 3.1",
+                                      "update check: no reply from the update service",
+                                      "program ended"}));
 }
 
 TEST_F(UpdateGateAtStart, WithoutAServiceTheMainWindowOpensAtOnce) {

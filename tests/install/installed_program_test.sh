@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix, checks the desktop files with the desktop's own
-# validators, and starts the installed program as its menu entry does (run under Xvfb), on the
-# installed practice site playing the student, until its study run sets its window timers.
+# validators, starts the installed program from its menu entry as the desktop does, on the
+# installed practice site playing the student until its study run sets its window timers, and
+# ends it as logging out does (run under Xvfb).
 # Usage: installed_program_test.sh BUILD_DIR APP_ID
 set -euo pipefail
 build=$1 app_id=$2
@@ -10,7 +11,7 @@ program_pid= practice_pid=
 stop() {
   if [ -n "$1" ]; then
     kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
   fi
 }
 cleanup() {
@@ -21,7 +22,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-prefix=$work/prefix
+# A space in it, as in a home folder named after its owner: the entry must quote the path.
+prefix="$work/a prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 entry=$prefix/share/applications/$app_id.desktop
 desktop-file-validate "$entry"
@@ -31,8 +33,10 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
 key() { sed -n "s/^$1=//p" "$entry"; }
 [ "$(key Icon)" = "$app_id" ] || fail "Icon= is $(key Icon)"
 [ "$(key StartupWMClass)" = "$app_id" ] || fail "StartupWMClass= is $(key StartupWMClass)"
-launcher=$(key Exec)
-[ -x "$prefix/bin/$launcher" ] || fail "Exec= names $launcher, not installed in bin/"
+# The launcher by its full path under the prefix, so the menu finds it whatever PATH says.
+launcher=$prefix/bin/larkwend-start
+[ "$(key Exec)" = "\"$launcher\"" ] || fail "Exec= is $(key Exec), not \"$launcher\""
+[ -x "$launcher" ] || fail "$launcher is not installed"
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png
   identify -format '%wx%h' "$icon" | grep -qx "${size}x$size" || fail "no ${size}px icon"
@@ -64,19 +68,19 @@ timer_period() {
 # Diagnostics on, and the timer scale that only the build made for tests and benchmarks reads.
 tuned_run=(LARKWEND_TIMER_SCALE=0.05 G_MESSAGES_DEBUG=Larkwend)
 
-# Started as the menu does, for a user whose data folder does not exist yet.
+# Started from its entry as the desktop does, with the prefix's bin/ not on PATH, for a user whose
+# data folder does not exist yet.
 home=$work/home
 mkdir -p "$home"
-env -u XDG_DATA_HOME HOME="$home" PATH="$prefix/bin:$PATH" "${tuned_run[@]}" "$launcher" \
-  >"$work/program.log" 2>&1 &
-program_pid=$!
+env -u XDG_DATA_HOME -u XDG_STATE_HOME HOME="$home" "${tuned_run[@]}" gio launch "$entry" \
+  >"$work/program.log" 2>&1
 for _ in $(seq 600); do
-  xprop -name "Larkwend V3.1" WM_CLASS >"$work/class" 2>/dev/null && break
-  kill -0 "$program_pid" 2>/dev/null || { cat "$work/program.log" >&2; fail "the program ended"; }
+  xprop -name "Larkwend V3.1" WM_CLASS _NET_WM_PID >"$work/window" 2>/dev/null && break
   sleep 0.1
 done
-grep -qx "WM_CLASS(STRING) = \"$app_id\", \"$app_id\"" "$work/class" ||
-  fail "no main window with the class $app_id: $(cat "$work/class")"
+grep -qx "WM_CLASS(STRING) = \"$app_id\", \"$app_id\"" "$work/window" ||
+  { cat "$work/program.log" >&2; fail "no main window with the class $app_id: $(cat "$work/window")"; }
+program_pid=$(sed -n 's/^_NET_WM_PID(CARDINAL) = //p' "$work/window")
 folder=$home/.local/share/larkwend
 [ "$(readlink "/proc/$program_pid/cwd")" = "$folder" ] || fail "runs in $(readlink "/proc/$program_pid/cwd")"
 [ "$(stat -c %a "$folder")" = 700 ] || fail "$folder is open to others"
@@ -86,7 +90,17 @@ echo "installed program reached its main window in $folder"
 period=$(timer_period "$work/program.log" "$program_pid") || fail "the study run never armed"
 [ "$period" = 3000 ] || fail "the installed program's timer 3000 runs every $period ms"
 echo "installed program ignores LARKWEND_TIMER_SCALE: timer 3000 every $period ms"
-stop "$program_pid"
+
+# Logging out sends SIGTERM: the program ends as when its window is closed, its journal's last
+# line written.
+kill -TERM "$program_pid"
+for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program_pid" 2>/dev/null && fail "still running 30 s after SIGTERM"
+program_pid=
+journal=$home/.local/state/larkwend/journal.log
+[ "$(tail -n 1 "$journal" | cut -c 21-)" = "program ended" ] ||
+  { cat "$journal" >&2; fail "the journal does not end with the program's end"; }
+echo "installed program ended on SIGTERM with its journal's last line"
 
 # larkwend-tuned, built beside it and never installed, takes the scale.
 mkdir "$work/tuned"

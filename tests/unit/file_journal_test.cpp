@@ -1,15 +1,19 @@
 // The study journal's file: its lines, its rotation, a place it cannot write, two writers at
-// once, and the secrets it never writes.
+// once, the secrets it never writes, and the runs of the copies that share it.
 #include "platform/posix/file_journal.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
 
+#include "platform/posix/write_all.h"
 #include "platform/record_secrets.h"
 #include "record_capture.h"
 #include "scoped_working_dir.h"
@@ -114,6 +118,105 @@ TEST_F(JournalFile, TwoWritersAtOnceNeverTearALine) {
   EXPECT_EQ(events.size(), 800u);
   for (const std::string& event : events)
     ASSERT_TRUE(event == 'a' + payload + 'a' || event == 'b' + payload + 'b') << event;
+}
+
+// Another copy of the program sharing the journal: a process of its own that opens its run, says
+// which unended runs it found, and then ends as the test tells it.
+class OtherCopy {
+ public:
+  explicit OtherCopy(const fs::path& path) {
+    int up[2], down[2];
+    if (::pipe(up) != 0 || ::pipe(down) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(up[0]);
+      ::close(down[1]);
+      FileJournal journal(path.string());
+      std::string found;
+      for (const UnendedRun& run : journal.OpenRun()) found += std::to_string(run.processId) + " ";
+      found += "\n";
+      [[maybe_unused]] bool told = WriteAll(up[1], found);
+      char order = 0;
+      if (::read(down[0], &order, 1) == 1 && order == 'c') journal.CloseRun();
+      ::_exit(0);  // without the journal's destructor, as a crash would
+    }
+    ::close(up[1]);
+    ::close(down[0]);
+    orders_ = UniqueFd(down[1]);
+    char c;
+    while (::read(up[0], &c, 1) == 1 && c != '\n') found_ += c;
+    ::close(up[0]);
+  }
+  ~OtherCopy() {
+    if (!reaped_) Kill();
+  }
+
+  pid_t pid() const { return pid_; }
+  // The process ids of the unended runs it found, each followed by a space.
+  const std::string& found() const { return found_; }
+  void EndInGoodOrder() { End('c'); }
+  // Ends without closing its run, as a crash does.
+  void Crash() { End('x'); }
+  void Kill() {
+    if (pid_ > 0 && !reaped_) ::kill(pid_, SIGKILL);
+    Reap();
+  }
+
+ private:
+  void End(char order) {
+    [[maybe_unused]] bool told = WriteAll(orders_.get(), std::string(1, order));
+    Reap();
+  }
+  void Reap() {
+    if (pid_ > 0 && !std::exchange(reaped_, true)) ::waitpid(pid_, nullptr, 0);
+  }
+
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  UniqueFd orders_;
+  std::string found_;
+};
+
+std::string Listed(std::initializer_list<pid_t> pids) {
+  std::string text;
+  for (pid_t pid : pids) text += std::to_string(pid) + " ";
+  return text;
+}
+
+TEST_F(JournalFile, ARunEndedWithoutClosingIsFoundOnceAndOneStillGoingOnNever) {
+  OtherCopy running(path), crashed(path), killed(path), closed(path);
+  ASSERT_GT(closed.pid(), 0);
+  EXPECT_EQ(closed.found(), "");
+  closed.EndInGoodOrder();
+  crashed.Crash();
+  killed.Kill();
+  // The next copy finds the two; the one after it, nothing more.
+  OtherCopy next(path), after(path);
+  EXPECT_TRUE(next.found() == Listed({crashed.pid(), killed.pid()}) ||
+              next.found() == Listed({killed.pid(), crashed.pid()}))
+      << next.found();
+  EXPECT_EQ(after.found(), "");
+  running.Kill();
+
+  FileJournal journal(path.string());
+  const std::vector<UnendedRun> unended = journal.OpenRun();
+  ASSERT_EQ(unended.size(), 1u);
+  EXPECT_EQ(unended[0].processId, running.pid());
+  EXPECT_TRUE(std::regex_match(unended[0].started, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
+      << unended[0].started;
+  next.EndInGoodOrder();
+  after.EndInGoodOrder();
+  journal.CloseRun();
+  EXPECT_TRUE(fs::is_empty(path.parent_path() / "runs"));
+  EXPECT_TRUE(records.diagnostics().empty());
+}
+
+TEST_F(JournalFile, AJournalThatIsOffKeepsNoRuns) {
+  std::ofstream(dir.path() / "state") << "a file where the folder should be";
+  FileJournal journal(path.string());
+  EXPECT_TRUE(journal.OpenRun().empty());
+  journal.CloseRun();
+  EXPECT_EQ(records.diagnostics().size(), 1u);  // the journal's own, no more
 }
 
 }  // namespace

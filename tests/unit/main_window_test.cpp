@@ -11,6 +11,7 @@
 #include "app/quillmoor_app.h"
 #include "app/quillmoor_dlg.h"
 #include "fake_platform.h"
+#include "platform/journal.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
 #include "resources/texts.h"
@@ -74,6 +75,39 @@ TEST(StartUp, TheCancelCommandEndsTheProgramWritingNothing) {
   };
   EXPECT_FALSE(app.InitInstance(f.platform));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// A journal that keeps runs: two ended without closing theirs.
+class JournalOfRuns final : public Journal {
+ public:
+  void Append(std::string_view utf8Event) override { events.emplace_back(utf8Event); }
+  std::vector<UnendedRun> OpenRun() override {
+    events.push_back("(run opened)");
+    return {{4242, "2026-12-08T01:24:00"}, {4250, "2026-12-08T02:00:00"}};
+  }
+  void CloseRun() override { events.push_back("(run closed)"); }
+  std::vector<std::string> events;
+};
+
+TEST(StartUp, TheJournalHearsOfRunsThatEndedUnexpectedlyAndThisRunClosesAfterItsLastLine) {
+  for (const int update : {1, UPDATE_STOP}) {
+    SCOPED_TRACE(update);
+    JournalOfRuns journal;
+    ScopedJournal inUse(journal);
+    fake::PlatformFixture f;
+    CQuillmoorApp app;
+    app.m_updateCheck = [&](Platform&, std::string&) { return update; };
+    f.dialogs.onModal = [](fake::DialogWindow& w) { w.Click(IDCANCEL); };
+    EXPECT_FALSE(app.InitInstance(f.platform));
+    EXPECT_EQ(
+        journal.events,
+        (std::vector<std::string>{
+            "program started, version 3.1", "(run opened)",
+            "last run ended unexpectedly: process 4242, started 2026-12-08T01:24:00",
+            "last run ended unexpectedly: process 4250, started 2026-12-08T02:00:00",
+            update == 1 ? "update check: nothing newer" : "update check: the program must end",
+            "program ended", "(run closed)"}));
+  }
 }
 
 // ---- the main window --------------------------------------------------------------------------

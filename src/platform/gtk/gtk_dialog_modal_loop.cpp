@@ -1,5 +1,6 @@
 // A dialog window's modal run: shown, known to the desktop's window list, and a nested main loop
 // until EndDialog.
+#include "platform/gtk/end_on_signals.h"
 #include "platform/gtk/gtk_dialog_window.h"
 #include "platform/gtk/window_registry.h"
 
@@ -14,6 +15,10 @@ void GtkDialogWindow::RegisterWindow() {
 }
 
 int GtkDialogWindow::RunModalLoop(bool focusFirst) {
+  // The program asked to end (a signal) closes the window as its close box does, also when the
+  // request came during the initialisation.
+  ModalLoopCloser closer([this] { Command(IDCANCEL); });
+  if (EndAsked()) Command(IDCANCEL);
   // EndDialog during the initialisation: the window is never shown.
   if (result_) return *result_;
   if (focusFirst) FocusFirstTabStop();

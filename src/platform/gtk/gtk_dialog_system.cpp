@@ -2,12 +2,15 @@
 
 #include <gtk/gtk.h>
 
+#include "platform/gtk/end_on_signals.h"
 #include "platform/gtk/gtk_dialog_window.h"
 #include "platform/gtk/gtk_message_box.h"
 
 namespace larkwend::gtk {
 
 int GtkDialogSystem::RunModal(const DialogTemplate& tmpl, DialogHandler& handler) {
+  // Asked to end before it was built: as if opened and closed at once.
+  if (EndAsked()) return IDCANCEL;
   GtkWindow* owner = running_.empty() ? nullptr : running_.back()->gtkWindow();
   GtkDialogWindow window(tmpl, handler, owner, timerScale_);
   running_.push_back(&window);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/gtk/end_on_signals.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/window_registry.h"
 #include "platform/text.h"
@@ -75,6 +76,8 @@ gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer buttons) {
 int RunMessageBox(GtkWindow* owner, const std::string& text, const std::string& caption,
                   unsigned type) {
   const bool yesNo = (type & 0xF) == MB_YESNO;
+  // Asked to end before it opened: as if opened and closed at once.
+  if (EndAsked()) return yesNo ? IDNO : IDOK;
   const std::vector<Button>& buttons = yesNo ? kYesNo : kOk;
   const std::string title = GbkToUtf8(caption);
   const Look look = LookFor(type);
@@ -103,6 +106,8 @@ int RunMessageBox(GtkWindow* owner, const std::string& text, const std::string& 
   // A Yes/No question has to be answered: no close box, and Escape does nothing.
   if (yesNo) gtk_window_set_deletable(window, FALSE);
 
+  // The program asked to end answers the box as closing it would; a question, with No.
+  ModalLoopCloser closer([dialog, yesNo] { gtk_dialog_response(dialog, yesNo ? IDNO : IDOK); });
   int response;
   for (;;) {
     response = gtk_dialog_run(dialog);

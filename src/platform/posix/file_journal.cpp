@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "platform/diagnostics.h"
@@ -43,6 +47,29 @@ std::string LocalTimestamp() {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool LockWaiting(int fd) {
+  int rc;
+  while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
+
+// A mark's name: the process id of its run, in decimal.
+std::optional<long> ProcessIdNamed(const std::string& name) {
+  if (name.empty() || name.size() > 18) return std::nullopt;
+  for (char c : name)
+    if (c < '0' || c > '9') return std::nullopt;
+  return std::stol(name);
+}
+
+// The start time a mark holds.
+std::string ReadStart(int fd) {
+  char text[64] = {};
+  const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+  std::string start(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+  return start.substr(0, start.find('\n'));
 }
 
 }  // namespace
@@ -96,6 +123,61 @@ bool FileJournal::WriteLine(std::string_view line) {
       ::rename(path_.c_str(), (path_ + ".1").c_str());  // still locked: nobody writes meanwhile
     return true;
   }
+}
+
+std::vector<UnendedRun> FileJournal::OpenRun() {
+  std::vector<UnendedRun> unended;
+  if (!enabled_ || runMark_) return unended;
+  const std::string folder = path_.substr(0, path_.rfind('/') + 1) + "runs";
+  auto giveUp = [&](const char* what) {
+    Diagnose(std::string("runs are not kept in ") + folder + ": cannot " + what + ": " +
+             std::strerror(errno));
+    return unended;
+  };
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return giveUp("make it");
+  const UniqueFd lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!lock || !LockWaiting(lock.get())) return giveUp("lock it");
+
+  // Through error codes: a folder that cannot be read to its end leaves the rest unlooked at.
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::optional<long> processId = ProcessIdNamed(name);
+    if (!processId) continue;
+    const UniqueFd mark(
+        ::openat(lock.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    // A mark still locked is a copy that runs.
+    if (!mark || ::flock(mark.get(), LOCK_SH | LOCK_NB) != 0) continue;
+    unended.push_back({*processId, ReadStart(mark.get())});
+    ::unlinkat(lock.get(), name.c_str(), 0);
+  }
+  std::sort(unended.begin(), unended.end(), [](const UnendedRun& a, const UnendedRun& b) {
+    return a.started != b.started ? a.started < b.started : a.processId < b.processId;
+  });
+
+  const std::string name = std::to_string(::getpid());
+  UniqueFd mark(
+      ::openat(lock.get(), name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!mark || ::flock(mark.get(), LOCK_EX | LOCK_NB) != 0) return giveUp("mark this run");
+  if (::ftruncate(mark.get(), 0) != 0 || !WriteAll(mark.get(), LocalTimestamp() + "\n")) {
+    const int cause = errno;
+    ::unlinkat(lock.get(), name.c_str(), 0);
+    errno = cause;
+    return giveUp("write this run's mark");
+  }
+  runsFolder_ = folder;
+  runMark_ = std::move(mark);
+  return unended;
+}
+
+void FileJournal::CloseRun() {
+  if (!runMark_) return;
+  // Under the folder's lock: a copy looking at the marks meanwhile must not find this one unheld.
+  const UniqueFd lock(::open(runsFolder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (lock) LockWaiting(lock.get());
+  ::unlink((runsFolder_ + "/" + std::to_string(::getpid())).c_str());
+  runMark_ = UniqueFd();
 }
 
 void FileJournal::Disable(std::string_view reason) {

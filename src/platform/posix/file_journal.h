@@ -6,13 +6,21 @@
 // journal.log.1 (replacing the older one) and the next line starts a new file. A place that
 // cannot be written turns the journal off for the rest of the run, with one diagnostic message;
 // the program goes on as before.
+//
+// The runs that share the file are marks in the folder "runs" beside it, one per running copy,
+// named by its process id and locked (flock) by it while it runs. The system lets go of a lock
+// however its process ends, so a mark that nobody holds is a run that ended without closing: a
+// crash, a kill, the power lost. Marks are looked at, made and removed under a lock on the folder,
+// so no copy ever sees another's mark between its making and its locking.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/journal.h"
+#include "platform/posix/unique_fd.h"
 
 namespace larkwend::posix {
 
@@ -29,6 +37,9 @@ class FileJournal final : public Journal {
   explicit FileJournal(std::string path, std::uint64_t rotationSize = kRotationSize);
 
   void Append(std::string_view utf8Event) override;
+  // In the order they started. A journal that is off keeps no runs.
+  std::vector<UnendedRun> OpenRun() override;
+  void CloseRun() override;
 
   bool enabled() const { return enabled_; }
 
@@ -39,6 +50,8 @@ class FileJournal final : public Journal {
   std::string path_;
   std::uint64_t rotationSize_;
   bool enabled_ = true;
+  std::string runsFolder_;
+  UniqueFd runMark_;  // this run's mark, locked while the run goes on
 };
 
 }  // namespace larkwend::posix

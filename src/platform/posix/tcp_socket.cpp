@@ -14,6 +14,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/posix/end_signals.h"
+
 namespace larkwend {
 namespace {
 
@@ -34,14 +36,15 @@ bool ResolveIpv4(const std::string& host, in_addr& address) {
 }
 
 // Waits until `fd` is ready for `events` or `deadline` has passed; EINTR does not end the wait.
-// 1 ready (or the peer closed), 0 timed out, -1 failed.
+// An end of the program asked meanwhile does (end_signals.h): the wait blocks the GUI thread,
+// which has to go on to the program's end. 1 ready (or the peer closed), 0 timed out, -1 failed.
 int WaitUntil(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left < 0) left = 0;
-    pollfd p{fd, events, 0};
-    int n = poll(&p, 1, static_cast<int>(left));
-    if (n > 0) return 1;
+    pollfd p[2] = {{fd, events, 0}, {posix::EndRequestFd(), POLLIN, 0}};
+    int n = poll(p, p[1].fd >= 0 ? 2 : 1, static_cast<int>(left));
+    if (n > 0) return p[1].revents ? -1 : 1;
     if (n == 0) return 0;
     if (errno != EINTR) return -1;
   }
