@@ -173,8 +173,7 @@ TEST(MainWindowOnTheDesktop, SigtermClosesTheOpenDialogOrBoxAndEndsTheProgram) {
     std::function<bool(GtkWindow*)> isIt;
   };
   const Case cases[] = {
-      {"usage dialog", IDC_USAGE,
-       [](GtkWindow* w) { return gtk::DialogTemplateIdOf(w) == IDD_USAGE; }},
+      {"usage dialog", IDC_USAGE, [](GtkWindow* w) { return DialogTemplateIdOf(w) == IDD_USAGE; }},
       {"message box", IDC_AUTO_STUDY, [](GtkWindow* w) { return ViewOf(w).title == "提示"; }},
   };
   for (const Case& c : cases) {
