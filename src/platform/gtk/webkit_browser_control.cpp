@@ -165,7 +165,9 @@ class Control final : public WebKitBrowserControl {
     bool documentComplete = false;
   };
   std::map<WebKitWebResource*, FrameLoad> frameLoads_;
-  std::set<std::string> framesBeingParsed_;  // arrived, their documents not yet complete
+  // Arrived, their documents not yet complete: by the address they arrived from (after any
+  // redirect), the address they were asked for.
+  std::map<std::string, std::string> framesBeingParsed_;
   // Held navigation decisions look through this to see whether the control still exists.
   std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
@@ -520,7 +522,7 @@ void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource,
 
 void Control::WatchFrameLoad(WebKitWebResource* resource) {
   const char* uri = webkit_web_resource_get_uri(resource);
-  const std::string address = uri ? uri : "";
+  const std::string address = WithoutFragment(uri ? uri : "");
   frameLoads_[resource] = {GObjectPtr<WebKitWebResource>::Retain(resource), address, false};
   g_signal_connect(resource, "finished", G_CALLBACK(OnFrameResourceFinished), this);
   g_signal_connect(resource, "failed", G_CALLBACK(OnFrameResourceFailed), this);
@@ -554,18 +556,20 @@ void Control::FrameLoadEnded(WebKitWebResource* resource, const GError* error) {
     sink_->LoadFailed({address, false, status, {}});
   else if (documentComplete)
     sink_->LoadFinished(address, false);
-  else
-    framesBeingParsed_.insert(WithoutFragment(address));
+  else if (const char* arrived = webkit_web_resource_get_uri(resource))
+    framesBeingParsed_[WithoutFragment(arrived)] = address;
 }
 
 void Control::FrameDocumentComplete(const std::string& uri) {
   const std::string document = WithoutFragment(uri);
-  if (framesBeingParsed_.erase(document)) {
-    if (sink_ && !destroyed_) sink_->LoadFinished(document, false);
+  if (auto parsed = framesBeingParsed_.find(document); parsed != framesBeingParsed_.end()) {
+    const std::string address = std::move(parsed->second);
+    framesBeingParsed_.erase(parsed);
+    if (sink_ && !destroyed_) sink_->LoadFinished(address, false);
     return;
   }
   for (auto& [resource, load] : frameLoads_)
-    if (WithoutFragment(load.address) == document) load.documentComplete = true;
+    if (load.address == document) load.documentComplete = true;
 }
 
 void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
