@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/dom.h"
-#include "platform/gtk/bridge.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/bridge.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "app/quillmoor_dlg.h"
-#include "platform/gtk/bridge.h"
 #include "platform/gtk/gtk_platform.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/bridge.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 #include "resources/site_profile.h"
 
 namespace {

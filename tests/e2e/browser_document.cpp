@@ -8,8 +8,8 @@
 #include "browser/web_browser2.h"
 #include "browser_fixture.h"
 #include "e2e_diagnostics.h"
-#include "platform/gtk/bridge.h"
 #include "platform/gtk/glib_diagnostics.h"
+#include "platform/gtk/web/bridge.h"
 #include "platform/text.h"
 
 namespace larkwend::e2e {

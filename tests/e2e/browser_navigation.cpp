@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "browser_fixture.h"
-#include "platform/gtk/bridge.h"
+#include "platform/gtk/web/bridge.h"
 
 namespace larkwend::e2e {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_message_box.h"
+#include "platform/gtk/dialogs/gtk_message_box.h"
 
 #include <gdk/gdkkeysyms.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/gobject_ptr.h"
+#include "platform/gtk/common/window_registry.h"
 #include "platform/text.h"
 
 namespace larkwend::gtk {

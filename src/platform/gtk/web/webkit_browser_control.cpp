@@ -1,4 +1,4 @@
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 #include <webkit2/webkit2.h>
 
@@ -9,13 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gtk/bridge.h"
-#include "platform/gtk/bridge_dom.h"
-#include "platform/gtk/bridge_protocol.h"
-#include "platform/gtk/bridge_script.h"
-#include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/handler_gate.h"
-#include "platform/gtk/script_dialog.h"
+#include "platform/gtk/common/gobject_ptr.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/web/bridge.h"
+#include "platform/gtk/web/bridge_dom.h"
+#include "platform/gtk/web/bridge_protocol.h"
+#include "platform/gtk/web/bridge_script.h"
+#include "platform/gtk/web/script_dialog.h"
 
 namespace larkwend::gtk {
 namespace {

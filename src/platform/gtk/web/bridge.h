@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/dom.h"
-#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/common/gobject_ptr.h"
 
 namespace larkwend::gtk {
 

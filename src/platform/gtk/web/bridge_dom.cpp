@@ -1,4 +1,4 @@
-#include "platform/gtk/bridge_dom.h"
+#include "platform/gtk/web/bridge_dom.h"
 
 #include <array>
 #include <optional>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gtk/bridge_protocol.h"
+#include "platform/gtk/web/bridge_protocol.h"
 
 namespace larkwend::gtk {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gtk/bridge.h"
+#include "platform/gtk/web/bridge.h"
 
 #include <cstdio>
 #include <map>
@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "platform/diagnostics.h"
-#include "platform/gtk/bridge_protocol.h"
-#include "platform/gtk/bridge_script.h"
-#include "platform/gtk/handler_gate.h"
-#include "platform/gtk/script_dialog.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/web/bridge_protocol.h"
+#include "platform/gtk/web/bridge_script.h"
+#include "platform/gtk/web/script_dialog.h"
 #include "platform/json_text.h"
 
 namespace larkwend::gtk {

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "platform/dom.h"
-#include "platform/gtk/bridge.h"
+#include "platform/gtk/web/bridge.h"
 
 namespace larkwend::gtk {
 
