@@ -81,6 +81,14 @@ Status SelfFace(Self* self, Face face, Ref<dom::Dispatch>& out) {
   return dom::kOk;
 }
 
+class IdentityObject final : public Counted<dom::Dispatch> {
+ public:
+  Status QueryFace(Face, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    return dom::kNoInterface;
+  }
+};
+
 Status GiveText(const Reply& reply, WideText& out) {
   if (!reply.ok()) return dom::kFailed;
   out = reply.Text(field::kValue);
@@ -492,6 +500,12 @@ Status WindowObject::get_document(Ref<dom::Document>& out) {
 }
 
 }  // namespace
+
+dom::Ref<dom::Dispatch> NewBrowserIdentity() {
+  Ref<dom::Dispatch> identity;
+  Give<IdentityObject>(identity);
+  return identity;
+}
 
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out) {
   return TopDocumentFrom(bridge, bridge->Call(op::kDoc, {}), out);

@@ -29,27 +29,6 @@ constexpr long kReadyInteractive = 3;
 // NewWindow3's flag for a window the user asked for.
 constexpr unsigned kNewWindowUserInitiated = 0x2;
 
-// What an event carries as the browser object: the control's own identity for the top-level
-// page, a fresh one for a frame.
-class Identity final : public dom::Dispatch {
- public:
-  void AddRef() override { ++refs_; }
-  void Release() override {
-    if (--refs_ == 0) delete this;
-  }
-  dom::Status QueryFace(dom::Face, dom::Ref<dom::Dispatch>& out) override {
-    out.Reset();
-    return dom::kNoInterface;
-  }
-
- private:
-  long refs_ = 1;
-};
-
-dom::Ref<dom::Dispatch> NewIdentity() {
-  return dom::Ref<dom::Dispatch>::Adopt(new Identity());
-}
-
 std::string WithoutFragment(const std::string& uri) {
   return uri.substr(0, uri.find('#'));
 }
@@ -135,7 +114,9 @@ class Control final : public WebKitBrowserControl {
   GObjectPtr<WebKitWebView> view_;
   std::shared_ptr<Bridge> bridge_;
   ScriptDialogs dialogs_;
-  dom::Ref<dom::Dispatch> identity_ = NewIdentity();
+  // What an event carries as the browser object for the top-level page; a frame's events carry a
+  // fresh one.
+  dom::Ref<dom::Dispatch> identity_ = NewBrowserIdentity();
   BrowserEvents* sink_ = nullptr;
   bool silent_ = false;
   bool destroyed_ = false;
@@ -363,7 +344,8 @@ gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigat
 void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri) {
   bool cancel = false;
   if (sink_ && !destroyed_) {
-    dom::Ref<dom::Dispatch> browserObject = IsFrameNavigation(uri) ? NewIdentity() : identity_;
+    dom::Ref<dom::Dispatch> browserObject =
+        IsFrameNavigation(uri) ? NewBrowserIdentity() : identity_;
     sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
   }
   if (cancel)
@@ -585,7 +567,7 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   control->bridge_->Touch();
   if (std::string(whatText.get()) != protocol::name::kComplete) return;
   if (control->sink_) {
-    dom::Ref<dom::Dispatch> frame = NewIdentity();
+    dom::Ref<dom::Dispatch> frame = NewBrowserIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }
   control->FrameDocumentComplete(uri);
