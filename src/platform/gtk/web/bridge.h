@@ -124,9 +124,6 @@ class Bridge : public std::enable_shared_from_this<Bridge> {
   std::uint64_t generation() const { return generation_; }
   void Touch() { ++generation_; }
 
-  // Round trips made by every bridge of the process since it started.
-  static std::uint64_t RoundTrips();
-
  private:
   friend void OnLateAnswer(Bridge& bridge, std::uint64_t number);
 
