@@ -4,16 +4,17 @@
 // Run under Xvfb: xvfb-run -a build/bin/bench_bridge_bench
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <string>
 
+#include "e2e_round_trips.h"
 #include "platform/dom.h"
-#include "platform/gtk/bridge.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 namespace {
 
-using larkwend::gtk::Bridge;
+using larkwend::e2e::BridgeRoundTrips;
 using larkwend::gtk::WebKitBrowserControl;
 namespace dom = larkwend::dom;
 
@@ -60,14 +61,14 @@ Page& ThePage() {
 
 void BM_RoundTrip(benchmark::State& state) {
   dom::Ref<dom::Document> document = ThePage().Document();
-  std::uint64_t start = Bridge::RoundTrips();
+  std::uint64_t start = BridgeRoundTrips();
   for (auto _ : state) {
     dom::WideText url;
     if (dom::Failed(document->get_URL(url))) state.SkipWithError("get_URL failed");
     benchmark::DoNotOptimize(url);
   }
   state.counters["round_trips_per_call"] =
-      static_cast<double>(Bridge::RoundTrips() - start) / static_cast<double>(state.iterations());
+      static_cast<double>(BridgeRoundTrips() - start) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_RoundTrip)->Unit(benchmark::kMillisecond);
 
@@ -75,7 +76,7 @@ void BM_ScanWalk(benchmark::State& state) {
   Page& page = ThePage();
   long elements = 0;
   int unfinished = 0;
-  std::uint64_t start = Bridge::RoundTrips();
+  std::uint64_t start = BridgeRoundTrips();
   for (auto _ : state) {
     dom::Ref<dom::Document> document = page.Document();
     dom::Ref<dom::ElementCollection> all;
@@ -96,8 +97,7 @@ void BM_ScanWalk(benchmark::State& state) {
   double walks = static_cast<double>(state.iterations());
   state.counters["elements"] = static_cast<double>(elements);
   state.counters["unfinished"] = unfinished;
-  state.counters["round_trips_per_walk"] =
-      static_cast<double>(Bridge::RoundTrips() - start) / walks;
+  state.counters["round_trips_per_walk"] = static_cast<double>(BridgeRoundTrips() - start) / walks;
   // A bridge with one round trip per call: the document, the collection, then for every element
   // the item, its class name and its inner markup.
   state.counters["naive_round_trips"] = 2.0 + 3.0 * static_cast<double>(elements);

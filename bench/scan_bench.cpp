@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "app/quillmoor_dlg.h"
-#include "platform/gtk/bridge.h"
+#include "e2e_round_trips.h"
 #include "platform/gtk/gtk_platform.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 #include "resources/site_profile.h"
 
 namespace {
@@ -149,7 +149,7 @@ void MeasureRoundTrips(benchmark::State& state, Operation operation) {
     state.SkipWithError("the chapter page did not load");
     return;
   }
-  const std::uint64_t before = larkwend::gtk::Bridge::RoundTrips();
+  const std::uint64_t before = larkwend::e2e::BridgeRoundTrips();
   for (auto _ : state) {
     if (const char* error = operation(g_scene->dlg)) {
       state.SkipWithError(error);
@@ -157,7 +157,7 @@ void MeasureRoundTrips(benchmark::State& state, Operation operation) {
     }
   }
   state.counters["round_trips"] =
-      benchmark::Counter(static_cast<double>(larkwend::gtk::Bridge::RoundTrips() - before),
+      benchmark::Counter(static_cast<double>(larkwend::e2e::BridgeRoundTrips() - before),
                          benchmark::Counter::kAvgIterations);
 }
 

@@ -18,7 +18,7 @@
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
 #include "e2e_study_flow.h"
-#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/common/handler_gate.h"
 
 namespace {
 

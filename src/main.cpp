@@ -2,7 +2,7 @@
 #include <gtk/gtk.h>
 
 #include "app/quillmoor_app.h"
-#include "platform/gtk/end_on_signals.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
 #include "platform/gtk/gtk_platform.h"
 #include "program_options.h"
 

@@ -7,8 +7,8 @@
 
 #include "browser/differ_web.h"
 #include "browser_fixture.h"
-#include "platform/gtk/handler_gate.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/common/window_registry.h"
 #include "platform/text.h"
 
 namespace larkwend::e2e {

@@ -8,7 +8,7 @@
 #include "browser/web_browser2.h"
 #include "browser_fixture.h"
 #include "e2e_diagnostics.h"
-#include "platform/gtk/bridge.h"
+#include "e2e_round_trips.h"
 #include "platform/gtk/glib_diagnostics.h"
 #include "platform/text.h"
 
@@ -162,7 +162,7 @@ TEST_F(BrowserDocument, FramesReadAheadOnceAndNeverPastAPageChange) {
   };
 
   ASSERT_EQ(ReadyState(), READYSTATE_COMPLETE);
-  const std::uint64_t start = gtk::Bridge::RoundTrips();
+  const std::uint64_t start = BridgeRoundTrips();
   dom::Ref<dom::FramesCollection> frames;
   ASSERT_EQ(Document()->get_frames(frames), dom::kOk);
   dom::Ref<dom::Document> right = contentDocument(frames);
@@ -170,11 +170,11 @@ TEST_F(BrowserDocument, FramesReadAheadOnceAndNeverPastAPageChange) {
   EXPECT_EQ(Text([&](auto& t) { return right->get_URL(t); }), server.Url("/right"));
   dom::Ref<dom::Window> rightWindow;
   ASSERT_EQ(right->get_parentWindow(rightWindow), dom::kOk);
-  EXPECT_EQ(gtk::Bridge::RoundTrips(), start) << "everything came with the ready state";
+  EXPECT_EQ(BridgeRoundTrips(), start) << "everything came with the ready state";
   // Asked again, the same things come from the page.
   EXPECT_EQ(Text([&](auto& t) { return right->get_URL(t); }), server.Url("/right"));
   ASSERT_TRUE(contentDocument(frames));
-  EXPECT_EQ(gtk::Bridge::RoundTrips() - start, 3u);
+  EXPECT_EQ(BridgeRoundTrips() - start, 3u);
 
   // The content frame moves on after the frames were read: its new document is asked for.
   ASSERT_EQ(Document()->get_frames(frames), dom::kOk);
@@ -322,7 +322,7 @@ TEST_F(BrowserDocument, PointingEveryAnchorAtSelfCostsTheSameRoundTripsForAnyNum
   browser.Attach(control.get());
   std::uint64_t start = 0;
   sink->onDocumentComplete = [&](dom::Dispatch* object) {
-    start = gtk::Bridge::RoundTrips();
+    start = BridgeRoundTrips();
     OnDocumentComplete(browser, object);
   };
   auto tripsFor = [&](int anchors) {
@@ -334,7 +334,7 @@ TEST_F(BrowserDocument, PointingEveryAnchorAtSelfCostsTheSameRoundTripsForAnyNum
     EXPECT_TRUE(Load(server.Url(path)));
     // The writes leave once the handler has returned, or with the next call at the latest.
     PumpFor(200);
-    const std::uint64_t trips = gtk::Bridge::RoundTrips() - start;
+    const std::uint64_t trips = BridgeRoundTrips() - start;
 
     dom::Ref<dom::ElementCollection> links;
     EXPECT_EQ(Document()->get_links(links), dom::kOk);
@@ -418,7 +418,7 @@ TEST_F(BrowserDocument, ReadingEveryElementOfALargeDocumentTakesAFewRoundTrips) 
   server.Page("/list", html);
   ASSERT_TRUE(Load(server.Url("/list")));
 
-  std::uint64_t start = gtk::Bridge::RoundTrips();
+  std::uint64_t start = BridgeRoundTrips();
   dom::Ref<dom::ElementCollection> all;
   ASSERT_EQ(Document()->get_all(all), dom::kOk);
   long length = 0;
@@ -435,12 +435,12 @@ TEST_F(BrowserDocument, ReadingEveryElementOfALargeDocumentTakesAFewRoundTrips) 
     if (className == "undone" && inner->find("章节") != std::string::npos) ++undone;
   }
   EXPECT_EQ(undone, 66);
-  EXPECT_LE(gtk::Bridge::RoundTrips() - start, 4u);
+  EXPECT_LE(BridgeRoundTrips() - start, 4u);
 
   // Giving the objects back costs nothing of its own either.
-  std::uint64_t beforeRelease = gtk::Bridge::RoundTrips();
+  std::uint64_t beforeRelease = BridgeRoundTrips();
   all.Reset();
-  EXPECT_EQ(gtk::Bridge::RoundTrips(), beforeRelease);
+  EXPECT_EQ(BridgeRoundTrips(), beforeRelease);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "e2e_http_server.h"
 #include "platform/browser_control.h"
 #include "platform/dom.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 namespace larkwend::e2e {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "browser_fixture.h"
-#include "platform/gtk/bridge.h"
+#include "e2e_round_trips.h"
 
 namespace larkwend::e2e {
 namespace {
@@ -182,11 +182,11 @@ TEST_F(BrowserTest, AHungPageFailsCallsAtOnceAndIsEndedAndLoadedAgainWhenAsked) 
 
   EXPECT_NE(ReadyState(), READYSTATE_COMPLETE) << "a page that does not answer is not complete";
   EXPECT_TRUE(sink->Saw("answering 0"));
-  const std::uint64_t trips = gtk::Bridge::RoundTrips();
+  const std::uint64_t trips = BridgeRoundTrips();
   dom::Ref<dom::Document> document;
   EXPECT_TRUE(dom::Failed(control->get_Document(document)));
   EXPECT_NE(ReadyState(), READYSTATE_COMPLETE);
-  EXPECT_EQ(gtk::Bridge::RoundTrips(), trips) << "later calls fail without asking the page";
+  EXPECT_EQ(BridgeRoundTrips(), trips) << "later calls fail without asking the page";
 
   control->EndPageProcess();
   ASSERT_TRUE(PumpUntil([&] { return sink->Saw("process ended 2"); }, 10000));

@@ -25,9 +25,9 @@
 #include "browser/conversions.h"
 #include "e2e_harness.h"
 #include "e2e_practice_site.h"
+#include "platform/gtk/common/window_registry.h"
 #include "platform/gtk/gtk_platform.h"
-#include "platform/gtk/webkit_browser_control.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 #include "resources/site_profile.h"
 
 namespace larkwend::e2e {

@@ -17,7 +17,7 @@
 #include "e2e_message_boxes.h"
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
-#include "platform/gtk/end_on_signals.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 

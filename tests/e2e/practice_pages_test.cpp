@@ -9,7 +9,7 @@
 #include "browser/differ_web.h"
 #include "browser_fixture.h"
 #include "e2e_practice_site.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/window_registry.h"
 #include "platform/text.h"
 
 namespace larkwend::e2e {

@@ -1,7 +1,7 @@
 #include "e2e_dialog_lookup.h"
 
-#include "platform/gtk/gtk_dialog_tags.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::e2e {
 namespace {

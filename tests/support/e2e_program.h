@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "automation/page_recovery.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 #include "platform/platform.h"
 
 namespace larkwend::e2e {

@@ -8,7 +8,7 @@
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
 #include "e2e_program.h"
-#include "platform/gtk/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
 #include "resources/templates.h"
 
 namespace larkwend::e2e {

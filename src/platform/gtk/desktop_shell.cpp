@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/desktop_exec.h"
-#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/common/gobject_ptr.h"
 #include "platform/posix/program_start.h"
 #include "platform/text.h"
 

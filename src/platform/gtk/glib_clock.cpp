@@ -1,6 +1,6 @@
 #include "platform/gtk/glib_clock.h"
 
-#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/common/handler_gate.h"
 
 namespace larkwend::gtk {
 

@@ -1,10 +1,10 @@
 #include "platform/gtk/gtk_platform.h"
 
+#include "platform/gtk/common/window_registry.h"
 #include "platform/gtk/desktop_shell.h"
+#include "platform/gtk/dialogs/gtk_dialog_system.h"
 #include "platform/gtk/glib_clock.h"
 #include "platform/gtk/glib_diagnostics.h"
-#include "platform/gtk/gtk_dialog_system.h"
-#include "platform/gtk/window_registry.h"
 #include "platform/posix/file_journal.h"
 
 namespace larkwend::gtk {

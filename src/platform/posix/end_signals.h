@@ -5,7 +5,7 @@
 // as when its main window is closed.
 //
 // The request is a descriptor that turns readable on the first signal and stays so: the GUI
-// thread's main loop watches it (platform/gtk/end_on_signals.h), and a wait that blocks that
+// thread's main loop watches it (platform/gtk/dialogs/end_on_signals.h), and a wait that blocks that
 // thread, such as the update check's wait on its socket, gives up when it turns readable.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "platform/gtk/bridge_dom.h"
+#include "platform/gtk/web/bridge_dom.h"
 
 #include <array>
 #include <optional>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gtk/bridge_protocol.h"
+#include "platform/gtk/web/bridge_protocol.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -80,6 +80,14 @@ Status SelfFace(Self* self, Face face, Ref<dom::Dispatch>& out) {
   out = Ref<dom::Dispatch>(self);
   return dom::kOk;
 }
+
+class IdentityObject final : public Counted<dom::Dispatch> {
+ public:
+  Status QueryFace(Face, Ref<dom::Dispatch>& out) override {
+    out.Reset();
+    return dom::kNoInterface;
+  }
+};
 
 Status GiveText(const Reply& reply, WideText& out) {
   if (!reply.ok()) return dom::kFailed;
@@ -492,6 +500,12 @@ Status WindowObject::get_document(Ref<dom::Document>& out) {
 }
 
 }  // namespace
+
+dom::Ref<dom::Dispatch> NewBrowserIdentity() {
+  Ref<dom::Dispatch> identity;
+  Give<IdentityObject>(identity);
+  return identity;
+}
 
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out) {
   return TopDocumentFrom(bridge, bridge->Call(op::kDoc, {}), out);

@@ -11,9 +11,13 @@
 #include <memory>
 
 #include "platform/dom.h"
-#include "platform/gtk/bridge.h"
+#include "platform/gtk/web/bridge.h"
 
 namespace larkwend::gtk {
+
+// A new object that stands for a browser in the control's events (the control's own, or a
+// frame's): it has no face of its own.
+dom::Ref<dom::Dispatch> NewBrowserIdentity();
 
 // The top-level document of the page now shown, or null when there is none.
 dom::Status GetTopDocument(const std::shared_ptr<Bridge>& bridge, dom::Ref<dom::Document>& out);

@@ -1,4 +1,4 @@
-#include "platform/gtk/picture_pixbuf.h"
+#include "platform/gtk/dialogs/picture_pixbuf.h"
 
 namespace larkwend::gtk {
 

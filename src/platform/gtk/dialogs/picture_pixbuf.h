@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/common/gobject_ptr.h"
 
 namespace larkwend::gtk {
 

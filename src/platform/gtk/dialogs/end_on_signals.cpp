@@ -1,4 +1,4 @@
-#include "platform/gtk/end_on_signals.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
 
 #include <glib-unix.h>
 

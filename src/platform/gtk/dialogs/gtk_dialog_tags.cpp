@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
 
 namespace larkwend::gtk {
 

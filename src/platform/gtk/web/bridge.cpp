@@ -1,4 +1,4 @@
-#include "platform/gtk/bridge.h"
+#include "platform/gtk/web/bridge.h"
 
 #include <cstdio>
 #include <map>
@@ -6,10 +6,11 @@
 #include <utility>
 
 #include "platform/diagnostics.h"
-#include "platform/gtk/bridge_protocol.h"
-#include "platform/gtk/bridge_script.h"
-#include "platform/gtk/handler_gate.h"
-#include "platform/gtk/script_dialog.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/web/bridge_protocol.h"
+#include "platform/gtk/web/bridge_round_trips.h"
+#include "platform/gtk/web/bridge_script.h"
+#include "platform/gtk/web/script_dialog.h"
 #include "platform/json_text.h"
 
 namespace larkwend::gtk {
@@ -82,6 +83,8 @@ void DiagnoseFailedCall(std::string_view op, const Reply& reply) {
 }
 
 }  // namespace
+
+const std::uint64_t& g_bridgeRoundTrips = g_roundTrips;
 
 // ---- JSON out -----------------------------------------------------------------------------------
 
@@ -212,10 +215,6 @@ bool Reply::Numbers(const char* key, std::vector<long>& out) const {
 }
 
 // ---- calls --------------------------------------------------------------------------------------
-
-std::uint64_t Bridge::RoundTrips() {
-  return g_roundTrips;
-}
 
 void Bridge::Release(const std::string& token, long id) {
   // A handle of a page that has gone went with that page's table.

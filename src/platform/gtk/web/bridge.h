@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/dom.h"
-#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/common/gobject_ptr.h"
 
 namespace larkwend::gtk {
 
@@ -123,9 +123,6 @@ class Bridge : public std::enable_shared_from_this<Bridge> {
   // acts on the page); a value cached under an older generation is read again.
   std::uint64_t generation() const { return generation_; }
   void Touch() { ++generation_; }
-
-  // Round trips made by every bridge of the process since it started.
-  static std::uint64_t RoundTrips();
 
  private:
   friend void OnLateAnswer(Bridge& bridge, std::uint64_t number);

@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_message_box.h"
+#include "platform/gtk/dialogs/gtk_message_box.h"
 
 #include <gdk/gdkkeysyms.h>
 
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/gtk/end_on_signals.h"
-#include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/gobject_ptr.h"
+#include "platform/gtk/common/window_registry.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
 #include "platform/text.h"
 
 namespace larkwend::gtk {

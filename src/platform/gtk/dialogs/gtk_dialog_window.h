@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "platform/dialog.h"
-#include "platform/gtk/dialog_font.h"
-#include "platform/gtk/double_click_filter.h"
-#include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/common/gobject_ptr.h"
+#include "platform/gtk/dialogs/dialog_font.h"
+#include "platform/gtk/dialogs/double_click_filter.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 namespace larkwend::gtk {
 

@@ -1,9 +1,9 @@
 // The widgets that stand for a template's controls.
 #include <algorithm>
 
-#include "platform/gtk/gtk_dialog_window.h"
-#include "platform/gtk/picture_pixbuf.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
+#include "platform/gtk/dialogs/picture_pixbuf.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 namespace larkwend::gtk {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/common/handler_gate.h"
 
 #include <glib.h>
 

@@ -1,9 +1,9 @@
-#include "platform/gtk/dialog_font.h"
+#include "platform/gtk/dialogs/dialog_font.h"
 
 #include <map>
 #include <string>
 
-#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/common/gobject_ptr.h"
 
 namespace larkwend::gtk {
 namespace {

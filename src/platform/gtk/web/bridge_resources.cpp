@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/gtk/bridge_script.h"
+#include "platform/gtk/web/bridge_script.h"
 
 extern "C" void larkwend_bridge_register_resource(void);
 

@@ -1,11 +1,11 @@
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 #include <algorithm>
 
-#include "platform/gtk/gtk_dialog_tags.h"
-#include "platform/gtk/gtk_message_box.h"
-#include "platform/gtk/picture_pixbuf.h"
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_message_box.h"
+#include "platform/gtk/dialogs/picture_pixbuf.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 #include "platform/text.h"
 
 namespace larkwend::gtk {

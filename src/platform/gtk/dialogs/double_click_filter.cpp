@@ -1,4 +1,4 @@
-#include "platform/gtk/double_click_filter.h"
+#include "platform/gtk/dialogs/double_click_filter.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "platform/gtk/gtk_dialog_system.h"
+#include "platform/gtk/dialogs/gtk_dialog_system.h"
 
 #include <gtk/gtk.h>
 
-#include "platform/gtk/end_on_signals.h"
-#include "platform/gtk/gtk_dialog_window.h"
-#include "platform/gtk/gtk_message_box.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
+#include "platform/gtk/dialogs/gtk_message_box.h"
 
 namespace larkwend::gtk {
 

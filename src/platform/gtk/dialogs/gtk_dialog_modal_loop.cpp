@@ -1,8 +1,8 @@
 // A dialog window's modal run: shown, known to the desktop's window list, and a nested main loop
 // until EndDialog.
-#include "platform/gtk/end_on_signals.h"
-#include "platform/gtk/gtk_dialog_window.h"
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/window_registry.h"
+#include "platform/gtk/dialogs/end_on_signals.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::gtk {
 

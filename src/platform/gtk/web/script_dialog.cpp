@@ -1,8 +1,8 @@
-#include "platform/gtk/script_dialog.h"
+#include "platform/gtk/web/script_dialog.h"
 
 #include <string>
 
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/window_registry.h"
 #include "platform/script_message_box.h"
 
 namespace larkwend::gtk {

@@ -1,4 +1,4 @@
-#include "platform/gtk/webkit_browser_control.h"
+#include "platform/gtk/web/webkit_browser_control.h"
 
 #include <webkit2/webkit2.h>
 
@@ -9,13 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gtk/bridge.h"
-#include "platform/gtk/bridge_dom.h"
-#include "platform/gtk/bridge_protocol.h"
-#include "platform/gtk/bridge_script.h"
-#include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/handler_gate.h"
-#include "platform/gtk/script_dialog.h"
+#include "platform/gtk/common/gobject_ptr.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/web/bridge.h"
+#include "platform/gtk/web/bridge_dom.h"
+#include "platform/gtk/web/bridge_protocol.h"
+#include "platform/gtk/web/bridge_script.h"
+#include "platform/gtk/web/script_dialog.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -28,27 +28,6 @@ constexpr long kReadyInteractive = 3;
 
 // NewWindow3's flag for a window the user asked for.
 constexpr unsigned kNewWindowUserInitiated = 0x2;
-
-// What an event carries as the browser object: the control's own identity for the top-level
-// page, a fresh one for a frame.
-class Identity final : public dom::Dispatch {
- public:
-  void AddRef() override { ++refs_; }
-  void Release() override {
-    if (--refs_ == 0) delete this;
-  }
-  dom::Status QueryFace(dom::Face, dom::Ref<dom::Dispatch>& out) override {
-    out.Reset();
-    return dom::kNoInterface;
-  }
-
- private:
-  long refs_ = 1;
-};
-
-dom::Ref<dom::Dispatch> NewIdentity() {
-  return dom::Ref<dom::Dispatch>::Adopt(new Identity());
-}
 
 std::string WithoutFragment(const std::string& uri) {
   return uri.substr(0, uri.find('#'));
@@ -135,7 +114,9 @@ class Control final : public WebKitBrowserControl {
   GObjectPtr<WebKitWebView> view_;
   std::shared_ptr<Bridge> bridge_;
   ScriptDialogs dialogs_;
-  dom::Ref<dom::Dispatch> identity_ = NewIdentity();
+  // What an event carries as the browser object for the top-level page; a frame's events carry a
+  // fresh one.
+  dom::Ref<dom::Dispatch> identity_ = NewBrowserIdentity();
   BrowserEvents* sink_ = nullptr;
   bool silent_ = false;
   bool destroyed_ = false;
@@ -365,7 +346,8 @@ gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigat
 void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri) {
   bool cancel = false;
   if (sink_ && !destroyed_) {
-    dom::Ref<dom::Dispatch> browserObject = IsFrameNavigation(uri) ? NewIdentity() : identity_;
+    dom::Ref<dom::Dispatch> browserObject =
+        IsFrameNavigation(uri) ? NewBrowserIdentity() : identity_;
     sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
   }
   if (cancel)
@@ -589,7 +571,7 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   control->bridge_->Touch();
   if (std::string(whatText.get()) != protocol::name::kComplete) return;
   if (control->sink_) {
-    dom::Ref<dom::Dispatch> frame = NewIdentity();
+    dom::Ref<dom::Dispatch> frame = NewBrowserIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }
   control->FrameDocumentComplete(uri);

@@ -1,8 +1,8 @@
 // Clicks and the close box as commands: what a dialog window's handler hears of them goes
 // through the handler gate.
-#include "platform/gtk/gtk_dialog_tags.h"
-#include "platform/gtk/gtk_dialog_window.h"
-#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::gtk {
 

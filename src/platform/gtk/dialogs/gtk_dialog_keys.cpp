@@ -1,7 +1,7 @@
 // Keys and focus in a dialog window: Tab through the tab stops in template order, Enter for the
 // default push button, Escape for the cancel command.
-#include "platform/gtk/gtk_dialog_tags.h"
-#include "platform/gtk/gtk_dialog_window.h"
+#include "platform/gtk/dialogs/gtk_dialog_tags.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::gtk {
 namespace {

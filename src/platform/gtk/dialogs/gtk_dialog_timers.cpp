@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/diagnostics.h"
-#include "platform/gtk/gtk_dialog_window.h"
-#include "platform/gtk/handler_gate.h"
+#include "platform/gtk/common/handler_gate.h"
+#include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::gtk {
 

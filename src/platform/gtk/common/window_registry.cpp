@@ -1,4 +1,4 @@
-#include "platform/gtk/window_registry.h"
+#include "platform/gtk/common/window_registry.h"
 
 #include "platform/text.h"
 
