@@ -5,8 +5,8 @@
 // as when its main window is closed.
 //
 // The request is a descriptor that turns readable on the first signal and stays so: the GUI
-// thread's main loop watches it (platform/gtk/dialogs/end_on_signals.h), and a wait that blocks that
-// thread, such as the update check's wait on its socket, gives up when it turns readable.
+// thread's main loop watches it (platform/gtk/dialogs/end_on_signals.h), and a wait that blocks
+// that thread, such as the update check's wait on its socket, gives up when it turns readable.
 #pragma once
 
 #include "platform/posix/unique_fd.h"
