@@ -23,7 +23,6 @@ namespace larkwend::dom {
 
 using Status = std::int32_t;
 constexpr Status kOk = 0;
-constexpr Status kFalse = 1;         // succeeded, but nothing there (a null result)
 constexpr Status kFailed = -1;       // the call failed
 constexpr Status kNoInterface = -2;  // the object does not have the face asked for
 // An action was sent to the page, which did not answer within the wait: it may well have

@@ -43,7 +43,7 @@ Ref<dom::Dispatch> Make(Args&&... args) {
 template <typename T, typename Out, typename... Args>
 Status Give(Status entered, Ref<Out>& out, Args&&... args) {
   out.Reset();
-  if (entered == dom::kFalse) return dom::kOk;  // succeeded, nothing there
+  if (entered == kNullWanted) return dom::kOk;  // succeeded, nothing there
   if (dom::Failed(entered)) return entered;
   out = Ref<Out>::Adopt(new T(std::forward<Args>(args)...));
   return dom::kOk;
@@ -51,7 +51,7 @@ Status Give(Status entered, Ref<Out>& out, Args&&... args) {
 
 Status GiveText(Status entered, WideText& out, const WideText& value) {
   if (dom::Failed(entered)) return entered;
-  out = entered == dom::kFalse ? WideText() : value;
+  out = entered == kNullWanted ? WideText() : value;
   return dom::kOk;
 }
 
@@ -181,7 +181,7 @@ class CollectionObject : public Counted<dom::ElementCollection> {
   Status item(const WideText& name, Ref<dom::Dispatch>& out) override {
     Status s = Enter("Collection.item");
     out.Reset();
-    if (dom::Failed(s) || s == dom::kFalse || !name) return dom::Failed(s) ? s : dom::kOk;
+    if (dom::Failed(s) || s == kNullWanted || !name) return dom::Failed(s) ? s : dom::kOk;
     for (const ElementPtr& e : items_)
       if (e->id == *name || e->name == *name) {
         out = Make<ElementObject>(host(), e);
@@ -193,7 +193,7 @@ class CollectionObject : public Counted<dom::ElementCollection> {
     Status s = Enter("Collection.item");
     out.Reset();
     if (dom::Failed(s)) return s;
-    if (s == dom::kFalse || index < 0 || index >= static_cast<long>(items_.size())) return dom::kOk;
+    if (s == kNullWanted || index < 0 || index >= static_cast<long>(items_.size())) return dom::kOk;
     out = Make<ElementObject>(host(), items_[static_cast<std::size_t>(index)]);
     return dom::kOk;
   }
@@ -237,7 +237,7 @@ class FramesObject : public Counted<dom::FramesCollection> {
     Status s = Enter("Frames.item");
     out.Reset();
     if (dom::Failed(s)) return s;
-    if (s == dom::kFalse || index < 0 || index >= static_cast<long>(page_->frames.size()))
+    if (s == kNullWanted || index < 0 || index >= static_cast<long>(page_->frames.size()))
       return dom::kOk;
     out = Make<WindowObject>(host(), page_->frames[static_cast<std::size_t>(index)]);
     return dom::kOk;
@@ -255,7 +255,7 @@ class Document3Object : public Counted<dom::Document3> {
     Status s = Enter("Document3.getElementById");
     out.Reset();
     if (dom::Failed(s)) return s;
-    if (s == dom::kFalse || !id) return dom::kOk;
+    if (s == kNullWanted || !id) return dom::kOk;
     if (ElementPtr e = page_->FindById(*id))
       out = Ref<dom::Element>::Adopt(new ElementObject(host(), e));
     return dom::kOk;
@@ -403,7 +403,7 @@ dom::Status Host::Enter(const std::string& call) {
   int seen = ++seen_[call];
   if (auto it = failures_.find(call); it != failures_.end())
     if (it->second.first == 0 || it->second.first == seen) return it->second.second;
-  if (nulls_.count(call)) return dom::kFalse;
+  if (nulls_.count(call)) return kNullWanted;
   return dom::kOk;
 }
 
@@ -440,7 +440,7 @@ dom::Status Control::get_Document(dom::Ref<dom::Document>& out) {
   dom::Status s = host_.Enter("Control.get_Document");
   out.Reset();
   if (dom::Failed(s)) return s;
-  if (s == dom::kFalse || !page_) return dom::kOk;
+  if (s == kNullWanted || !page_) return dom::kOk;
   out = dom::Ref<dom::Document>::Adopt(new DocumentObject(host_, page_));
   return dom::kOk;
 }

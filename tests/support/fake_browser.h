@@ -60,6 +60,10 @@ PagePtr MakePage(const std::string& url);
 
 // Calls are named "Face.method", e.g. "Document.get_all", "Query.InputElement",
 // "Control.get_Document", "Collection.item", "Frames.item", "Element.click".
+// What Host::Enter answers for a call that is to succeed with a null result: not a status any
+// call returns, only the fake's note to itself.
+constexpr dom::Status kNullWanted = 1;
+
 class Host {
  public:
   // Every call with this name fails from now on (or only the nth from now, counting from 1),
@@ -82,7 +86,8 @@ class Host {
   long LiveReferences() const { return live_; }
 
   // Used by the fake objects.
-  dom::Status Enter(const std::string& call);  // kFailed, kFalse (null wanted) or kOk
+  // kFailed (or the status asked for), kNullWanted or kOk.
+  dom::Status Enter(const std::string& call);
   void Count(long delta) { live_ += delta; }
 
  private:
