@@ -1,5 +1,9 @@
 // The control's members and events on real WebKit: loads, redirects, reloads, frames and requests
 // for new windows.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "browser_fixture.h"
@@ -174,6 +178,43 @@ TEST_F(BrowserNavigation, TheLocationIsThePageShownNotTheOneBeingLoaded) {
 
 // What the control reports about a page that goes wrong, and what it does when asked: the program
 // decides when to end a page or load it again.
+// A loopback port that was free a moment ago (the engine refuses the well-known ones itself).
+int FreedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A page that cannot be reached is reported failed once; the engine's error page shown in its
+// place is no page of the site, and the next load is reported as any other.
+TEST_F(BrowserTest, AFailedLoadIsReportedOnceAndTheErrorPageShownForItIsNoLoad) {
+  server.Page("/ok", "<html><body>ok</body></html>");
+  // A port nobody listens on any more: the connection is refused.
+  const std::string unreachable = "http://127.0.0.1:" + std::to_string(FreedPort()) + "/nothing";
+  for (const bool errorPages : {true, false}) {
+    SCOPED_TRACE(errorPages ? "with the engine's error page" : "without it");
+    control->ShowErrorPages(errorPages);
+    sink->facts.clear();
+    control->Navigate2(unreachable);
+    ASSERT_TRUE(
+        PumpUntil([&] { return sink->Saw("failed top " + unreachable + " network"); }, 10000))
+        << ::testing::PrintToString(sink->facts);
+    PumpFor(500);  // the error page, if any, has loaded by now
+    ASSERT_TRUE(Load(server.Url("/ok")));
+    ASSERT_TRUE(PumpUntil([&] { return sink->Saw("finished top " + server.Url("/ok")); }, 5000));
+    EXPECT_EQ(sink->facts,
+              (std::vector<std::string>{
+                  "started top " + unreachable, "failed top " + unreachable + " network",
+                  "started top " + server.Url("/ok"), "finished top " + server.Url("/ok")}));
+  }
+}
+
 TEST_F(BrowserTest, AHungPageFailsCallsAtOnceAndIsEndedAndLoadedAgainWhenAsked) {
   server.Page("/spin", "<html><body><p id='p'>page</p></body></html>");
   ASSERT_TRUE(Load(server.Url("/spin")));
