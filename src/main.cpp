@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   gtk_init(&argc, &argv);
   gdk_set_program_class(LARKWEND_APP_ID);
   gtk_window_set_default_icon_name(LARKWEND_APP_ID);
-  larkwend::gtk::GtkPlatform platform(larkwend::ProgramPlatformOptions());
-  larkwend::TheApp().InitInstance(platform.platform());
-  return 0;
+  // The application is how the desktop is asked to stay awake and to show notifications.
+  return larkwend::gtk::RunAsApplication(
+      LARKWEND_APP_ID, larkwend::ProgramPlatformOptions(),
+      [](larkwend::Platform& platform) { larkwend::TheApp().InitInstance(platform); });
 }

@@ -18,7 +18,8 @@ CQuillmoorDlg::CQuillmoorDlg(Platform& platform, PageRecoveryTimings recovery)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),
       m_hIcon(IDR_MAINFRAME),
-      pageRecovery_(platform.clock, m_browser, recovery, [this] {
+      unattended_(platform.session, platform.clock),
+      pageRecovery_(platform.clock, m_browser, unattended_, recovery, [this] {
         Diagnose("the study page was loaded again: the run starts over from the chapter list");
         ArmAutoStudy();
       }) {}

@@ -8,6 +8,7 @@
 //   automation/chapter_scanner.cpp   frames, unfinished chapters, completion check
 //   automation/auto_study.cpp        the timed cycle and the alert dismisser
 //   automation/page_recovery.cpp     a page that fails, hangs or is lost under a study run
+//   automation/unattended_run.cpp    the machine kept awake, the student told (a member)
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "automation/page_recovery.h"
+#include "automation/unattended_run.h"
 #include "browser/differ_web.h"
 #include "browser/web_browser2.h"
 #include "platform/browser_control.h"
@@ -126,6 +128,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   std::array<char, 24> m_capturedAccount{};
 
  private:
+  UnattendedRun unattended_;
   PageRecovery pageRecovery_;
 };
 

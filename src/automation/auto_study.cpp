@@ -160,6 +160,8 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
         TickDecision(id, "no unfinished chapter left, ended");
         pageRecovery_.RunEnded();
         study_journal::RunEnded(Gbk(texts::kNoUnfinishedChapter));
+        // The student may be anywhere else by now: the window asks to be looked at.
+        w->RequestAttention();
         ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
       }
       break;

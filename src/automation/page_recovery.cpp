@@ -39,9 +39,13 @@ void Say(const std::string& gbk) {
 
 }  // namespace
 
-PageRecovery::PageRecovery(Clock& clock, CWebBrowser2& browser, PageRecoveryTimings timings,
-                           std::function<void()> restartRun)
-    : clock_(clock), browser_(browser), timings_(timings), restartRun_(std::move(restartRun)) {}
+PageRecovery::PageRecovery(Clock& clock, CWebBrowser2& browser, UnattendedRun& unattended,
+                           PageRecoveryTimings timings, std::function<void()> restartRun)
+    : clock_(clock),
+      browser_(browser),
+      unattended_(unattended),
+      timings_(timings),
+      restartRun_(std::move(restartRun)) {}
 
 PageRecovery::~PageRecovery() {
   Stop();
@@ -49,6 +53,7 @@ PageRecovery::~PageRecovery() {
 
 void PageRecovery::Stop() {
   stopped_ = true;
+  unattended_.Stop();
   CancelRetry();
   clock_.Cancel(std::exchange(hungCall_, 0));
   for (const auto& [key, call] : loadWatches_) clock_.Cancel(call);
@@ -58,6 +63,8 @@ void PageRecovery::Stop() {
 // ---- the study run ----------------------------------------------------------------------------
 
 void PageRecovery::RunArmed() {
+  if (stopped_) return;
+  unattended_.Armed();
   if (armed_) return;
   armed_ = true;
   // A failed load is the program's to handle now; the engine's error page would only be read.
@@ -69,6 +76,7 @@ void PageRecovery::RunEnded() {
   failing_ = false;
   CancelRetry();
   browser_.ShowErrorPages(true);
+  unattended_.Ended();
 }
 
 void PageRecovery::PageRefreshed() {
@@ -161,6 +169,7 @@ void PageRecovery::Failed(const std::string& address, const std::string& why) {
     retryAddress_ = !pageAddress_.empty() ? pageAddress_ : browser_.GetLocationURL();
     if (retryAddress_.empty()) retryAddress_ = address;
     study_journal::PageFailedToLoad(address, why);
+    unattended_.PageFailing();
   } else {
     Say("page failed to load again: " + address + " (" + why + ")");
   }
@@ -181,6 +190,7 @@ void PageRecovery::CameBack(const std::string& address) {
   if (!failing_) return;
   failing_ = false;
   CancelRetry();
+  unattended_.PageBack();
   const auto down =
       std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Now() - failingSince_);
   study_journal::PageLoadedAgain(Seconds(down), address);
@@ -191,6 +201,7 @@ void PageRecovery::SignedOut(const std::string& address) {
   failing_ = false;
   CancelRetry();
   study_journal::SignedOutBySite(address);
+  unattended_.SignedOut();
 }
 
 void PageRecovery::LoadAgain(const std::string& address) {

@@ -14,7 +14,8 @@
 //   - a run that lands on the portal's login page was signed out by the site: it waits for the
 //     student instead of loading the page again.
 // The journal gets one line when a page starts failing and one when it comes back; every retry
-// goes to the diagnostics only.
+// goes to the diagnostics only. What the desktop and the student are told of the run (the machine
+// kept awake, the notifications) is the unattended run's, fed from here.
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,7 @@
 #include <map>
 #include <string>
 
+#include "automation/unattended_run.h"
 #include "browser/web_browser2.h"
 #include "platform/browser_control.h"
 #include "platform/clock.h"
@@ -38,8 +40,8 @@ struct PageRecoveryTimings {
 class PageRecovery {
  public:
   // `restartRun` starts the study run over from the chapter list (the arming's timers).
-  PageRecovery(Clock& clock, CWebBrowser2& browser, PageRecoveryTimings timings,
-               std::function<void()> restartRun);
+  PageRecovery(Clock& clock, CWebBrowser2& browser, UnattendedRun& unattended,
+               PageRecoveryTimings timings, std::function<void()> restartRun);
   ~PageRecovery();
   PageRecovery(const PageRecovery&) = delete;
   PageRecovery& operator=(const PageRecovery&) = delete;
@@ -81,6 +83,7 @@ class PageRecovery {
 
   Clock& clock_;
   CWebBrowser2& browser_;
+  UnattendedRun& unattended_;
   const PageRecoveryTimings timings_;
   std::function<void()> restartRun_;
   bool stopped_ = false;

@@ -118,6 +118,9 @@ class DialogWindow {
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
 
   virtual void EndDialog(int result) = 0;
+  // Marks the window as wanting the student's attention (the desktop's urgency hint) until the
+  // student next turns to it.
+  virtual void RequestAttention() = 0;
 };
 
 // The windowing layer: runs dialogs and shows boxes that have no owner window.

@@ -12,6 +12,7 @@ class Shell;
 class FileAssociations;
 class DesktopWindows;
 class Clock;
+class DesktopSession;
 
 struct Platform {
   DialogSystem& dialogs;
@@ -19,6 +20,7 @@ struct Platform {
   FileAssociations& associations;
   DesktopWindows& desktop;
   Clock& clock;
+  DesktopSession& session;
 };
 
 }  // namespace larkwend

@@ -30,6 +30,16 @@ inline constexpr std::string_view kNoUnfinishedChapter = "没有找到未完成�
 inline constexpr std::string_view kAutoStudyStarted = "自动学习已启动。";
 inline constexpr std::string_view kOpenBookStudyFirst = "请先进入到 [书本学习] 页面。";
 
+// What the desktop is told while a run works alone: why the machine stays awake, and the
+// notifications for the student. The run's end says the end message again.
+inline constexpr std::string_view kKeepAwakeReason = "正在自动学习，学习结束前请勿休眠";
+inline constexpr std::string_view kRunEndedTitle = "自动学习已结束";
+inline constexpr std::string_view kSignedOutTitle = "自动学习已暂停";
+inline constexpr std::string_view kSignedOutBody = "网站已退出登录，请重新登录后再进入学习页面。";
+inline constexpr std::string_view kPageFailingTitle = "学习页面无法打开";
+inline constexpr std::string_view kPageFailingBody =
+    "学习页面已超过 10 分钟无法打开，程序仍在重试；请检查网络。";
+
 // Usage dialog: its lines, joined with CR LF. The portal's display name goes between the two
 // pieces of the login line, its home page address between the two pieces of the next one.
 inline constexpr std::string_view kUsageHeading = "使用说明：";

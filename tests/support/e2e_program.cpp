@@ -183,13 +183,16 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   RunState state{options, script, run};
   state.startSource = g_timeout_add(20, StartScript, &state);
   state.guardSource = g_timeout_add(100, GuardWindows, &state);
-  {
-    gtk::GtkPlatform platform(gtk::GtkPlatformOptions{options.timerScale});
-    app.InitInstance(platform.platform());
-  }
-  RemoveSource(state.startSource);
-  RemoveSource(state.guardSource);
-  RemoveSource(state.closerSource);
+  // As the program starts: as the desktop application, on the session bus when there is one.
+  // The application runs its main loop once more after the program: the harness's own calls go
+  // with the program.
+  gtk::RunAsApplication(LARKWEND_APP_ID, gtk::GtkPlatformOptions{options.timerScale},
+                        [&app, &state](Platform& platform) {
+                          app.InitInstance(platform);
+                          RemoveSource(state.startSource);
+                          RemoveSource(state.guardSource);
+                          RemoveSource(state.closerSource);
+                        });
   app.m_updateCheck = nullptr;
   app.m_recoveryTimings = {};
 

@@ -9,8 +9,8 @@
 //   });
 //   EXPECT_TRUE(run.endedByProgram);
 //
-// RunProgram does what main() does (gtk_init once per process, a GtkPlatform, then
-// TheApp().InitInstance) and calls the script once the main window is shown, from the main
+// RunProgram does what main() does (gtk_init once per process, then TheApp().InitInstance in
+// the desktop application) and calls the script once the main window is shown, from the main
 // window's own modal loop. The script runs on the GUI thread: it may touch GTK, and it lets the
 // program work by pumping the main loop (e2e_harness.h: PumpUntil, PumpFor; or the Wait*
 // helpers below). Clicks and keys are delivered at once, like real input; a modal box or dialog

@@ -264,4 +264,16 @@ std::vector<std::chrono::milliseconds> Clock::Waiting() const {
   return delays;
 }
 
+std::unique_ptr<DesktopSession::SuspendBlock> DesktopSession::BlockSuspend(
+    const std::string& reason) {
+  struct Held final : SuspendBlock {
+    explicit Held(int& held) : held_(held) { ++held_; }
+    ~Held() override { --held_; }
+    int& held_;
+  };
+  ++blocksTaken;
+  lastReason = reason;
+  return std::make_unique<Held>(blocksHeld);
+}
+
 }  // namespace larkwend::fake

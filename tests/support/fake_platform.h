@@ -15,6 +15,7 @@
 
 #include "fake_browser.h"
 #include "platform/clock.h"
+#include "platform/desktop_session.h"
 #include "platform/desktop_windows.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
@@ -82,6 +83,7 @@ class DialogWindow : public larkwend::DialogWindow {
   void KillTimer(unsigned id) override { timers_.erase(id); }
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void EndDialog(int result) override { result_ = result; }
+  void RequestAttention() override { journal_.push_back("RequestAttention"); }
 
   // Test side.
   const std::string& title() const { return title_; }
@@ -231,6 +233,24 @@ class Clock final : public larkwend::Clock {
   std::map<CallId, Call> calls_;
 };
 
+// A desktop that grants every request and remembers them: suspend blocks held now and ever
+// taken, and the notifications sent (texts GBK, as passed).
+class DesktopSession final : public larkwend::DesktopSession {
+ public:
+  struct Notice {
+    std::string id, title, body;
+  };
+  std::unique_ptr<SuspendBlock> BlockSuspend(const std::string& reason) override;
+  void Notify(const std::string& id, const std::string& title, const std::string& body) override {
+    notices.push_back({id, title, body});
+  }
+
+  int blocksHeld = 0;
+  int blocksTaken = 0;
+  std::string lastReason;
+  std::vector<Notice> notices;
+};
+
 // Everything together, as the program's code receives it.
 struct PlatformFixture {
   Host host;
@@ -239,7 +259,8 @@ struct PlatformFixture {
   FileAssociations associations;
   DesktopWindows desktop;
   Clock clock;
-  larkwend::Platform platform{dialogs, shell, associations, desktop, clock};
+  DesktopSession session;
+  larkwend::Platform platform{dialogs, shell, associations, desktop, clock, session};
 };
 
 }  // namespace larkwend::fake

@@ -103,7 +103,8 @@ class AutoStudy : public ::testing::Test {
   fake::Shell shell;
   fake::FileAssociations associations;
   fake::Clock clock;
-  Platform platform{dialogs, shell, associations, ProcessDesktop(), clock};
+  fake::DesktopSession session;
+  Platform platform{dialogs, shell, associations, ProcessDesktop(), clock, session};
   CQuillmoorDlg dlg{platform};
   fake::DialogWindow& window;
 };
@@ -196,6 +197,15 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
   EXPECT_EQ(dialogs.messages[0].caption, Gbk(site::MessageCaption));
   EXPECT_EQ(dialogs.messages[0].type, MB_OK);  // no icon
   EXPECT_TRUE(dialogs.messages[0].owned);
+  // The desktop kept the machine awake for the whole run, once, and lets it sleep now; the
+  // student is told once, and the window asks to be looked at before its box shows.
+  EXPECT_EQ(session.blocksTaken, 1);
+  EXPECT_EQ(session.blocksHeld, 0);
+  EXPECT_EQ(session.lastReason, Gbk(texts::kKeepAwakeReason));
+  ASSERT_EQ(session.notices.size(), 1u);
+  EXPECT_EQ(session.notices[0].id, "run-ended");
+  EXPECT_EQ(session.notices[0].body, Gbk(texts::kNoUnfinishedChapter));
+  EXPECT_EQ(std::count(window.journal().begin(), window.journal().end(), "RequestAttention"), 1);
 
   // A completion is journalled with what the page showed; a check below the level says so.
   EXPECT_EQ(
@@ -203,9 +213,14 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
       0u);
   EXPECT_TRUE(records.Diagnosed("tick 45000: below the required level"));
 
-  // A further study page navigation starts the cycle again.
+  // A further study page navigation starts the cycle again, awake again; the window's end lets
+  // the machine sleep.
   dlg.ArmAutoStudy();
   EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+  EXPECT_EQ(session.blocksHeld, 1);
+  dlg.AttachWindow(nullptr);
+  EXPECT_EQ(session.blocksHeld, 0);
+  dlg.AttachWindow(&window);
   EXPECT_EQ(host.LiveReferences(), (dlg.m_leftFrameDoc ? 1 : 0) + (dlg.m_rightFrameDoc ? 1 : 0));
 }
 
@@ -289,7 +304,7 @@ TEST_F(PageRecoveryTest, AFailedLoadIsNeverReadAndIsLoadedAgainWithAGrowingWait)
   EXPECT_TRUE(dialogs.messages.empty()) << "an error page was read as an empty list";
   EXPECT_TRUE(records.Diagnosed("tick 5000: page failed to load, dropped"));
   EXPECT_EQ(course.opened, std::vector<int>{1});
-  EXPECT_EQ(clock.Waiting(), Ms({5000}));
+  EXPECT_EQ(clock.Waiting(), Ms({5000, 600000}));  // the reload, and telling the student
 
   // 5 s, then twice the last wait up to a minute, for as long as the site fails.
   std::vector<std::chrono::milliseconds> waits;
@@ -364,7 +379,7 @@ TEST_F(PageRecoveryTest, ALoadThatNeverEndsIsStoppedAndHandledAsAFailure) {
             std::vector<std::string>{"page failed to load: " + kContentUrl +
                                      " (still loading after 60 s)"});
   engine().LoadStopped(kContentUrl, false);  // what the stop itself causes is no new failure
-  EXPECT_EQ(clock.Waiting(), Ms({5000}));
+  EXPECT_EQ(clock.Waiting(), Ms({5000, 600000}));
   clock.Advance(std::chrono::seconds(5));
   ASSERT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
 
@@ -437,11 +452,64 @@ TEST_F(PageRecoveryTest, ARunSignedOutByTheSiteWaitsForTheStudent) {
   EXPECT_EQ(Events("signed out by the site: ").size(), 1u);
 }
 
+TEST_F(PageRecoveryTest, TheStudentIsToldWhenTheRunNeedsThemAndOnlyOnce) {
+  Course course(2);
+  StartStudying(course);
+  auto failingFor = [&](std::chrono::seconds span) {
+    for (auto left = std::chrono::milliseconds(span); left.count() > 0;) {
+      const auto step = std::min(left, clock.Waiting().at(0));
+      clock.Advance(step);
+      left -= step;
+      engine().LoadStarted(kChapterPageUrl, true);
+      engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+    }
+  };
+  auto told = [&](const std::string& id) {
+    return std::count_if(session.notices.begin(), session.notices.end(),
+                         [&](const auto& notice) { return notice.id == id; });
+  };
+
+  // Ten minutes of failing tell once, however long it goes on; every reload re-arms the run
+  // under the same block.
+  FailFrame(502);
+  failingFor(std::chrono::seconds(590));
+  EXPECT_EQ(told("page-failing"), 0);
+  failingFor(std::chrono::minutes(20));
+  EXPECT_EQ(told("page-failing"), 1);
+  EXPECT_GT(window.browser().loadsAgain().size(), 15u);
+  EXPECT_EQ(session.blocksTaken, 1);
+  EXPECT_EQ(session.blocksHeld, 1);
+
+  // A new failure is a new episode; one that ends within the ten minutes says nothing.
+  LoadsAgain();
+  FailFrame(502);
+  failingFor(std::chrono::minutes(11));
+  EXPECT_EQ(told("page-failing"), 2);
+  LoadsAgain();
+  FailFrame(502);
+  failingFor(std::chrono::minutes(9));
+  LoadsAgain();
+  clock.Advance(std::chrono::minutes(5));
+  EXPECT_EQ(told("page-failing"), 2);
+
+  // Signed out by the site: told at once, and the long-failure notice of that episode is off.
+  FailFrame(502);
+  const std::string login = std::string(site::PortalLoginUrl) + "?ReturnUrl=%2Fstu%2F";
+  engine().LoadStarted(kChapterPageUrl, true);
+  engine().LoadFinished(login, true);
+  clock.Advance(std::chrono::minutes(15));
+  EXPECT_EQ(told("signed-out"), 1);
+  EXPECT_EQ(told("page-failing"), 2);
+  for (const auto& notice : session.notices)
+    EXPECT_EQ(notice.title.find("http") + notice.body.find("http"), 2 * std::string::npos)
+        << "an address in a notification";
+}
+
 TEST_F(PageRecoveryTest, AStudentNavigationTakesThePlaceOfAWaitingReload) {
   Course course(2);
   StartStudying(course);
   FailFrame(502);
-  ASSERT_EQ(clock.Waiting().size(), 1u);
+  ASSERT_EQ(clock.Waiting(), Ms({5000, 600000}));
   window.browser().LoadUrl("http://www.qmedu.localhost:18080/kvt/user/");
   EXPECT_TRUE(clock.Waiting().empty());
   clock.Advance(std::chrono::minutes(2));

@@ -207,7 +207,8 @@ class RealStart : public ::testing::Test {
   fake::FileAssociations associations;
   fake::DesktopWindows desktop;
   fake::Clock clock;
-  Platform platform{dialogs, shell, associations, desktop, clock};
+  fake::DesktopSession session;
+  Platform platform{dialogs, shell, associations, desktop, clock, session};
 };
 
 TEST_F(RealStart, ALinkWithBlanksAndShellCharactersArrivesAsOneArgument) {

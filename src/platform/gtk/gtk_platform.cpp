@@ -1,16 +1,19 @@
 #include "platform/gtk/gtk_platform.h"
 
+#include "platform/gtk/common/gobject_ptr.h"
 #include "platform/gtk/common/window_registry.h"
 #include "platform/gtk/desktop_shell.h"
 #include "platform/gtk/dialogs/gtk_dialog_system.h"
 #include "platform/gtk/glib_clock.h"
 #include "platform/gtk/glib_diagnostics.h"
+#include "platform/gtk/gtk_desktop_session.h"
 #include "platform/posix/file_journal.h"
 
 namespace larkwend::gtk {
 
 struct GtkPlatform::Services {
-  explicit Services(const GtkPlatformOptions& options) : dialogs(options.timerScale) {}
+  Services(const GtkPlatformOptions& options, GtkApplication* application)
+      : dialogs(options.timerScale), session(application) {}
 
   // First, so that a journal that cannot be written can say so.
   GlibDiagnostics diagnostics;
@@ -20,16 +23,44 @@ struct GtkPlatform::Services {
   DesktopShell shell;
   DesktopFileAssociations associations;
   GlibClock clock;
-  Platform platform{dialogs, shell, associations, WindowRegistry::Instance(), clock};
+  GtkDesktopSession session;
+  Platform platform{dialogs, shell, associations, WindowRegistry::Instance(), clock, session};
 };
 
-GtkPlatform::GtkPlatform(GtkPlatformOptions options)
-    : services_(std::make_unique<Services>(options)) {}
+GtkPlatform::GtkPlatform(GtkPlatformOptions options, GtkApplication* application)
+    : services_(std::make_unique<Services>(options, application)) {}
 
 GtkPlatform::~GtkPlatform() = default;
 
 Platform& GtkPlatform::platform() {
   return services_->platform;
+}
+
+namespace {
+
+struct ApplicationRun {
+  GtkPlatformOptions options;
+  const std::function<void(Platform&)>& program;
+};
+
+void Activated(GApplication* application, gpointer data) {
+  const auto* run = static_cast<const ApplicationRun*>(data);
+  // The program runs its windows in loops of its own; the application ends when it returns,
+  // as no window of the program is the application's to wait for.
+  GtkPlatform platform(run->options, GTK_APPLICATION(application));
+  run->program(platform.platform());
+}
+
+}  // namespace
+
+int RunAsApplication(const char* applicationId, GtkPlatformOptions options,
+                     const std::function<void(Platform&)>& program) {
+  const auto application = GObjectPtr<GtkApplication>::Adopt(
+      gtk_application_new(applicationId, G_APPLICATION_NON_UNIQUE));
+  ApplicationRun run{options, program};
+  g_signal_connect(application.get(), "activate", G_CALLBACK(Activated), &run);
+  // The program takes no arguments of its own; GTK has had its own already.
+  return g_application_run(G_APPLICATION(application.get()), 0, nullptr);
 }
 
 }  // namespace larkwend::gtk

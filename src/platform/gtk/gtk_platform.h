@@ -2,6 +2,9 @@
 // associations, and the registry of the program's own windows.
 #pragma once
 
+#include <gtk/gtk.h>
+
+#include <functional>
 #include <memory>
 
 #include "platform/platform.h"
@@ -16,8 +19,9 @@ struct GtkPlatformOptions {
 
 class GtkPlatform {
  public:
-  // gtk_init must have run.
-  explicit GtkPlatform(GtkPlatformOptions options = {});
+  // gtk_init must have run. `application` (may be null) is what the desktop session is asked
+  // through.
+  explicit GtkPlatform(GtkPlatformOptions options = {}, GtkApplication* application = nullptr);
   ~GtkPlatform();
   GtkPlatform(const GtkPlatform&) = delete;
   GtkPlatform& operator=(const GtkPlatform&) = delete;
@@ -28,5 +32,12 @@ class GtkPlatform {
   struct Services;
   std::unique_ptr<Services> services_;
 };
+
+// Runs `program` as the desktop application `applicationId`, on a platform bundle made for it,
+// and answers the application's exit status once `program` has returned. The application is
+// registered on the session bus when there is one, non-unique: every start is a program of its
+// own, as two copies may run side by side. gtk_init must have run.
+int RunAsApplication(const char* applicationId, GtkPlatformOptions options,
+                     const std::function<void(Platform&)>& program);
 
 }  // namespace larkwend::gtk

@@ -76,6 +76,7 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
   g_signal_connect(window_, "key-press-event", G_CALLBACK(KeyPressThunk), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(DeleteThunk), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(WindowStateThunk), this);
+  g_signal_connect(window_, "focus-in-event", G_CALLBACK(FocusInThunk), this);
   g_signal_connect_after(layout_, "size-allocate", G_CALLBACK(AllocateThunk), this);
 }
 
@@ -98,6 +99,17 @@ GtkDialogWindow::~GtkDialogWindow() {
 }
 
 // ---- size and state ------------------------------------------------------------------------
+
+void GtkDialogWindow::RequestAttention() {
+  gtk_window_set_urgency_hint(window_, TRUE);
+}
+
+gboolean GtkDialogWindow::FocusInThunk(GtkWidget*, GdkEventFocus*, gpointer self) {
+  // The student has turned to the window: it no longer asks for attention. GTK leaves the hint
+  // set until it is taken back.
+  gtk_window_set_urgency_hint(static_cast<GtkDialogWindow*>(self)->window_, FALSE);
+  return GDK_EVENT_PROPAGATE;
+}
 
 void GtkDialogWindow::OnLayoutAllocated(int width, int height) {
   if (lastSize_ && lastSize_->first == width && lastSize_->second == height) return;

@@ -59,6 +59,7 @@ class GtkDialogWindow final : public DialogWindow {
   void KillTimer(unsigned id) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void EndDialog(int result) override;
+  void RequestAttention() override;
 
  private:
   struct Control {
@@ -93,6 +94,7 @@ class GtkDialogWindow final : public DialogWindow {
   static gboolean KeyPressThunk(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean DeleteThunk(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean WindowStateThunk(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static gboolean FocusInThunk(GtkWidget*, GdkEventFocus*, gpointer self);
   static void AllocateThunk(GtkWidget*, GdkRectangle* allocation, gpointer self);
   static void ClickedThunk(GtkButton* button, gpointer self);
   static gboolean PictureButtonThunk(GtkWidget* widget, GdkEventButton* event, gpointer self);
