@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/quillmoor_dlg.h"
+#include "e2e_desktop_services.h"
 #include "e2e_diagnostics.h"
 #include "e2e_harness.h"
 #include "e2e_message_boxes.h"
@@ -43,6 +44,7 @@ struct RunOutcome {
   bool timersStoppedAtTheEnd = false;
   std::vector<std::string> journal;  // its events, without the date and time
   std::vector<std::string> diagnostics;
+  bool urgentAtTheEnd = false;  // the main window asked for attention while the end was shown
 };
 
 // The journal's events that begin with `kind`, with the kind cut off.
@@ -99,7 +101,9 @@ PageRecoveryTimings ScaledRecovery() {
           milliseconds(int(60000 * kTimerScale))};
 }
 
-RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {}) {
+// `afterTheEnd` runs once the end was said, while the program still runs.
+RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
+                          const std::function<void(Program&)>& afterTheEnd = {}) {
   RunOutcome outcome;
   fixtures::ScopedWorkingDir state;
   DiagnosticsCapture diagnostics;
@@ -109,7 +113,11 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {}) {
   options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
-    MessageBoxAnswerer boxes("提示", "确定");
+    MessageBoxAnswerer boxes("提示", [&](const WindowView& view) {
+      if (view.text == kEndMessage)
+        outcome.urgentAtTheEnd = gtk_window_get_urgency_hint(program.MainWindow());
+      return std::string("确定");
+    });
     std::string failure;
     if (!LogInAndOpenCourse(program, 1, &failure)) {
       ADD_FAILURE() << "the road to the chapter page stopped at: " << failure;
@@ -130,6 +138,7 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {}) {
     outcome.messages = boxes.Texts();
     if (!boxes.Seen().empty()) outcome.iconsOfTheLast = boxes.Seen().back().icons;
     outcome.timersStoppedAtTheEnd = program.RunningTimers().empty();
+    if (afterTheEnd) afterTheEnd(program);
   });
   std::ifstream journal(state.path() / "larkwend" / "journal.log");
   for (std::string line; std::getline(journal, line);) {
@@ -178,6 +187,16 @@ TEST(StudyRun, EveryChapterIsCompletedAndTheEndIsSaidOnce) {
                                "tick 5000: scanned 2 unfinished chapters, opening the first",
                                "tick 5000: no unfinished chapter left, ended"})
     EXPECT_TRUE(Diagnosed(outcome, decision)) << decision;
+  // The test's session bus has no session manager and no system bus has logind: the run went on
+  // without them, each said once.
+  auto said = [&](std::initializer_list<const char*> prefixes) {
+    return std::count_if(outcome.diagnostics.begin(), outcome.diagnostics.end(), [&](auto& m) {
+      return std::any_of(prefixes.begin(), prefixes.end(),
+                         [&](const char* p) { return m.starts_with(p); });
+    });
+  };
+  EXPECT_EQ(said({"no session manager to ask"}), 1);
+  EXPECT_EQ(said({"no system bus to ask logind", "logind gave no sleep lock"}), 1);
   outcome.diagnostics.insert(outcome.diagnostics.end(), outcome.journal.begin(),
                              outcome.journal.end());
   for (const std::string& record : outcome.diagnostics)
@@ -432,6 +451,76 @@ TEST(StudyRun, AChapterThatSpinsWhileItIsParsedIsEndedAndOpenedAgain) {
       1u)
       << ::testing::PrintToString(outcome.journal);
   ExpectOneEnd(outcome);
+}
+
+// ---- the desktop around a run ----------------------------------------------------------------
+// Stand-ins record what the program asks of the desktop: a session manager and a notification
+// server on the test's own session bus, logind on a private system bus.
+
+bool BlocksHeld(const DesktopServices& services, int count) {
+  return services.SuspendInhibitionsHeld() == count && services.SleepLocksHeld() == count;
+}
+
+TEST(StudyRunOnADesktop, TheMachineStaysAwakeThroughTheRunAndTheStudentIsToldOfItsEnd) {
+  DesktopServices services;
+  ASSERT_TRUE(services.ready());
+  PracticeSite site(SiteOptions({}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  RunOutcome outcome = StudyTheCourse(
+      site,
+      [&](Program& program, const MessageBoxAnswerer&) {
+        // Armed on arriving at the chapter page.
+        ASSERT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 1); }));
+        // A navigation to the study page arms the run again, under the same blocks.
+        ASSERT_TRUE(program.EvaluateInPage("location.href = location.href; 1"));
+        ASSERT_TRUE(program.WaitForPage(PracticeSite::ChapterPageUrl(1)));
+        PumpFor(500);
+        EXPECT_EQ(services.Events("sm-inhibit").size(), 1u);
+        EXPECT_EQ(services.Events("logind-inhibit").size(), 1u);
+      },
+      [&](Program&) {
+        // The end of the run gives them back, with the program still running.
+        EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }));
+      });
+
+  ExpectEveryChapterOnce(site);
+  ExpectOneEnd(outcome);
+  const auto inhibitions = services.Events("sm-inhibit");
+  ASSERT_EQ(inhibitions.size(), 1u);
+  EXPECT_EQ(inhibitions[0].fields.at("flags"), "4") << "only suspending is held off, never idle";
+  EXPECT_EQ(inhibitions[0].fields.at("app"), "org.larkwend.Larkwend");
+  EXPECT_EQ(inhibitions[0].fields.at("reason"), "正在自动学习，学习结束前请勿休眠");
+  const auto locks = services.Events("logind-inhibit");
+  ASSERT_EQ(locks.size(), 1u);
+  EXPECT_EQ(locks[0].fields.at("what"), "sleep");
+  EXPECT_EQ(locks[0].fields.at("mode"), "block");
+  EXPECT_EQ(locks[0].fields.at("why"), inhibitions[0].fields.at("reason"));
+  // Told once, and the window asked for attention while the end was shown.
+  const auto notices = services.Events("notify");
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].fields.at("summary"), "自动学习已结束");
+  EXPECT_EQ(notices[0].fields.at("body"), kEndMessage);
+  EXPECT_TRUE(outcome.urgentAtTheEnd);
+}
+
+TEST(StudyRunOnADesktop, EndingTheProgramDuringARunGivesTheBlocksBack) {
+  DesktopServices services;
+  ASSERT_TRUE(services.ready());
+  PracticeSite site(SiteOptions({}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  fixtures::ScopedWorkingDir state;
+  ProgramOptions options;
+  options.timerScale = kTimerScale;
+  options.stateHome = state.path();
+  RunProgram(options, [&](Program& program) {
+    MessageBoxAnswerer boxes("提示", "确定");
+    std::string failure;
+    ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
+    ASSERT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 1); }));
+  });  // the harness closes the main window mid-run
+  EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }));
+  EXPECT_TRUE(services.Events("notify").empty()) << "a closed window is no end of the run to tell";
 }
 
 }  // namespace
