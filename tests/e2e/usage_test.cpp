@@ -61,8 +61,8 @@ TEST_F(SystemBrowserOnTheDesktop, WhenTheShellFailsTheRegisteredCommandIsStarted
     }
   } shell;
   Platform platform = real.platform();
-  Platform withFailingOpen{platform.dialogs, shell, platform.associations, platform.desktop,
-                           platform.clock};
+  Platform withFailingOpen{platform.dialogs, shell,          platform.associations,
+                           platform.desktop, platform.clock, platform.session};
   const std::string link = std::string(kLink) + "&c=a b;$(id)";
   EXPECT_GT(OpenInSystemBrowser(withFailingOpen, link), 31);
   auto calls = g_browser.WaitForCalls(1);
