@@ -62,8 +62,10 @@ struct ControlTemplate {
   int bitmap = 0;  // picture resource of a kPicture control
 };
 
-// The program's pictures by resource id, as encoded image bytes (PNG); empty for an unknown id.
-using PictureLookup = std::span<const unsigned char> (*)(int resourceId);
+// The program's pictures by resource id, as encoded image bytes (PNG), drawn for `scale` device
+// pixels per logical pixel (1: at the picture's own size); empty for an unknown id or a scale the
+// picture is not drawn for, where the window makes do with the picture at scale 1.
+using PictureLookup = std::span<const unsigned char> (*)(int resourceId, int scale);
 
 struct DialogTemplate {
   int id;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program's pictures: icon 128 (64 x 64, with transparency) and the same icon at the
-# desktop's other sizes, and banner 130 (280 x 60, 24 bits per pixel). Needs ImageMagick and the WenQuanYi Micro Hei font; the PNGs are
-# committed, so the build never runs this.
+# desktop's other sizes, and banner 130 (280 x 60, 24 bits per pixel) with its double-size twin.
+# Needs ImageMagick and the WenQuanYi Micro Hei font; the PNGs are committed, so the build never
+# runs this.
 set -euo pipefail
 cd "$(dirname "$0")"
 out=.
@@ -25,9 +26,16 @@ mkdir -p "$out/hicolor"
 for size in 16 22 24 32 48 128 256; do
   draw_icon "$size" "$out/hicolor/${size}x${size}.png"
 done
-# banner: 280x60 RGB
-convert -size 280x60 gradient:'#1f6fb2'-'#59a9e8' -rotate 270 -resize 280x60! \
-  -font "$font" -fill white -pointsize 24 -annotate +70+30 'Larkwend' \
-  -pointsize 13 -annotate +70+50 '继续教育学习助手' \
-  -fill '#f5b335' -draw 'polygon 14,40 34,16 44,28 56,12 56,44' \
-  -strip -depth 8 -type TrueColor PNG24:"$out/banner130.png"
+# banner: one drawing on a 280 x 60 grid, drawn at a whole-number scale as RGB. banner130.png is
+# the 280 x 60 one; banner130@2x.png, 560 x 120, is what a screen of twice the pixel density shows.
+draw_banner() {
+  local s=$1
+  convert -size "$((280 * s))x$((60 * s))" gradient:'#1f6fb2'-'#59a9e8' -rotate 270 \
+    -resize "$((280 * s))x$((60 * s))!" \
+    -font "$font" -fill white -pointsize $((24 * s)) -annotate "+$((70 * s))+$((30 * s))" 'Larkwend' \
+    -pointsize $((13 * s)) -annotate "+$((70 * s))+$((50 * s))" '继续教育学习助手' \
+    -fill '#f5b335' -draw "scale $s,$s polygon 14,40 34,16 44,28 56,12 56,44" \
+    -strip -depth 8 -type TrueColor PNG24:"$2"
+}
+draw_banner 1 "$out/banner130.png"
+draw_banner 2 "$out/banner130@2x.png"

@@ -4,9 +4,9 @@
 
 namespace larkwend {
 
-std::span<const unsigned char> PictureResource(int resourceId) {
+std::span<const unsigned char> PictureResource(int resourceId, int scale) {
   for (const embedded::Picture& picture : embedded::kPictures)
-    if (picture.id == resourceId) return {picture.data, picture.size};
+    if (picture.id == resourceId && picture.scale == scale) return {picture.data, picture.size};
   return {};
 }
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -18,6 +21,8 @@
 #include "e2e_practice_site.h"
 #include "e2e_program.h"
 #include "platform/gtk/dialogs/end_on_signals.h"
+#include "platform/gtk/dialogs/picture_pixbuf.h"
+#include "resources/pictures.h"
 #include "resources/templates.h"
 #include "scoped_working_dir.h"
 
@@ -38,6 +43,88 @@ struct UsageDialogCloser {
   WindowHandler handler;
 };
 
+// GTK reads the screen's scale and the theme once, as it starts. A test of a look runs in a
+// process of its own: this program again, with the setting in its environment and only that
+// test selected. True in that process, where the caller goes on to check the look.
+bool InOwnProcessWith(const char* variable, const char* value) {
+  if (const char* now = std::getenv(variable); now && std::string(now) == value) return true;
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter =
+      std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  std::unique_ptr<char, gtk::GFreeDeleter> self(g_file_read_link("/proc/self/exe", nullptr));
+  char* argv[] = {self.get(), const_cast<char*>(filter.c_str()), nullptr};
+  std::unique_ptr<char*, void (*)(char**)> env(
+      g_environ_setenv(g_get_environ(), variable, value, TRUE), g_strfreev);
+  char* out = nullptr;
+  int status = 0;
+  const bool started = g_spawn_sync(nullptr, argv, env.get(), G_SPAWN_DEFAULT, nullptr, nullptr,
+                                    &out, nullptr, &status, nullptr);
+  std::unique_ptr<char, gtk::GFreeDeleter> output(out);
+  EXPECT_TRUE(started);
+  if (output) std::cout << output.get();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << variable << "=" << value;
+  // A filter that selected nothing would pass too.
+  EXPECT_NE(std::string(output ? output.get() : "").find("[  PASSED  ] 1 test."),
+            std::string::npos);
+  return false;
+}
+
+// One pixel of an image surface (ARGB32 or RGB24, opaque), and how light it is.
+GdkRGBA PixelOf(cairo_surface_t* surface, int x, int y) {
+  const unsigned char* row =
+      cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+  const guint32 argb = reinterpret_cast<const guint32*>(row)[x];
+  return {((argb >> 16) & 0xff) / 255.0, ((argb >> 8) & 0xff) / 255.0, (argb & 0xff) / 255.0, 1};
+}
+double Luminance(const GdkRGBA& c) {
+  return 0.2126 * c.red + 0.7152 * c.green + 0.0722 * c.blue;
+}
+
+// The banner control shows the banner drawn for `scale`, at 280 x 60 logical pixels or scaled
+// down to fit its control: at scale 2 made from the large drawing, not the small one stretched.
+void ExpectBannerDrawnFor(Program& program, int scale) {
+  GtkWidget* banner = gtk_bin_get_child(GTK_BIN(program.Control(IDC_BANNER)));
+  ASSERT_EQ(gtk_image_get_storage_type(GTK_IMAGE(banner)), GTK_IMAGE_SURFACE);
+  cairo_surface_t* shown = nullptr;
+  g_object_get(banner, "surface", &shown, nullptr);
+  gtk::CairoSurfacePtr surface(shown);
+  const GdkRectangle control = program.ControlRect(IDC_BANNER);
+  const double fit = std::min({1.0, control.width / 280.0, control.height / 60.0});
+  const int width = int(280 * fit), height = int(60 * fit);
+  GtkRequisition logical;
+  gtk_widget_get_preferred_size(banner, nullptr, &logical);
+  EXPECT_EQ(logical.width, width);
+  EXPECT_EQ(logical.height, height);
+
+  gtk::GObjectPtr<GdkPixbuf> drawing = gtk::LoadPicture(PictureResource(IDB_BANNER, scale));
+  ASSERT_EQ(gdk_pixbuf_get_width(drawing.get()), 280 * scale);
+  if (width != 280 || height != 60)
+    drawing = gtk::GObjectPtr<GdkPixbuf>::Adopt(
+        gdk_pixbuf_scale_simple(drawing.get(), width * scale, height * scale, GDK_INTERP_BILINEAR));
+  ASSERT_EQ(cairo_image_surface_get_width(shown), width * scale);
+  ASSERT_EQ(cairo_image_surface_get_height(shown), height * scale);
+  gtk::CairoSurfacePtr expected(gdk_cairo_surface_create_from_pixbuf(drawing.get(), 1, nullptr));
+  for (int y = 0; y < height * scale; ++y)
+    for (int x = 0; x < width * scale; ++x) {
+      const GdkRGBA a = PixelOf(shown, x, y), b = PixelOf(expected.get(), x, y);
+      ASSERT_TRUE(gdk_rgba_equal(&a, &b)) << x << ", " << y;
+    }
+}
+
+// Every control of the strip lies inside the window and is as large as its content needs.
+void ExpectNothingCut(Program& program) {
+  for (int id : {IDC_USAGE, IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER,
+                 IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_LOGIN_TYPE, IDC_BANNER}) {
+    SCOPED_TRACE(id);
+    const GdkRectangle rect = program.ControlRect(id);
+    EXPECT_LE(rect.x + rect.width, program.ClientRect().width);
+    GtkRequisition needed;
+    gtk_widget_get_preferred_size(program.Control(id), &needed, nullptr);
+    EXPECT_LE(needed.width, rect.width);
+    EXPECT_LE(needed.height, rect.height);
+  }
+}
+
 TEST(MainWindowOnTheDesktop, OpensOnThePortalLoginPageWithTheStoredCredentials) {
   PracticeSite site;  // with its update service, which has nothing newer
   ASSERT_TRUE(site.Ready()) << site.Error();
@@ -56,12 +143,15 @@ TEST(MainWindowOnTheDesktop, OpensOnThePortalLoginPageWithTheStoredCredentials) 
     // The first control in tab order, the browser, has the focus.
     EXPECT_EQ(program.FocusedControl(), IDC_BROWSER);
     // The built-in pictures reach the window: the banner shows, and the window has its icon.
-    GtkWidget* banner = gtk_bin_get_child(GTK_BIN(program.Control(IDC_BANNER)));
-    ASSERT_TRUE(GTK_IS_IMAGE(banner));
-    EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(banner)), GTK_IMAGE_PIXBUF);
+    ExpectBannerDrawnFor(program, 1);
+    ExpectNothingCut(program);
+    // The icon at the desktop's common sizes, and its drawing at twice the size for a scale of 2.
     GList* icons = gtk_window_get_icon_list(program.MainWindow());
-    EXPECT_NE(icons, nullptr);
+    std::vector<int> iconSizes;
+    for (GList* icon = icons; icon; icon = icon->next)
+      iconSizes.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(icon->data)));
     g_list_free(icons);
+    EXPECT_EQ(iconSizes, (std::vector<int>{128, 64, 32, 16}));
 
     ASSERT_TRUE(program.WaitForPage(PracticeSite::PortalUrl("/login/")));
     EXPECT_EQ(program.EvaluateInPage("['txtUserName', 'txtPassword', 'sfyzNumber', 'btnLogin',"
@@ -198,6 +288,50 @@ TEST(MainWindowOnTheDesktop, SigtermClosesTheOpenDialogOrBoxAndEndsTheProgram) {
     while (std::getline(journal, line)) last = line;
     EXPECT_EQ(last.substr(std::min<std::size_t>(20, last.size())), "program ended");
   }
+}
+
+TEST(MainWindowOnTheDesktop, AtScaleTwoTheBannerIsTheLargeDrawingAndNothingIsCut) {
+  if (!InOwnProcessWith("GDK_SCALE", "2")) return;
+  RunWithoutUpdateCheck([](Program& program) {
+    ASSERT_EQ(gtk_widget_get_scale_factor(GTK_WIDGET(program.MainWindow())), 2);
+    ExpectBannerDrawnFor(program, 2);
+    ExpectNothingCut(program);
+  });
+}
+
+TEST(MainWindowOnTheDesktop, InADarkThemeTheFramesAreDrawnInTheThemesLightTextColour) {
+  if (!InOwnProcessWith("GTK_THEME", "Adwaita:dark")) return;
+  RunWithoutUpdateCheck([](Program& program) {
+    GtkWidget* window = GTK_WIDGET(program.MainWindow());
+    gtk::CairoSurfacePtr shown(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                                          gtk_widget_get_allocated_width(window),
+                                                          gtk_widget_get_allocated_height(window)));
+    cairo_t* cr = cairo_create(shown.get());
+    gtk_widget_draw(window, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(shown.get());
+    // The two rules of the strip, the layout's only drawing areas besides the browser.
+    int frames = 0;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(window))));
+    for (GList* child = children; child; child = child->next) {
+      GtkWidget* frame = GTK_WIDGET(child->data);
+      if (!GTK_IS_DRAWING_AREA(frame) || frame == program.Control(IDC_BROWSER)) continue;
+      ++frames;
+      int x = 0, y = 0;
+      gtk_widget_translate_coordinates(frame, window, 0, 0, &x, &y);
+      GdkRGBA text;
+      GtkStyleContext* style = gtk_widget_get_style_context(frame);
+      gtk_style_context_get_color(style, gtk_style_context_get_state(style), &text);
+      const GdkRGBA drawn = PixelOf(shown.get(), x, y + gtk_widget_get_allocated_height(frame) / 2);
+      EXPECT_NEAR(drawn.red, text.red, 1.5 / 255) << x;
+      EXPECT_NEAR(drawn.green, text.green, 1.5 / 255) << x;
+      EXPECT_NEAR(drawn.blue, text.blue, 1.5 / 255) << x;
+      // Light, and well apart from the window's background beside it.
+      EXPECT_GT(Luminance(drawn) - Luminance(PixelOf(shown.get(), x - 3, y)), 0.4) << x;
+    }
+    g_list_free(children);
+    EXPECT_EQ(frames, 2);
+  });
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 // The widgets that stand for a template's controls.
-#include <algorithm>
-
 #include "platform/gtk/dialogs/gtk_dialog_window.h"
 #include "platform/gtk/dialogs/picture_pixbuf.h"
 #include "platform/gtk/web/webkit_browser_control.h"
@@ -8,10 +6,15 @@
 namespace larkwend::gtk {
 namespace {
 
-gboolean DrawBlackFrame(GtkWidget* widget, cairo_t* cr, gpointer) {
+// A "black" frame is drawn in the theme's text colour: black on a light theme, and still seen
+// on a dark one.
+gboolean DrawFrame(GtkWidget* widget, cairo_t* cr, gpointer) {
   const int width = gtk_widget_get_allocated_width(widget);
   const int height = gtk_widget_get_allocated_height(widget);
-  cairo_set_source_rgb(cr, 0, 0, 0);
+  GtkStyleContext* style = gtk_widget_get_style_context(widget);
+  GdkRGBA colour;
+  gtk_style_context_get_color(style, gtk_style_context_get_state(style), &colour);
+  gdk_cairo_set_source_rgba(cr, &colour);
   if (width <= 2 || height <= 2) {
     cairo_rectangle(cr, 0, 0, width, height);
     cairo_fill(cr);
@@ -23,26 +26,28 @@ gboolean DrawBlackFrame(GtkWidget* widget, cairo_t* cr, gpointer) {
   return FALSE;
 }
 
-// The picture at its own size, or scaled down (keeping its proportions) to fit the control.
-GtkWidget* MakePicture(std::span<const unsigned char> bytes, const PixelRect& rect) {
-  GObjectPtr<GdkPixbuf> picture = LoadPicture(bytes);
-  if (!picture) return gtk_image_new();
-  const int width = gdk_pixbuf_get_width(picture.get());
-  const int height = gdk_pixbuf_get_height(picture.get());
-  const double scale = std::min({1.0, double(rect.width) / width, double(rect.height) / height});
-  if (scale < 1.0 && scale > 0) {
-    picture = GObjectPtr<GdkPixbuf>::Adopt(
-        gdk_pixbuf_scale_simple(picture.get(), std::max(1, int(width * scale)),
-                                std::max(1, int(height * scale)), GDK_INTERP_BILINEAR));
-  }
-  return gtk_image_new_from_pixbuf(picture.get());
-}
-
 }  // namespace
 
-std::span<const unsigned char> GtkDialogWindow::PictureBytes(int resourceId) const {
+std::span<const unsigned char> GtkDialogWindow::PictureBytes(int resourceId, int scale) const {
   if (!pictures_) return {};
-  return pictures_(resourceId);
+  return pictures_(resourceId, scale);
+}
+
+void GtkDialogWindow::ShowPicture(const Control& control) {
+  GtkWidget* image = gtk_bin_get_child(GTK_BIN(control.widget));
+  // The control keeps its logical size; a screen of 2 device pixels per logical one gets the
+  // picture drawn at twice the size, not the small one stretched.
+  CairoSurfacePtr surface =
+      PictureSurface(pictures_, control.picture, gtk_widget_get_scale_factor(image), control.rect,
+                     gtk_widget_get_window(image));
+  gtk_image_set_from_surface(GTK_IMAGE(image), surface.get());
+}
+
+void GtkDialogWindow::PictureScaleThunk(GtkWidget* widget, GParamSpec*, gpointer self) {
+  // The window moved to a screen of another scale, or the screen's scale changed.
+  auto* window = static_cast<GtkDialogWindow*>(self);
+  for (const Control& control : window->controls_)
+    if (control.widget == widget) window->ShowPicture(control);
 }
 
 GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& control) {
@@ -92,14 +97,15 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
     }
     case ControlKind::kBlackFrame: {
       control.widget = gtk_drawing_area_new();
-      g_signal_connect(control.widget, "draw", G_CALLBACK(DrawBlackFrame), nullptr);
+      g_signal_connect(control.widget, "draw", G_CALLBACK(DrawFrame), nullptr);
       return control.widget;
     }
     case ControlKind::kPicture: {
       control.widget = gtk_event_box_new();
       gtk_event_box_set_visible_window(GTK_EVENT_BOX(control.widget), FALSE);
-      gtk_container_add(GTK_CONTAINER(control.widget),
-                        MakePicture(PictureBytes(c.bitmap), control.rect));
+      gtk_container_add(GTK_CONTAINER(control.widget), gtk_image_new());
+      ShowPicture(control);
+      g_signal_connect(control.widget, "notify::scale-factor", G_CALLBACK(PictureScaleThunk), this);
       if (c.styles & kNotify) {
         gtk_widget_add_events(control.widget, GDK_BUTTON_PRESS_MASK);
         g_signal_connect(control.widget, "button-press-event", G_CALLBACK(PictureButtonThunk),

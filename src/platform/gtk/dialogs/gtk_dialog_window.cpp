@@ -50,8 +50,8 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
   std::vector<GtkWidget*> tabOrder;
   controls_.reserve(tmpl.controls.size());
   for (const ControlTemplate& c : tmpl.controls) {
-    Control& control = controls_.emplace_back(
-        Control{c.id, c.kind, c.styles, nullptr, nullptr, DialogUnitsToPixels(c.rect, base)});
+    Control& control = controls_.emplace_back(Control{c.id, c.kind, c.styles, nullptr, nullptr,
+                                                      DialogUnitsToPixels(c.rect, base), c.bitmap});
     control.placed = MakeWidget(c, control);
     TagControl(control.widget, c.id);
     // A combo box is as high as its closed box; the template's height includes its list.
@@ -160,10 +160,14 @@ void GtkDialogWindow::SetTitle(const std::string& text) {
 }
 
 void GtkDialogWindow::SetIcon(int iconResource) {
-  // One picture serves as the large and the small icon; the desktop gets it at common sizes.
-  GObjectPtr<GdkPixbuf> icon = LoadPicture(PictureBytes(iconResource));
+  // One picture serves as the large and the small icon; the desktop gets it at common sizes, and
+  // at twice its size where the program carries that drawing too.
+  GObjectPtr<GdkPixbuf> icon = LoadPicture(PictureBytes(iconResource, 1));
   if (!icon) return;
-  std::vector<GObjectPtr<GdkPixbuf>> sizes{icon};
+  std::vector<GObjectPtr<GdkPixbuf>> sizes;
+  if (GObjectPtr<GdkPixbuf> twice = LoadPicture(PictureBytes(iconResource, 2)))
+    sizes.push_back(twice);
+  sizes.push_back(icon);
   for (int size : {32, 16})
     sizes.push_back(GObjectPtr<GdkPixbuf>::Adopt(
         gdk_pixbuf_scale_simple(icon.get(), size, size, GDK_INTERP_BILINEAR)));

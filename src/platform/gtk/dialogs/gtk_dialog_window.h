@@ -69,6 +69,7 @@ class GtkDialogWindow final : public DialogWindow {
     GtkWidget* placed;  // what sits in the layout
     GtkWidget* widget;  // what the control is: the entry, text view, combo box, button...
     PixelRect rect;
+    int picture;  // the picture resource of a picture control
   };
   // Lets deferred handlers find out whether the window still exists.
   struct Token {
@@ -76,10 +77,12 @@ class GtkDialogWindow final : public DialogWindow {
   };
 
   void Build(const DialogTemplate& tmpl);
-  std::span<const unsigned char> PictureBytes(int resourceId) const;
+  std::span<const unsigned char> PictureBytes(int resourceId, int scale) const;
   Control* Find(int id);
   const Control* Find(int id) const;
   GtkWidget* MakeWidget(const ControlTemplate& c, Control& control);
+  // Draws a picture control's picture for the scale its widget is shown at now.
+  void ShowPicture(const Control& control);
   void FocusFirstTabStop();
   void RegisterWindow();
 
@@ -98,6 +101,7 @@ class GtkDialogWindow final : public DialogWindow {
   static void AllocateThunk(GtkWidget*, GdkRectangle* allocation, gpointer self);
   static void ClickedThunk(GtkButton* button, gpointer self);
   static gboolean PictureButtonThunk(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static void PictureScaleThunk(GtkWidget* widget, GParamSpec*, gpointer self);
   static gboolean TimerThunk(gpointer timer);
 
   DialogHandler& handler_;
