@@ -1,7 +1,7 @@
 #include "app/quillmoor_app.h"
 
 #include "app/quillmoor_dlg.h"
-#include "app/study_journal.h"
+#include "automation/study_journal.h"
 #include "update/update_check.h"
 
 namespace larkwend {
@@ -20,7 +20,7 @@ bool CQuillmoorApp::InitInstance(Platform& platform) {
   study_journal::UpdateChecked(update);
   // Only a stop ends the program here; every other result, failures included, goes on.
   if (update != UPDATE_STOP) {
-    CQuillmoorDlg dialog(platform, m_recoveryTimings);
+    CQuillmoorDlg dialog(platform, m_studyRunTimings);
     dialog.DoModal();
   }
   study_journal::ProgramEnded();

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "automation/page_recovery.h"
+#include "automation/study_run.h"
 #include "platform/platform.h"
 
 namespace larkwend {
@@ -21,8 +21,8 @@ class CQuillmoorApp {
   // The update gate that start-up runs: CheckForUpdate when empty. Tests put one of their own.
   std::function<int(Platform&, std::string&)> m_updateCheck;
 
-  // How long the main window waits on a page that goes wrong. Tests shorten it with the timers.
-  PageRecoveryTimings m_recoveryTimings;
+  // How long the study run waits on a page that goes wrong. Tests shorten it with the timers.
+  StudyRunTimings m_studyRunTimings;
 };
 
 // The global application object.

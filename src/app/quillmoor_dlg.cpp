@@ -14,15 +14,11 @@
 
 namespace larkwend {
 
-CQuillmoorDlg::CQuillmoorDlg(Platform& platform, PageRecoveryTimings recovery)
+CQuillmoorDlg::CQuillmoorDlg(Platform& platform, StudyRunTimings timings)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),
       m_hIcon(IDR_MAINFRAME),
-      unattended_(platform.session, platform.clock),
-      pageRecovery_(platform.clock, m_browser, unattended_, recovery, [this] {
-        Diagnose("the study page was loaded again: the run starts over from the chapter list");
-        ArmAutoStudy();
-      }) {}
+      studyRun_(platform.clock, platform.session, m_browser, *this, timings) {}
 
 CQuillmoorDlg::~CQuillmoorDlg() {
   // Reverse declaration order, as the members would go, but explicit: the frame documents are
@@ -30,14 +26,14 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_chapterUrls.clear();
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
-  pageRecovery_.Stop();
+  studyRun_.Stop();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
   StopAlertDismisser();
 }
 
 void CQuillmoorDlg::AttachWindow(DialogWindow* window) {
   if (!window) {
-    pageRecovery_.Stop();
+    studyRun_.Stop();
     if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
     m_browser.Attach(nullptr);
   }
@@ -118,7 +114,8 @@ void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
 void CQuillmoorDlg::BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
                                     bool& cancel) {
   dom::Ref<dom::Dispatch> control = m_browser.GetControlUnknown();
-  if (browserObject && browserObject == control.get()) pageRecovery_.TopLevelNavigation();
+  if (browserObject && browserObject == control.get())
+    studyRun_.TopLevelNavigation(url.value_or(""));
   OnBeforeNavigate2(browserObject, url, cancel);
 }
 
@@ -132,29 +129,34 @@ void CQuillmoorDlg::NewWindow3(bool& cancel, unsigned, const dom::WideText&,
 }
 
 void CQuillmoorDlg::LoadStarted(const std::string& address, bool topLevel) {
-  pageRecovery_.LoadStarted(ToNarrow(address), topLevel);
+  studyRun_.LoadStarted(address, topLevel);
 }
 
 void CQuillmoorDlg::LoadFinished(const std::string& address, bool topLevel) {
-  pageRecovery_.LoadFinished(ToNarrow(address), topLevel);
+  studyRun_.LoadFinished(address, topLevel);
 }
 
 void CQuillmoorDlg::LoadFailed(const LoadFailure& failure) {
   const std::string why = failure.httpStatus ? "HTTP " + std::to_string(failure.httpStatus)
                                              : "network error: " + failure.networkError;
-  pageRecovery_.LoadFailed(ToNarrow(failure.address), failure.topLevel, ToNarrow(why));
+  studyRun_.LoadFailed(failure.address, failure.topLevel, why);
 }
 
 void CQuillmoorDlg::LoadStopped(const std::string& address, bool topLevel) {
-  pageRecovery_.LoadStopped(ToNarrow(address), topLevel);
+  studyRun_.LoadStopped(address, topLevel);
 }
 
 void CQuillmoorDlg::AnsweringChanged(bool answering) {
-  pageRecovery_.AnsweringChanged(answering);
+  studyRun_.AnsweringChanged(answering);
 }
 
 void CQuillmoorDlg::PageProcessEnded(PageProcessEnd why) {
-  pageRecovery_.PageProcessEnded(why);
+  studyRun_.PageProcessEnded(why);
+}
+
+void CQuillmoorDlg::RestartFromChapterList() {
+  Diagnose("the study page was loaded again: the run starts over from the chapter list");
+  ArmAutoStudy();
 }
 
 int CQuillmoorDlg::ShowMessage(std::string_view utf8Text, unsigned type) {

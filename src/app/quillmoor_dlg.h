@@ -2,21 +2,20 @@
 // embedded browser; its handlers are the whole program's behaviour after start-up.
 //
 // The class is one, its work is not: each group of handlers lives in the file of its own job.
-//   app/quillmoor_dlg.cpp            construction, initialisation, routing, resizing
-//   app/usage_dlg.cpp                the usage button and the banner
-//   automation/login_assistance.cpp  navigation watching, credential capture, quick login
-//   automation/chapter_scanner.cpp   frames, unfinished chapters, completion check
-//   automation/auto_study.cpp        the timed cycle and the alert dismisser
-//   automation/page_recovery.cpp     a page that fails, hangs or is lost under a study run
-//   automation/unattended_run.cpp    the machine kept awake, the student told (a member)
+//   app/quillmoor_dlg.cpp       construction, initialisation, routing, resizing
+//   app/usage_dlg.cpp           the usage button and the banner
+//   app/login_assistance.cpp    navigation watching, credential capture, quick login
+//   app/chapter_scanner.cpp     frames, unfinished chapters, completion check
+//   app/auto_study.cpp          the timed cycle
+// The study run the cycle drives (automation/study_run.h) is a member: the window forwards the
+// browser's facts and its ticks' findings to it, and it asks the window back as a StudyCycle.
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
 
-#include "automation/page_recovery.h"
-#include "automation/unattended_run.h"
+#include "automation/study_run.h"
 #include "browser/differ_web.h"
 #include "browser/web_browser2.h"
 #include "platform/browser_control.h"
@@ -51,10 +50,15 @@ enum : unsigned {
   TIMER_CHECK_PROGRESS = 45000,
 };
 
-class CQuillmoorDlg : public CDialog, private BrowserEvents {
+// What ScanUnfinishedChapters answers besides 1 (unfinished chapters listed) and 0 (none listed,
+// or not on a chapter page).
+constexpr int SCAN_UNDECIDED = -1;   // a call into the page failed
+constexpr int SCAN_NOT_A_LIST = -2;  // the list frame holds no chapter entry at all
+
+class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle {
  public:
-  // `recovery`: how long the window waits on a page that goes wrong (tests shorten it).
-  explicit CQuillmoorDlg(Platform& platform, PageRecoveryTimings recovery = {});
+  // `timings`: how long the study run waits on a page that goes wrong (tests shorten them).
+  explicit CQuillmoorDlg(Platform& platform, StudyRunTimings timings = {});
   ~CQuillmoorDlg() override;
 
   // Dialog framework.
@@ -78,12 +82,20 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   int ScanUnfinishedChapters();
   static std::string ExtractUrlAttribute(const std::string& html);
   int CheckChapterCompletion();
+  // 1 when an element of `all` carries a chapter entry's address, 0 when none does, -1 when the
+  // page could not be read.
+  int HoldsAChapterEntry(dom::ElementCollection& all, long length);
+  // Whether the page or one of its frames shows the portal's login form.
+  bool ShowsLoginForm();
 
   // Auto-study cycle.
   void ArmAutoStudy();
   int OpenFirstUnfinishedChapter();
   bool RemovePagePopup(dom::Document* document);
   void OnAutoStudyButton();
+  // A tick could not read what it expected: tells the run whether the page is no chapter page
+  // or a sign-out. `scan` is what ScanUnfinishedChapters answered, or SCAN_UNDECIDED.
+  void PageNotAsExpected(int scan);
 
   // Usage dialog and banner.
   void OnUsageButton();
@@ -91,6 +103,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
 
   // Read by tests and by the handlers' files; the dialog owns them.
   Platform& platform() const { return platform_; }
+  const StudyRun& studyRun() const { return studyRun_; }
 
  protected:
   void DoDataExchange(DataExchange& dx) override;
@@ -108,6 +121,9 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   void LoadStopped(const std::string& address, bool topLevel) override;
   void AnsweringChanged(bool answering) override;
   void PageProcessEnded(PageProcessEnd why) override;
+
+  // StudyCycle: what the study run asks of the window.
+  void RestartFromChapterList() override;
 
   // Shows a box owned by this window with the caption every box of the main window carries.
   int ShowMessage(std::string_view utf8Text, unsigned type);
@@ -128,8 +144,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents {
   std::array<char, 24> m_capturedAccount{};
 
  private:
-  UnattendedRun unattended_;
-  PageRecovery pageRecovery_;
+  StudyRun studyRun_;
 };
 
 }  // namespace larkwend

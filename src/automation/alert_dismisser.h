@@ -16,6 +16,9 @@ namespace larkwend {
 void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
                           std::chrono::milliseconds pause = std::chrono::milliseconds(500));
 
+// Starts the worker once per main window (the first tick that finds a page complete calls it).
+void StartAlertDismisser(DesktopWindows& desktop);
+
 // Stops the worker the main window started, if any, and waits for it to end. The main window
 // calls it as it goes, before the program's static objects are destroyed.
 void StopAlertDismisser();

@@ -4,63 +4,66 @@
 #include <utility>
 
 #include "platform/diagnostics.h"
-#include "platform/text.h"
 #include "resources/texts.h"
 
 namespace larkwend {
 
-UnattendedRun::UnattendedRun(DesktopSession& session, Clock& clock,
-                             std::chrono::milliseconds longFailure)
-    : session_(session), clock_(clock), longFailure_(longFailure) {}
+UnattendedRun::UnattendedRun(DesktopSession& session, Clock& clock)
+    : session_(session), clock_(clock) {}
 
 UnattendedRun::~UnattendedRun() {
   Stop();
 }
 
-void UnattendedRun::Armed() {
+void UnattendedRun::KeepAwake() {
   // The run is armed again on every reload the program makes: one block covers them all.
   if (block_) return;
-  Diagnose("study run armed: asking the desktop not to suspend");
-  block_ = session_.BlockSuspend(Gbk(texts::kKeepAwakeReason));
+  Diagnose("study run going: asking the desktop not to suspend");
+  block_ = session_.BlockSuspend(std::string(texts::kKeepAwakeReason));
+}
+
+void UnattendedRun::LetSleep() {
+  PageBack();
+  if (!block_) return;
+  Diagnose("study run waiting for the student or over: the desktop may suspend again");
+  block_.reset();
 }
 
 void UnattendedRun::Ended() {
-  PageBack();
-  ReleaseBlock();
+  LetSleep();
   Tell("run-ended", texts::kRunEndedTitle, texts::kNoUnfinishedChapter);
 }
 
 void UnattendedRun::SignedOut() {
-  PageBack();
+  LetSleep();
   Tell("signed-out", texts::kSignedOutTitle, texts::kSignedOutBody);
 }
 
-void UnattendedRun::PageFailing() {
-  if (longFailureCall_) return;
-  longFailureCall_ = clock_.After(longFailure_, [this] {
+void UnattendedRun::PageFailing(std::chrono::milliseconds tellAfter) {
+  if (longFailureCall_ || failureTold_) return;
+  longFailureCall_ = clock_.After(tellAfter, [this] {
     longFailureCall_ = 0;
+    failureTold_ = true;
     Tell("page-failing", texts::kPageFailingTitle, texts::kPageFailingBody);
   });
 }
 
-void UnattendedRun::PageBack() {
+void UnattendedRun::PageAnswers() {
   clock_.Cancel(std::exchange(longFailureCall_, 0));
 }
 
+void UnattendedRun::PageBack() {
+  PageAnswers();
+  failureTold_ = false;
+}
+
 void UnattendedRun::Stop() {
-  PageBack();
-  ReleaseBlock();
+  LetSleep();
 }
 
 void UnattendedRun::Tell(std::string_view id, std::string_view title, std::string_view body) {
   Diagnose("telling the student: " + std::string(title));
-  session_.Notify(std::string(id), Gbk(title), Gbk(body));
-}
-
-void UnattendedRun::ReleaseBlock() {
-  if (!block_) return;
-  Diagnose("study run over: the desktop may suspend again");
-  block_.reset();
+  session_.Notify(std::string(id), std::string(title), std::string(body));
 }
 
 }  // namespace larkwend

@@ -21,11 +21,11 @@ class DesktopSession {
   };
 
   virtual ~DesktopSession() = default;
-  // `reason` (GBK) is what the desktop shows for the block. Never null, even when nothing could
+  // `reason` (UTF-8) is what the desktop shows for the block. Never null, even when nothing could
   // be asked.
   virtual std::unique_ptr<SuspendBlock> BlockSuspend(const std::string& reason) = 0;
   // A desktop notification; one sent with the same `id` takes the place of the earlier one.
-  // Texts are GBK.
+  // Texts are UTF-8.
   virtual void Notify(const std::string& id, const std::string& title, const std::string& body) = 0;
 };
 

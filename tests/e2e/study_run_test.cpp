@@ -96,10 +96,16 @@ using Meddle = std::function<void(Program&, const MessageBoxAnswerer& boxes)>;
 // The waits on a page that goes wrong: the reloads' at the timers' pace; a hung page is given
 // 4 s, time enough for a test to click the window's buttons while it does not answer, and a load
 // 8 s, which a slow site's page with its frames and scripts never needs here.
-PageRecoveryTimings ScaledRecovery() {
+// The liveness rule's minutes shrink with the timers.
+StudyRunTimings ScaledStudyRun() {
   using std::chrono::milliseconds;
-  return {milliseconds(4000), milliseconds(8000), milliseconds(int(5000 * kTimerScale)),
-          milliseconds(int(60000 * kTimerScale))};
+  StudyRunTimings timings;
+  timings.hungPage = milliseconds(4000);
+  timings.neverEndingLoad = milliseconds(8000);
+  timings.firstRetry = milliseconds(int(5000 * kTimerScale));
+  timings.longestRetry = milliseconds(int(60000 * kTimerScale));
+  timings.noProgress = milliseconds(int(300000 * kTimerScale));
+  return timings;
 }
 
 // `afterTheEnd` runs once the end was said, while the program still runs.
@@ -110,7 +116,7 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
   DiagnosticsCapture diagnostics;
   ProgramOptions options;
   options.timerScale = kTimerScale;
-  options.recovery = ScaledRecovery();
+  options.studyRun = ScaledStudyRun();
   options.stateHome = state.path();
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
@@ -454,6 +460,22 @@ TEST(StudyRun, AChapterThatSpinsWhileItIsParsedIsEndedAndOpenedAgain) {
   ExpectOneEnd(outcome);
 }
 
+TEST(StudyRun, AMinuteOfMaintenanceIsWaitedOutAndNeverEndsTheRun) {
+  // For 5 s from chapter 1's completion every page of the platform answers 200 with a notice:
+  // no frames, no chapter list. Read as an empty list it would end the run after chapter 1.
+  PracticeSite site(SiteOptions({"--outage", "maintenance", "--outage-after-completions", "1",
+                                 "--outage-seconds", "5", "--content-placeholder"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  RunOutcome outcome = StudyTheCourse(site);
+
+  EXPECT_TRUE(site.OutageEnded());
+  EXPECT_GT(site.OutageRequests(), 0);
+  ExpectEveryChapterOnce(site);
+  ExpectOneFailureEpisode(outcome, "no chapter ");
+  ExpectOneEnd(outcome);
+}
+
 // ---- the desktop around a run ----------------------------------------------------------------
 // Stand-ins record what the program asks of the desktop: a session manager and a notification
 // server on the test's own session bus, logind on a private system bus.
@@ -522,6 +544,40 @@ TEST_F(StudyRunOnADesktop, TheMachineStaysAwakeThroughTheRunAndTheStudentIsToldO
   EXPECT_EQ(notices[0].fields.at("summary"), "自动学习已结束");
   EXPECT_EQ(notices[0].fields.at("body"), kEndMessage);
   EXPECT_TRUE(outcome.urgentAtTheEnd);
+}
+
+TEST_F(StudyRunOnADesktop, ALoginFormInPlaceOfTheListIsASignOutAndTheRunGoesOnAfterALogin) {
+  const DesktopServices& services = *desktop;
+  const std::size_t noticesBefore = services.Events("notify").size();
+  // Once chapter 1 is completed the site ends the session and serves its login form at the
+  // list frame's own address, until the student logs in again.
+  PracticeSite site(SiteOptions({"--sign-out-after-completions", "1", "--sign-out-how", "list-form",
+                                 "--content-placeholder"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  auto pausedNotices = [&] {
+    auto notices = services.Events("notify");
+    return std::count_if(notices.begin() + noticesBefore, notices.end(),
+                         [](const auto& n) { return n.fields.at("summary") == "自动学习已暂停"; });
+  };
+
+  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+    ASSERT_TRUE(PumpUntil([&] { return pausedNotices() == 1; }, 60000));
+    EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }))
+        << "the machine kept awake for a run that waits for the student";
+    EXPECT_EQ(site.CompletedChapterCount(), 1);
+    // The student logs in again and opens the course: the run goes on from its list.
+    ASSERT_TRUE(program.EvaluateInPage("location.href = '" + PracticeSite::PortalUrl("/login/") +
+                                       "'; true"));
+    std::string failure;
+    ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
+  });
+
+  ExpectEveryChapterOnce(site);
+  ExpectOneEnd(outcome);
+  EXPECT_EQ(pausedNotices(), 1);
+  EXPECT_EQ(Events(outcome, "signed out by the site: ").size(), 1u);
+  EXPECT_TRUE(Events(outcome, "page failed to load: ").empty())
+      << "a sign-out was taken for a failed load";
 }
 
 TEST_F(StudyRunOnADesktop, EndingTheProgramDuringARunGivesTheBlocksBack) {

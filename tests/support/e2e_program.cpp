@@ -178,7 +178,7 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   CQuillmoorApp& app = TheApp();
   app.m_strDownloadUrl.clear();
   app.m_updateCheck = options.updateCheck;
-  app.m_recoveryTimings = options.recovery;
+  app.m_studyRunTimings = options.studyRun;
 
   RunState state{options, script, run};
   state.startSource = g_timeout_add(20, StartScript, &state);
@@ -194,7 +194,7 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
                           RemoveSource(state.closerSource);
                         });
   app.m_updateCheck = nullptr;
-  app.m_recoveryTimings = {};
+  app.m_studyRunTimings = {};
 
   run.endedByProgram = state.scriptDone && !state.closerRan;
   if (!run.mainWindowShown) ADD_FAILURE() << "the main window was never shown";

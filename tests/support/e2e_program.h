@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/page_recovery.h"
+#include "automation/study_run.h"
 #include "platform/gtk/web/webkit_browser_control.h"
 #include "platform/platform.h"
 
@@ -43,8 +43,8 @@ namespace larkwend::e2e {
 struct ProgramOptions {
   // GtkPlatformOptions::timerScale: window timer periods are multiplied by it.
   double timerScale = 1.0;
-  // How long the main window waits on a page that goes wrong (hung, failed, never ending).
-  PageRecoveryTimings recovery;
+  // How long the study run waits on a page that goes wrong (hung, failed, never ending, idle).
+  StudyRunTimings studyRun;
   // The update gate that start-up runs; empty: the program's own check (the update service on
   // 127.0.0.1:19527 of the practice site, or a refused connection when it does not run).
   std::function<int(Platform&, std::string&)> updateCheck;

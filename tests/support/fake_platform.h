@@ -234,7 +234,7 @@ class Clock final : public larkwend::Clock {
 };
 
 // A desktop that grants every request and remembers them: suspend blocks held now and ever
-// taken, and the notifications sent (texts GBK, as passed).
+// taken, and the notifications sent (texts UTF-8, as passed).
 class DesktopSession final : public larkwend::DesktopSession {
  public:
   struct Notice {

@@ -314,9 +314,9 @@ TEST(ChapterScannerFailures, AScanThatCouldNotReadTheListKeepsItAndDecidesNothin
     w.host().Fail(call);
     const int scan = w.dlg().ScanUnfinishedChapters();
     if (call == "Query.Element") {
-      // Nothing there is an element: a list read whole, and empty.
-      EXPECT_EQ(scan, 0);
-      EXPECT_THAT(w.dlg().m_chapterUrls, IsEmpty());
+      // Nothing there is an element, so no chapter entry either: no list at all.
+      EXPECT_EQ(scan, SCAN_NOT_A_LIST);
+      EXPECT_THAT(w.dlg().m_chapterUrls, ElementsAre("earlier.aspx"));
     } else {
       // Off a chapter page (0), or a read that failed (-1): an empty list would end the run.
       EXPECT_EQ(scan, findingFrames.count(call) ? 0 : -1);

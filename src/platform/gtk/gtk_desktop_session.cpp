@@ -8,7 +8,6 @@
 #include "platform/diagnostics.h"
 #include "platform/gtk/common/gobject_ptr.h"
 #include "platform/posix/unique_fd.h"
-#include "platform/text.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -78,8 +77,7 @@ class Block final : public DesktopSession::SuspendBlock {
 GtkDesktopSession::GtkDesktopSession(GtkApplication* application) : application_(application) {}
 
 std::unique_ptr<DesktopSession::SuspendBlock> GtkDesktopSession::BlockSuspend(
-    const std::string& reason) {
-  const std::string why = GbkToUtf8(reason);
+    const std::string& why) {
   guint cookie = 0;
   if (application_) {
     // Only suspending is held off: idle still blanks and locks the screen.
@@ -121,9 +119,8 @@ void GtkDesktopSession::Notify(const std::string& id, const std::string& title,
     SayOnce(missing_->notificationsSaid, "no session bus: desktop notifications are not shown");
     return;
   }
-  const auto notification =
-      GObjectPtr<GNotification>::Adopt(g_notification_new(GbkToUtf8(title).c_str()));
-  g_notification_set_body(notification.get(), GbkToUtf8(body).c_str());
+  const auto notification = GObjectPtr<GNotification>::Adopt(g_notification_new(title.c_str()));
+  g_notification_set_body(notification.get(), body.c_str());
   const auto icon =
       GObjectPtr<GIcon>::Adopt(g_themed_icon_new(g_application_get_application_id(application)));
   g_notification_set_icon(notification.get(), icon.get());

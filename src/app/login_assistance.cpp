@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "app/credential_file.h"
+#include "app/login_form.h"
 #include "app/quillmoor_dlg.h"
-#include "app/study_journal.h"
+#include "automation/study_journal.h"
 #include "browser/conversions.h"
 #include "platform/diagnostics.h"
 #include "resources/site_profile.h"
@@ -17,13 +18,6 @@ namespace {
 constexpr std::string_view kUserPagesPath = "kvt/user";
 // The study platform's chapter pages ("Study_v2.aspx"), matched on the lower-cased address.
 constexpr std::string_view kStudyPageKey = "study_v";
-
-// The login page's elements.
-const std::string kUserNameInput = "txtUserName";
-const std::string kPasswordInput = "txtPassword";
-const std::string kIdCardInput = "sfyzNumber";
-const std::string kIdCardLoginButton = "btnLogin";
-const std::string kUserNameLoginButton = "btnLogin2";
 
 }  // namespace
 
@@ -46,7 +40,7 @@ void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, 
     Diagnose("navigation to " + url.value_or("") + ": a study page, " +
              (loggedIn ? "arming the study run" : "no login captured, nothing to arm"));
     ArmAutoStudy();
-    if (loggedIn) study_journal::StudyRunArmed(ToNarrow(url));
+    if (loggedIn) study_journal::StudyRunArmed(url.value_or(""));
   }
 }
 
@@ -55,19 +49,19 @@ void CQuillmoorDlg::CaptureCredentials() {
   dom::Ref<dom::Document> document = m_browser.GetDocument();
   if (!document) return;
   std::string password;
-  if (!m_differWeb.GetInputValue(document.get(), kPasswordInput, password)) return;
+  if (!m_differWeb.GetInputValue(document.get(), login_form::kPasswordInput, password)) return;
 
   std::string account;
   if (!password.empty()) {
     // A user-name login: the password field was filled in.
     WriteCredential(kPasswordKey, password);
-    if (!m_differWeb.GetInputValue(document.get(), kUserNameInput, account)) return;
+    if (!m_differWeb.GetInputValue(document.get(), login_form::kUserNameInput, account)) return;
   } else {
     // An ID-card login leaves the password field empty; the stored password is kept.
-    if (!m_differWeb.GetInputValue(document.get(), kIdCardInput, account)) return;
+    if (!m_differWeb.GetInputValue(document.get(), login_form::kIdCardInput, account)) return;
   }
   WriteCredential(kAccountKey, account);
-  study_journal::LoginCaptured(account);
+  study_journal::LoginCaptured(GbkToUtf8(account));
 
   // Only the first account of this start is kept in memory, lower-cased and cut to what the
   // 24-byte field holds, never through the middle of a character.
@@ -94,12 +88,12 @@ void CQuillmoorDlg::OnQuickLogin() {
   UpdateData(true);  // the login kind chosen in the combo box
   if (m_loginType == LOGIN_BY_ID_CARD) {
     // The ID-card form has no password of its own.
-    if (m_differWeb.SetInputValue(document.get(), kIdCardInput, account))
-      m_differWeb.ClickElementById(document.get(), kIdCardLoginButton);
+    if (m_differWeb.SetInputValue(document.get(), login_form::kIdCardInput, account))
+      m_differWeb.ClickElementById(document.get(), login_form::kIdCardLoginButton);
   } else if (m_loginType == LOGIN_BY_USER_NAME) {
-    if (m_differWeb.SetInputValue(document.get(), kUserNameInput, account) &&
-        m_differWeb.SetInputValue(document.get(), kPasswordInput, password))
-      m_differWeb.ClickElementById(document.get(), kUserNameLoginButton);
+    if (m_differWeb.SetInputValue(document.get(), login_form::kUserNameInput, account) &&
+        m_differWeb.SetInputValue(document.get(), login_form::kPasswordInput, password))
+      m_differWeb.ClickElementById(document.get(), login_form::kUserNameLoginButton);
   }
 }
 

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/login_form.h"
 #include "app/quillmoor_dlg.h"
-#include "app/study_journal.h"
+#include "automation/study_journal.h"
 #include "browser/conversions.h"
 #include "platform/diagnostics.h"
 #include "platform/text.h"
@@ -103,8 +104,58 @@ int CQuillmoorDlg::ScanUnfinishedChapters() {
     // Repeated addresses stay: the list follows the page entry by entry.
     if (!url.empty()) unfinished.push_back(std::move(url));
   }
+  // A list with nothing unfinished must still be a chapter list: a maintenance notice or a login
+  // form in the list frame's place lists nothing either, and would end the run as if it were done.
+  if (unfinished.empty()) {
+    const int entries = HoldsAChapterEntry(*all, length);
+    if (entries < 0) return SCAN_UNDECIDED;
+    if (entries == 0) return SCAN_NOT_A_LIST;
+  }
   m_chapterUrls = std::move(unfinished);
   return m_chapterUrls.empty() ? 0 : 1;
+}
+
+int CQuillmoorDlg::HoldsAChapterEntry(dom::ElementCollection& all, long length) {
+  // The markup of every element comes in one read; the outermost one that carries an entry
+  // answers.
+  for (long i = 0; i < length; ++i) {
+    dom::Ref<dom::Dispatch> item;
+    if (dom::Failed(all.item(i, item)) || !item) return -1;
+    dom::Ref<dom::Element> element;
+    if (dom::Failed(dom::Query(item.get(), element))) continue;
+    dom::WideText innerHtml;
+    if (dom::Failed(element->get_innerHTML(innerHtml))) return -1;
+    if (FindGbk(ToNarrow(innerHtml), kUrlMarker) != std::string::npos) return 1;
+  }
+  return 0;
+}
+
+bool CQuillmoorDlg::ShowsLoginForm() {
+  // The top page, or any of its frames, redirected there or served in place of the study page.
+  dom::Ref<dom::Document> top = m_browser.GetDocument();
+  if (!top) return false;
+  auto showsForm = [](dom::Document& document) {
+    dom::Ref<dom::Document3> byId;
+    if (dom::Failed(dom::Query(&document, byId))) return false;
+    return ElementById(*byId, login_form::kPasswordInput) &&
+           (ElementById(*byId, login_form::kUserNameInput) ||
+            ElementById(*byId, login_form::kIdCardInput));
+  };
+  if (showsForm(*top)) return true;
+  dom::Ref<dom::FramesCollection> frames;
+  long length = 0;
+  if (dom::Failed(top->get_frames(frames)) || !frames || dom::Failed(frames->get_length(length)))
+    return false;
+  for (long i = 0; i < length; ++i) {
+    dom::Ref<dom::Dispatch> item;
+    dom::Ref<dom::Window> window;
+    dom::Ref<dom::Document> document;
+    if (dom::Succeeded(frames->item(i, item)) && item &&
+        dom::Succeeded(dom::Query(item.get(), window)) &&
+        dom::Succeeded(window->get_document(document)) && document && showsForm(*document))
+      return true;
+  }
+  return false;
 }
 
 std::string CQuillmoorDlg::ExtractUrlAttribute(const std::string& html) {
@@ -130,12 +181,13 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   std::string progressText;
   if (!ReadOuterText(*progress, progressText)) return -1;
   if (progressText == s_lastProgressText) {
-    study_journal::StalledPageRefreshed(progressText);
+    study_journal::StalledPageRefreshed(GbkToUtf8(progressText));
     m_browser.Refresh();
-    pageRecovery_.PageRefreshed();
+    studyRun_.PageRefreshed();
     return -1;
   }
   s_lastProgressText = progressText;
+  studyRun_.ProgressRead();
 
   dom::Ref<dom::Element> required = ElementById(*content, site::RequiredElementId);
   if (!required) return -1;
@@ -152,8 +204,10 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   const dom::Status clicked = complete->click();
   if (dom::Failed(clicked) && clicked != dom::kUnanswered) return -1;
   if (clicked == dom::kUnanswered) Diagnose("the completion control's page answered late: pressed");
-  study_journal::ChapterCompleted(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front(),
-                                  progressText, requiredText);
+  study_journal::ChapterCompleted(
+      GbkToUtf8(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front()),
+      GbkToUtf8(progressText), GbkToUtf8(requiredText));
+  studyRun_.ChapterCompleted();
   return 1;
 }
 

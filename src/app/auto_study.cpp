@@ -6,15 +6,11 @@
 //   45000  compare progress with the required level; on completion start 100 and 5000
 //   100    run the page's pop-up close script (stops itself after a while, see below)
 //   5000   once: open the next unfinished chapter, or stop everything and say so
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "app/quillmoor_dlg.h"
-#include "app/study_journal.h"
 #include "automation/alert_dismisser.h"
+#include "automation/study_journal.h"
 #include "browser/conversions.h"
 #include "platform/diagnostics.h"
 #include "resources/site_profile.h"
@@ -22,18 +18,6 @@
 
 namespace larkwend {
 namespace {
-
-// Started once per main window, at the first timer tick that finds the page complete. The run
-// flag is shared with the worker, hence atomic. The worker is kept so that the window's end can
-// stop and join it: no thread of ours may still run while static objects are destroyed.
-bool g_alertDismisserStarted = false;
-std::atomic<bool> g_alertDismisserRun{false};
-std::thread g_alertDismisser;
-
-// The worker's pause ends early when the window stops it, so that the join is quick without the
-// worker waking more than twice a second for hours.
-std::mutex g_stopMutex;
-std::condition_variable g_stopSignal;
 
 // Timer 100 counts its own ticks and stops itself once it has run this many since it was last
 // started, so the close script does not run ten times a second through every later chapter.
@@ -56,34 +40,6 @@ void StartPopupClosing(DialogWindow& window) {
 
 }  // namespace
 
-void AlertDismisserThread(DesktopWindows& desktop, const std::atomic<bool>& run,
-                          std::chrono::milliseconds pause) {
-  const std::string title = Gbk(texts::kScriptMessageTitle);
-  const std::string ok = Gbk(texts::kScriptMessageOk);
-  while (run.load()) {
-    if (WindowId box = desktop.FindTopLevelWindow(title)) {
-      if (WindowId button = desktop.FindChildWindow(box, ok)) {
-        desktop.PostClick(button);
-        desktop.PostClick(button);
-        Diagnose("dismissed a script box");
-      }
-    }
-    std::unique_lock lock(g_stopMutex);
-    g_stopSignal.wait_for(lock, pause, [&run] { return !run.load(); });
-  }
-}
-
-void StopAlertDismisser() {
-  if (!g_alertDismisser.joinable()) return;
-  {
-    std::lock_guard lock(g_stopMutex);
-    g_alertDismisserRun = false;
-  }
-  g_stopSignal.notify_all();
-  g_alertDismisser.join();
-  g_alertDismisserStarted = false;  // a later main window of this process starts its own
-}
-
 void CQuillmoorDlg::ArmAutoStudy() {
   DialogWindow* w = window();
   if (!w) return;
@@ -92,7 +48,7 @@ void CQuillmoorDlg::ArmAutoStudy() {
   w->KillTimer(TIMER_POPUP_CLOSE);
   if (m_capturedAccount[0] == '\0') return;
   w->SetTimer(TIMER_WAIT_FOR_LIST, TIMER_WAIT_FOR_LIST);
-  pageRecovery_.RunArmed();
+  studyRun_.Armed();
 }
 
 void CQuillmoorDlg::OnTimer(unsigned id) {
@@ -102,14 +58,9 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
   if (m_browser.GetReadyState() != READYSTATE_COMPLETE)
     return TickDecision(id, "page loading, dropped");
   // Nor is a page that failed to load: an error page is no chapter list, however it looks.
-  if (!pageRecovery_.PageLoaded()) return TickDecision(id, "page failed to load, dropped");
+  if (!studyRun_.PageLoaded()) return TickDecision(id, "page failed to load, dropped");
 
-  if (!g_alertDismisserStarted) {
-    g_alertDismisserStarted = true;
-    g_alertDismisserRun = true;
-    g_alertDismisser = std::thread(AlertDismisserThread, std::ref(platform_.desktop),
-                                   std::cref(g_alertDismisserRun), std::chrono::milliseconds(500));
-  }
+  StartAlertDismisser(platform_.desktop);
 
   switch (id) {
     case TIMER_POPUP_CLOSE:
@@ -123,43 +74,59 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       }
       break;
     case TIMER_WAIT_FOR_LIST:
-      if (const int scan = ScanUnfinishedChapters(); scan != 1) {
-        TickDecision(id,
-                     scan == 0 ? "no unfinished chapter listed yet" : "list not read, undecided");
-      } else {
+      if (const int scan = ScanUnfinishedChapters(); scan == 1) {
+        studyRun_.ChapterListRead(m_chapterUrls.size());
+        if (OpenFirstUnfinishedChapter() != 1) {
+          // Nothing was clicked: the next tick tries again.
+          TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the first did not open");
+          break;
+        }
         TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
-        OpenFirstUnfinishedChapter();
         w->KillTimer(TIMER_WAIT_FOR_LIST);
         w->SetTimer(TIMER_CHECK_PROGRESS, TIMER_CHECK_PROGRESS);
+      } else if (scan == 0 && FindChapterFrames()) {
+        TickDecision(id, "no unfinished chapter listed");
+        studyRun_.ChapterListRead(0);
+      } else {
+        TickDecision(id, "list not read, undecided");
+        PageNotAsExpected(scan);
       }
       break;
     case TIMER_CHECK_PROGRESS:
-      if (const int completion = CheckChapterCompletion(); completion != 1) {
-        TickDecision(id, completion == 0 ? "below the required level" : "nothing decided");
-      } else {
+      if (const int completion = CheckChapterCompletion(); completion == 0) {
+        TickDecision(id, "below the required level");
+      } else if (completion == 1) {
         TickDecision(id, "chapter complete, closing the pop-up, next chapter in 5 s");
         StartPopupClosing(*w);
         w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
+      } else {
+        TickDecision(id, "nothing decided");
+        PageNotAsExpected(SCAN_UNDECIDED);
       }
       break;
     case TIMER_NEXT_CHAPTER:
       w->KillTimer(TIMER_NEXT_CHAPTER);
-      if (ScanUnfinishedChapters() < 0) {
+      if (const int scan = ScanUnfinishedChapters(); scan < 0) {
         // Only a list that was read can end the run: the list stays as it was, and the move
         // waits 5 s as for a page still loading.
         TickDecision(id, "list not read, trying again");
         w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
+        PageNotAsExpected(scan);
       } else if (!m_chapterUrls.empty()) {
-        TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
-        OpenFirstUnfinishedChapter();
+        if (OpenFirstUnfinishedChapter() == 1) {
+          TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
+        } else {
+          TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the first did not open");
+          w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
+        }
       } else {
         w->KillTimer(TIMER_WAIT_FOR_LIST);
         w->KillTimer(TIMER_NEXT_CHAPTER);
         w->KillTimer(TIMER_CHECK_PROGRESS);
         w->KillTimer(TIMER_POPUP_CLOSE);
         TickDecision(id, "no unfinished chapter left, ended");
-        pageRecovery_.RunEnded();
-        study_journal::RunEnded(Gbk(texts::kNoUnfinishedChapter));
+        studyRun_.Ended();
+        study_journal::RunEnded(texts::kNoUnfinishedChapter);
         // The student may be anywhere else by now: the window asks to be looked at.
         w->RequestAttention();
         ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
@@ -168,6 +135,23 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
     default:
       break;
   }
+}
+
+void CQuillmoorDlg::PageNotAsExpected(int scan) {
+  const std::string location = GbkToUtf8(m_browser.GetLocationURL());
+  if (ShowsLoginForm()) return studyRun_.LoginFormShown(location);
+  if (scan == SCAN_NOT_A_LIST)
+    return studyRun_.NotAChapterPage(location, "no chapter entry in the list");
+  // A page that cannot be read now says nothing. One without frames is no chapter page; nor is
+  // one whose frames are not the list and the content, unless a failed call hid them.
+  dom::Ref<dom::Document> top = m_browser.GetDocument();
+  dom::Ref<dom::FramesCollection> frames;
+  long count = 0;
+  if (!top || dom::Failed(top->get_frames(frames)) || !frames ||
+      dom::Failed(frames->get_length(count)))
+    return;
+  if (count == 0 || (scan != SCAN_UNDECIDED && !FindChapterFrames()))
+    studyRun_.NotAChapterPage(location, "no chapter frames");
 }
 
 int CQuillmoorDlg::OpenFirstUnfinishedChapter() {
@@ -184,11 +168,15 @@ int CQuillmoorDlg::OpenFirstUnfinishedChapter() {
     if (dom::Failed(dom::Query(item.get(), link))) continue;
     dom::WideText html;
     if (dom::Failed(link->get_outerHTML(html))) continue;
-    if (ToNarrow(html).find(target) != std::string::npos) {
-      link->click();
-      study_journal::ChapterOpened(target);
-      return 1;
+    if (ToNarrow(html).find(target) == std::string::npos) continue;
+    // A chapter link only opens the chapter: one whose page did not answer is clicked again.
+    if (dom::Failed(link->click())) {
+      Diagnose("the click on the link to " + GbkToUtf8(target) + " was not made");
+      return 0;
     }
+    study_journal::ChapterOpened(GbkToUtf8(target));
+    studyRun_.ChapterOpened();
+    return 1;
   }
   Diagnose("no link in the chapter list leads to " + GbkToUtf8(target));
   return 0;

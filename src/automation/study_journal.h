@@ -1,8 +1,8 @@
 // The events of the study journal, worded in one place. Each one goes into the journal and,
 // with the same text, to the diagnostics.
 //
-// Values are the program's own text (GBK), as the handlers hold them. Nothing here ever takes
-// the password: a login is recorded by its account alone.
+// Values are UTF-8, as the journal is written; the handlers convert the page texts they hold.
+// Nothing here ever takes the password: a login is recorded by its account alone.
 #pragma once
 
 #include <string_view>
@@ -27,6 +27,10 @@ void PageRecovered(std::string_view address, std::string_view reason);
 void PageFailedToLoad(std::string_view address, std::string_view why);
 void PageLoadedAgain(std::string_view seconds, std::string_view address);
 void SignedOutBySite(std::string_view address);
+// The student's own navigation took the browser away from the study pages.
+void RunLeftByStudent(std::string_view address);
+// Nothing was opened, read or completed for `minutes`: the study page is loaded again.
+void NoProgress(int minutes);
 void RunEnded(std::string_view endMessage);
 // The run's last line; the run then counts as ended in good order.
 void ProgramEnded();

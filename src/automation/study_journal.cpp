@@ -1,17 +1,12 @@
-#include "app/study_journal.h"
+#include "automation/study_journal.h"
 
 #include <string>
 
 #include "platform/journal.h"
-#include "platform/text.h"
 #include "update/update_check.h"
 
 namespace larkwend::study_journal {
 namespace {
-
-std::string Utf8(std::string_view gbk) {
-  return GbkToUtf8(gbk);
-}
 
 std::string UpdateOutcome(int result) {
   switch (result) {
@@ -49,45 +44,53 @@ void UpdateChecked(int result) {
 }
 
 void LoginCaptured(std::string_view account) {
-  RecordEvent("login captured: account " + Utf8(account));
+  RecordEvent("login captured: account " + std::string(account));
 }
 
 void StudyRunArmed(std::string_view address) {
-  RecordEvent("study run armed: " + Utf8(address));
+  RecordEvent("study run armed: " + std::string(address));
 }
 
 void ChapterOpened(std::string_view address) {
-  RecordEvent("chapter opened: " + Utf8(address));
+  RecordEvent("chapter opened: " + std::string(address));
 }
 
 void ChapterCompleted(std::string_view address, std::string_view progress,
                       std::string_view required) {
-  RecordEvent("chapter completed: " + Utf8(address) + " (progress " + Utf8(progress) +
-              ", required " + Utf8(required) + ")");
+  RecordEvent("chapter completed: " + std::string(address) + " (progress " + std::string(progress) +
+              ", required " + std::string(required) + ")");
 }
 
 void StalledPageRefreshed(std::string_view progress) {
-  RecordEvent("stalled page refreshed: progress still " + Utf8(progress));
+  RecordEvent("stalled page refreshed: progress still " + std::string(progress));
 }
 
 void PageRecovered(std::string_view address, std::string_view reason) {
-  RecordEvent("page recovered: " + Utf8(address) + " (" + Utf8(reason) + ")");
+  RecordEvent("page recovered: " + std::string(address) + " (" + std::string(reason) + ")");
 }
 
 void PageFailedToLoad(std::string_view address, std::string_view why) {
-  RecordEvent("page failed to load: " + Utf8(address) + " (" + Utf8(why) + ")");
+  RecordEvent("page failed to load: " + std::string(address) + " (" + std::string(why) + ")");
 }
 
 void PageLoadedAgain(std::string_view seconds, std::string_view address) {
-  RecordEvent("page loaded again after " + Utf8(seconds) + " s: " + Utf8(address));
+  RecordEvent("page loaded again after " + std::string(seconds) + " s: " + std::string(address));
 }
 
 void SignedOutBySite(std::string_view address) {
-  RecordEvent("signed out by the site: " + Utf8(address));
+  RecordEvent("signed out by the site: " + std::string(address));
+}
+
+void RunLeftByStudent(std::string_view address) {
+  RecordEvent("run left by the student: " + std::string(address));
+}
+
+void NoProgress(int minutes) {
+  RecordEvent("no progress for " + std::to_string(minutes) + " min: study page loaded again");
 }
 
 void RunEnded(std::string_view endMessage) {
-  RecordEvent("run ended: " + Utf8(endMessage));
+  RecordEvent("run ended: " + std::string(endMessage));
 }
 
 void ProgramEnded() {

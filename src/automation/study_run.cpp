@@ -1,0 +1,408 @@
+#include "automation/study_run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <utility>
+
+#include "automation/study_journal.h"
+#include "platform/diagnostics.h"
+#include "platform/text.h"
+#include "resources/site_profile.h"
+
+namespace larkwend {
+namespace {
+
+constexpr const char* kTopLevelKey = "top";
+// The study platform's chapter pages ("Study_v2.aspx"), matched on the lower-cased address.
+constexpr std::string_view kChapterPageKey = "study_v";
+
+std::string FrameKey(const std::string& address) {
+  return "frame " + address;
+}
+
+// "5", "2.5": whole seconds when there are no tenths.
+std::string Seconds(std::chrono::milliseconds duration) {
+  const long long tenths = (duration.count() + 50) / 100;
+  char text[32];
+  if (tenths % 10 == 0)
+    std::snprintf(text, sizeof text, "%lld", tenths / 10);
+  else
+    std::snprintf(text, sizeof text, "%lld.%lld", tenths / 10, tenths % 10);
+  return text;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The portal's login page, where a site that ended the student's session sends the browser.
+bool IsLoginPage(const std::string& address) {
+  return address.find(site::PortalLoginUrl) != std::string::npos;
+}
+
+bool IsChapterPage(const std::string& address) {
+  const std::string lower = LowerAscii(address);
+  return lower.find(kChapterPageKey) != std::string::npos &&
+         lower.find(LowerAscii(std::string(site::StudyDomainLabel))) != std::string::npos;
+}
+
+}  // namespace
+
+StudyRun::StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
+                   StudyRunTimings timings)
+    : clock_(clock),
+      browser_(browser),
+      cycle_(cycle),
+      timings_(timings),
+      unattended_(session, clock) {}
+
+StudyRun::~StudyRun() {
+  Stop();
+}
+
+void StudyRun::Stop() {
+  stopped_ = true;
+  unattended_.Stop();
+  CancelRetry();
+  clock_.Cancel(std::exchange(lifeCall_, 0));
+  clock_.Cancel(std::exchange(hungCall_, 0));
+  ForgetAllLoads();
+}
+
+StudyRun::State StudyRun::state() const {
+  switch (phase_) {
+    case Phase::kNotStarted:
+      return State::kNotStarted;
+    case Phase::kArmed:
+      return retryCall_ ? State::kWaitingForSite : State::kStudying;
+    case Phase::kSignedOut:
+      return State::kSignedOut;
+    case Phase::kLeftByStudent:
+      return State::kLeftByStudent;
+    case Phase::kNothingLeft:
+      return State::kNothingLeft;
+    case Phase::kEnded:
+      return State::kEnded;
+  }
+  return State::kNotStarted;
+}
+
+std::optional<Clock::TimePoint> StudyRun::nextAttempt() const {
+  if (!retryCall_) return std::nullopt;
+  return retryDue_;
+}
+
+// ---- the run's life ---------------------------------------------------------------------------
+
+void StudyRun::Armed() {
+  if (stopped_) return;
+  if (phase_ != Phase::kArmed) {
+    phase_ = Phase::kArmed;
+    // A failed load is the run's to handle now; the engine's error page would only be read.
+    browser_.ShowErrorPages(false);
+  }
+  if (const std::string location = GbkToUtf8(browser_.GetLocationURL()); IsChapterPage(location))
+    studyPage_ = location;
+  unattended_.KeepAwake();
+  WatchForLife();
+}
+
+void StudyRun::WaitForStudent(Phase phase) {
+  if (phase_ == phase) return;
+  phase_ = phase;
+  CancelRetry();
+  clock_.Cancel(std::exchange(lifeCall_, 0));
+  failing_ = failureJournaled_ = false;
+  browser_.ShowErrorPages(true);
+  unattended_.LetSleep();
+}
+
+void StudyRun::ChapterListRead(std::size_t unfinished) {
+  if (!armed() && !(phase_ == Phase::kNothingLeft && unfinished > 0)) return;
+  if (failing_) {
+    // The site answers with its list again: the student need not hear of the failure, though
+    // the episode lasts until a chapter is seen studying, so a page lost again keeps its pace.
+    unattended_.PageAnswers();
+    if (std::exchange(failureJournaled_, false)) {
+      const auto down =
+          std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Now() - failingSince_);
+      study_journal::PageLoadedAgain(Seconds(down), pageAddress_);
+    }
+  }
+  if (unfinished > 0) {
+    if (phase_ == Phase::kNothingLeft) Armed();  // the list has work again
+    return;
+  }
+  Diagnose("the chapter list holds no unfinished chapter: waiting for the student");
+  WaitForStudent(Phase::kNothingLeft);
+}
+
+void StudyRun::NotAChapterPage(const std::string& address, const std::string& why) {
+  if (!armed()) return;
+  // What it shows stays unread until the page is loaded again.
+  failedSinceTopStart_ = true;
+  Failed(address, why);
+}
+
+void StudyRun::LoginFormShown(const std::string& address) {
+  if (armed()) SignedOut(address);
+}
+
+void StudyRun::ChapterOpened() {
+  SignOfLife(false);
+}
+
+void StudyRun::ProgressRead() {
+  SignOfLife(true);
+}
+
+void StudyRun::ChapterCompleted() {
+  SignOfLife(true);
+}
+
+void StudyRun::PageRefreshed() {
+  // The page comes back as the site serves it, which need not be the chapter that stood still.
+  if (armed()) cycle_.RestartFromChapterList();
+}
+
+void StudyRun::Ended() {
+  if (stopped_) return;
+  WaitForStudent(Phase::kEnded);
+  unattended_.Ended();
+}
+
+void StudyRun::SignOfLife(bool provesThePage) {
+  if (!armed()) return;
+  WatchForLife();
+  if (!provesThePage || !failing_) return;
+  failing_ = false;
+  unattended_.PageBack();
+}
+
+void StudyRun::WatchForLife() {
+  clock_.Cancel(lifeCall_);
+  lifeCall_ = clock_.After(timings_.noProgress, [this] { NoSignOfLife(); });
+}
+
+void StudyRun::NoSignOfLife() {
+  lifeCall_ = 0;
+  // Waiting for the site is a wait with a known end; its reload watches again.
+  if (!armed() || retryCall_) return;
+  const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(timings_.noProgress);
+  study_journal::NoProgress(static_cast<int>(minutes.count()));
+  ReloadPaced("no progress for " + Seconds(timings_.noProgress) + " s");
+}
+
+// ---- navigations and loads --------------------------------------------------------------------
+
+void StudyRun::TopLevelNavigation(const std::string& address) {
+  if (retryCall_) {
+    Diagnose("a navigation of the page's or the student's takes the place of the waiting reload");
+    CancelRetry();
+  }
+  if (!armed()) return;
+  // A chapter page arms the run again; the login page is a sign-out once it is shown.
+  if (IsChapterPage(address) || IsLoginPage(address)) return;
+  Diagnose("the student left the study pages for " + address + ": the run waits for them");
+  study_journal::RunLeftByStudent(address);
+  WaitForStudent(Phase::kLeftByStudent);
+}
+
+void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
+  if (topLevel) {
+    // A new top-level page replaces every frame and whatever they were loading.
+    ForgetAllLoads();
+    pageAddress_ = address;
+    failedSinceTopStart_ = false;
+  }
+  const std::string key = topLevel ? kTopLevelKey : FrameKey(address);
+  WatchLoad(key, address);
+}
+
+void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
+  ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
+  if (topLevel) pageAddress_ = address;
+  // At top level or in a frame, redirected there or broken out of the frames: the site wants a
+  // login before anything else.
+  if (IsLoginPage(address) && armed()) SignedOut(address);
+}
+
+void StudyRun::LoadFailed(const std::string& address, bool topLevel, const std::string& why) {
+  ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
+  failedSinceTopStart_ = true;
+  Failed(address, why);
+}
+
+void StudyRun::LoadStopped(const std::string& address, bool topLevel) {
+  ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
+}
+
+void StudyRun::WatchLoad(const std::string& key, const std::string& address) {
+  ForgetLoad(key);
+  loadWatches_[key] = clock_.After(timings_.neverEndingLoad,
+                                   [this, key, address] { LoadNeverEnded(key, address); });
+}
+
+void StudyRun::ForgetLoad(const std::string& key) {
+  auto it = loadWatches_.find(key);
+  if (it == loadWatches_.end()) return;
+  clock_.Cancel(it->second);
+  loadWatches_.erase(it);
+}
+
+void StudyRun::ForgetAllLoads() {
+  for (const auto& [key, call] : loadWatches_) clock_.Cancel(call);
+  loadWatches_.clear();
+}
+
+void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address) {
+  loadWatches_.erase(key);
+  // Outside a study run a slow page is the student's to wait for.
+  if (!armed()) return;
+  const std::string why = "still loading after " + Seconds(timings_.neverEndingLoad) + " s";
+  Diagnose(why + ", stopped: " + address);
+  if (!browser_.StopLoading()) {
+    // A script that spins while the page is parsed holds its process; only ending it stops that.
+    processEndReason_ = "it did not finish loading";
+    browser_.EndPageProcess();
+  }
+  failedSinceTopStart_ = true;
+  Failed(address, why);
+}
+
+// ---- failures and reloads ---------------------------------------------------------------------
+
+std::string StudyRun::StudyPage() const {
+  if (!studyPage_.empty()) return studyPage_;
+  if (!pageAddress_.empty()) return pageAddress_;
+  return GbkToUtf8(browser_.GetLocationURL());
+}
+
+void StudyRun::BeginEpisode() {
+  if (failing_) {
+    // A page lost again before it was seen studying: the student is told in time all the same.
+    const auto told = failingSince_ + timings_.longFailure - clock_.Now();
+    unattended_.PageFailing(std::max(std::chrono::milliseconds(0),
+                                     std::chrono::duration_cast<std::chrono::milliseconds>(told)));
+    return;
+  }
+  failing_ = true;
+  failingSince_ = clock_.Now();
+  nextWait_ = timings_.firstRetry;
+  unattended_.PageFailing(timings_.longFailure);
+}
+
+void StudyRun::Failed(const std::string& address, const std::string& why) {
+  if (stopped_) return;
+  if (!armed()) {
+    Diagnose("page failed to load: " + address + " (" + why + "), not studying: left as it is");
+    return;
+  }
+  if (!failureJournaled_) {
+    failureJournaled_ = true;
+    study_journal::PageFailedToLoad(address, why);
+  } else {
+    Diagnose("page failed to load again: " + address + " (" + why + ")");
+  }
+  BeginEpisode();
+  ScheduleRetry();
+}
+
+void StudyRun::ReloadPaced(const std::string& why) {
+  const bool repeat =
+      failing_ || (lastPacedReload_ && clock_.Now() - *lastPacedReload_ < timings_.reloadMemory);
+  BeginEpisode();
+  lastPacedReload_ = clock_.Now();
+  if (!repeat) {
+    Diagnose("loading " + StudyPage() + " again at once (" + why + ")");
+    return LoadAgain(StudyPage());
+  }
+  ScheduleRetry();
+}
+
+void StudyRun::ScheduleRetry() {
+  if (retryCall_) return;
+  Diagnose("loading " + StudyPage() + " again in " + Seconds(nextWait_) + " s");
+  retryDue_ = clock_.Now() + nextWait_;
+  retryCall_ = clock_.After(nextWait_, [this] { Retry(); });
+  nextWait_ = std::min(nextWait_ * 2, timings_.longestRetry);
+}
+
+void StudyRun::Retry() {
+  retryCall_ = 0;
+  if (!armed()) return;
+  Diagnose("loading again: " + StudyPage());
+  LoadAgain(StudyPage());
+}
+
+void StudyRun::CancelRetry() {
+  clock_.Cancel(std::exchange(retryCall_, 0));
+}
+
+void StudyRun::SignedOut(const std::string& address) {
+  // Loading the study page again would only land here again: the student has to log in.
+  WaitForStudent(Phase::kSignedOut);
+  study_journal::SignedOutBySite(address);
+  unattended_.SignedOut();
+}
+
+void StudyRun::LoadAgain(const std::string& address) {
+  browser_.LoadAgain(Utf8ToGbk(address));
+  if (armed()) cycle_.RestartFromChapterList();
+}
+
+// ---- a page that does not answer, or whose process ended -------------------------------------
+
+void StudyRun::AnsweringChanged(bool answering) {
+  answering_ = answering;
+  if (answering) {
+    clock_.Cancel(std::exchange(hungCall_, 0));
+    return;
+  }
+  if (hungCall_ || stopped_) return;
+  hungCall_ = clock_.After(timings_.hungPage, [this] { EndHungPage(); });
+}
+
+void StudyRun::EndHungPage() {
+  hungCall_ = 0;
+  if (answering_ || stopped_) return;
+  processEndReason_ = "it stopped answering";
+  browser_.EndPageProcess();
+}
+
+void StudyRun::PageProcessEnded(PageProcessEnd why) {
+  const char* reason = why == PageProcessEnd::kOutOfMemory ? "its web process ran out of memory"
+                       : why == PageProcessEnd::kEndedByProgram && processEndReason_
+                           ? processEndReason_
+                           : "its web process ended";
+  processEndReason_ = nullptr;
+  answering_ = true;
+  clock_.Cancel(std::exchange(hungCall_, 0));
+  ForgetAllLoads();
+  if (stopped_) return;
+  if (retryCall_) {
+    Diagnose(std::string("the page's process ended (") + reason +
+             "); the waiting reload brings it back");
+    return;
+  }
+  const std::string address = GbkToUtf8(browser_.GetLocationURL());
+  if (!armed()) {
+    // Brought back once; a page that keeps losing its process is left to the student, with the
+    // engine's own words for it.
+    const auto now = clock_.Now();
+    if (lastLostOutsideRun_ && now - *lastLostOutsideRun_ < timings_.lostPageMemory) {
+      Diagnose(std::string("the page's process ended again (") + reason + "): left as it is");
+      return;
+    }
+    lastLostOutsideRun_ = now;
+    if (address.empty()) return;
+    study_journal::PageRecovered(address, reason);
+    return LoadAgain(address);
+  }
+  study_journal::PageRecovered(StudyPage(), reason);
+  ReloadPaced(reason);
+}
+
+}  // namespace larkwend

@@ -1,0 +1,175 @@
+// The study run: from the arming on a chapter page to its end, one object owns what happens to
+// it. At every moment an armed run is doing one of these:
+//   - studying: a chapter was opened, its progress read or a chapter completed lately;
+//   - waiting for the site, with the next attempt to load the study page due at a known time;
+//   - waiting for the student: signed out by the site, left by the student's own navigation,
+//     or nothing left in its course;
+//   - ended, with the end message.
+// Whatever was not foreseen falls under one rule: a run that shows no sign of studying for
+// `noProgress`, and is not waiting for anything known, loads the study page again.
+//
+// The window's timers stay the window's: it forwards the browser's facts and what its ticks
+// found, and the run asks it back through `StudyCycle` alone. The rules the run keeps:
+//   - a load that failed (an error status, a network error), that has not ended after
+//     `neverEndingLoad`, or a page that is no chapter page (no frames, a list frame without one
+//     chapter entry) is never read: the study page is loaded again after `firstRetry`, then
+//     after twice the last wait, up to `longestRetry`;
+//   - a page that has not answered for `hungPage` is ended; a lost page is loaded again at once,
+//     and again within `reloadMemory` only after the same growing waits;
+//   - every load the program makes by itself starts the run over from the chapter list;
+//   - the portal's login page or its login form, by whatever road, means signed out: the run
+//     waits for the student, who logs in and opens a chapter page again;
+//   - the machine is kept awake only while the run studies or waits for the site.
+// Addresses are UTF-8, as the browser reports them.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "automation/unattended_run.h"
+#include "browser/web_browser2.h"
+#include "platform/browser_control.h"
+#include "platform/clock.h"
+#include "platform/desktop_session.h"
+
+namespace larkwend {
+
+struct StudyRunTimings {
+  std::chrono::milliseconds hungPage{25000};
+  std::chrono::milliseconds neverEndingLoad{60000};
+  std::chrono::milliseconds firstRetry{5000};
+  std::chrono::milliseconds longestRetry{60000};
+  // With no chapter opened, no progress read and no completion for this long, and nothing known
+  // to wait for, the study page is loaded again.
+  std::chrono::milliseconds noProgress{std::chrono::minutes(5)};
+  // A lost page loaded again within this of the last such reload waits as a failed load does.
+  std::chrono::milliseconds reloadMemory{std::chrono::minutes(10)};
+  // The student is told when the study page has not come back for this long.
+  std::chrono::milliseconds longFailure{std::chrono::minutes(10)};
+  // Outside a run a lost page is loaded again once; lost again within this, it is left as it is.
+  std::chrono::milliseconds lostPageMemory{std::chrono::minutes(1)};
+};
+
+// What a study run asks of the window whose timers run the study cycle.
+class StudyCycle {
+ public:
+  // Starts the cycle over from the chapter list, as on arriving at a chapter page.
+  virtual void RestartFromChapterList() = 0;
+
+ protected:
+  ~StudyCycle() = default;
+};
+
+class StudyRun {
+ public:
+  enum class State {
+    kNotStarted,
+    kStudying,
+    kWaitingForSite,
+    kSignedOut,
+    kLeftByStudent,
+    kNothingLeft,
+    kEnded,
+  };
+
+  StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
+           StudyRunTimings timings = {});
+  ~StudyRun();
+  StudyRun(const StudyRun&) = delete;
+  StudyRun& operator=(const StudyRun&) = delete;
+
+  State state() const;
+  // When the next attempt to load the study page is due, while waiting for the site.
+  std::optional<Clock::TimePoint> nextAttempt() const;
+  // False from a failed load, or a page found to be no chapter page, until the page is loaded
+  // again: what it shows is not to be read.
+  bool PageLoaded() const { return !failedSinceTopStart_; }
+
+  // ---- what the window's cycle found ----
+  // The cycle was armed on a chapter page (again).
+  void Armed();
+  // A chapter list was read: `unfinished` entries are left (0: nothing left in this course).
+  void ChapterListRead(std::size_t unfinished);
+  // The page at `address` is no chapter page or its list frame holds no chapter entry.
+  void NotAChapterPage(const std::string& address, const std::string& why);
+  // A page of the run shows the portal's login form.
+  void LoginFormShown(const std::string& address);
+  void ChapterOpened();
+  void ProgressRead();
+  void ChapterCompleted();
+  // The program refreshed the page itself because the chapter stood still.
+  void PageRefreshed();
+  // No unfinished chapter is left: the end message follows.
+  void Ended();
+
+  // ---- what the browser reported ----
+  // A top-level navigation of the page's or the student's (never a load of the program's own).
+  void TopLevelNavigation(const std::string& address);
+  void LoadStarted(const std::string& address, bool topLevel);
+  void LoadFinished(const std::string& address, bool topLevel);
+  void LoadFailed(const std::string& address, bool topLevel, const std::string& why);
+  void LoadStopped(const std::string& address, bool topLevel);
+  void AnsweringChanged(bool answering);
+  void PageProcessEnded(PageProcessEnd why);
+
+  // The window is going: nothing more is asked of the browser or told.
+  void Stop();
+
+ private:
+  enum class Phase { kNotStarted, kArmed, kSignedOut, kLeftByStudent, kNothingLeft, kEnded };
+  bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
+  void WaitForStudent(Phase phase);
+
+  void SignOfLife(bool provesThePage);
+  void WatchForLife();
+  void NoSignOfLife();
+
+  void WatchLoad(const std::string& key, const std::string& address);
+  void ForgetLoad(const std::string& key);
+  void ForgetAllLoads();
+  void LoadNeverEnded(const std::string& key, const std::string& address);
+  void EndHungPage();
+
+  std::string StudyPage() const;
+  void BeginEpisode();
+  void EndEpisode(bool studiesAgain);
+  void Failed(const std::string& address, const std::string& why);
+  void ReloadPaced(const std::string& why);
+  void ScheduleRetry();
+  void Retry();
+  void CancelRetry();
+  void SignedOut(const std::string& address);
+  void LoadAgain(const std::string& address);
+
+  Clock& clock_;
+  CWebBrowser2& browser_;
+  StudyCycle& cycle_;
+  const StudyRunTimings timings_;
+  UnattendedRun unattended_;
+  bool stopped_ = false;
+
+  Phase phase_ = Phase::kNotStarted;
+  std::string studyPage_;    // the chapter page the run was armed on
+  std::string pageAddress_;  // the top-level page being loaded or shown
+  bool failedSinceTopStart_ = false;
+  std::map<std::string, Clock::CallId> loadWatches_;  // loads under way, by "top" or address
+  Clock::CallId lifeCall_ = 0;
+
+  bool answering_ = true;
+  Clock::CallId hungCall_ = 0;
+  const char* processEndReason_ = nullptr;  // set when the program ends the process itself
+  std::optional<Clock::TimePoint> lastPacedReload_;
+  std::optional<Clock::TimePoint> lastLostOutsideRun_;
+
+  // A failure episode: from the first failure to the run studying again.
+  bool failing_ = false;
+  bool failureJournaled_ = false;
+  Clock::TimePoint failingSince_;
+  std::chrono::milliseconds nextWait_{0};
+  Clock::CallId retryCall_ = 0;
+  Clock::TimePoint retryDue_;
+};
+
+}  // namespace larkwend

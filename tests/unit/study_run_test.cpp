@@ -1,0 +1,514 @@
+// The study run on the in-memory platform and the fake clock: what it makes of a page that goes
+// wrong, the states it is always in, and what the desktop and the student are told.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "auto_study_fixture.h"
+
+namespace larkwend::scanner_test {
+namespace {
+
+using namespace std::chrono_literals;
+using State = StudyRun::State;
+
+const std::string kLoginUrl = std::string(site::PortalLoginUrl) + "?ReturnUrl=%2Fstu%2F";
+
+class StudyRunTest : public AutoStudy {
+ public:
+  BrowserEvents& engine() { return *window.browser().sink(); }
+  const StudyRun& run() const { return dlg.studyRun(); }
+  void FailFrame(int status) { engine().LoadFailed({kListUrl, false, status, {}}); }
+  void LoadsAgain() {
+    engine().LoadStarted(kChapterPageUrl, true);
+    engine().LoadFinished(kChapterPageUrl, true);
+  }
+  // How long until the run's next attempt at the study page; -1 ms when none is due.
+  std::chrono::milliseconds NextAttemptIn() const {
+    if (!run().nextAttempt()) return -1ms;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(*run().nextAttempt() -
+                                                                 clock.Now());
+  }
+  std::vector<std::string> Events(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& event : records.events())
+      if (event.rfind(prefix, 0) == 0) found.push_back(event);
+    return found;
+  }
+  long Told(const std::string& id) const {
+    return std::count_if(session.notices.begin(), session.notices.end(),
+                         [&](const auto& notice) { return notice.id == id; });
+  }
+  // A chapter page whose list holds finished chapters only.
+  static ChapterPage AllFinished() {
+    ChapterPage page = MakeChapterPage(UniqueProgress(false), "00:01:00");
+    AddEntry(page.list, "done", "right.aspx?c=7&ch=1");
+    return page;
+  }
+  // The site keeps failing the way it does: each reload the run asks for is made, and read.
+  void ReloadsAsAsked(int times) {
+    for (int i = 0; i < times && NextAttemptIn() >= 0ms; ++i) {
+      clock.Advance(NextAttemptIn());
+      LoadsAgain();
+      Fire(TIMER_WAIT_FOR_LIST);
+    }
+  }
+  // Studies chapter 1 to its completion; the list frame then reloads.
+  void CompleteTheFirstChapter(Course& course) {
+    StartStudying(course);
+    course.Progress(true);
+    Fire(TIMER_CHECK_PROGRESS);
+    ASSERT_EQ(course.finishClicks(), 1);
+  }
+};
+
+// One case of a table, on a window of its own.
+class Scenario final : public StudyRunTest {
+  void TestBody() override {}
+};
+
+TEST_F(StudyRunTest, AFailedLoadIsNeverReadAndIsLoadedAgainWithAGrowingWait) {
+  Course course(2);
+  CompleteTheFirstChapter(course);
+  EXPECT_FALSE(window.browser().showsErrorPages()) << "a run handles its failed loads itself";
+
+  // The list frame reloads after the completion into a gateway's error page at its own address.
+  FailFrame(502);
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(dialogs.messages.empty()) << "an error page was read as an empty list";
+  EXPECT_TRUE(records.Diagnosed("tick 5000: page failed to load, dropped"));
+  EXPECT_EQ(run().state(), State::kWaitingForSite);
+
+  // 5 s, then twice the last wait up to a minute, for as long as the site fails.
+  std::vector<std::chrono::milliseconds> waits;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    waits.push_back(NextAttemptIn());
+    clock.Advance(waits.back());
+    EXPECT_EQ(window.browser().loadsAgain().size(), static_cast<std::size_t>(attempt + 1));
+    EXPECT_EQ(window.browser().loadsAgain().back(), kChapterPageUrl);
+    // Each load of the page again starts the run over from the list.
+    EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+    engine().LoadStarted(kChapterPageUrl, true);
+    attempt % 2 ? engine().LoadFailed({kChapterPageUrl, true, 0, "Connection terminated"})
+                : engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+    Fire(TIMER_WAIT_FOR_LIST);
+    EXPECT_EQ(course.opened, std::vector<int>{1});
+  }
+  EXPECT_EQ(waits, (std::vector<std::chrono::milliseconds>{5s, 10s, 20s, 40s, 60s, 60s}));
+  EXPECT_EQ(Events("page failed to load: "),
+            std::vector<std::string>{"page failed to load: " + kListUrl + " (HTTP 502)"});
+
+  // The site answers again: the list read says so once, and the next chapter is opened.
+  clock.Advance(NextAttemptIn());
+  LoadsAgain();
+  Fire(TIMER_WAIT_FOR_LIST);
+  EXPECT_EQ(Events("page loaded again after "),
+            std::vector<std::string>{"page loaded again after 255 s: " + kChapterPageUrl});
+  EXPECT_EQ(course.opened, (std::vector<int>{1, 2}));
+  EXPECT_EQ(run().state(), State::kStudying);
+
+  // The end gives the engine its error pages back; a failure then is left as it is.
+  course.Progress(true);
+  Fire(TIMER_CHECK_PROGRESS);
+  Fire(TIMER_NEXT_CHAPTER);
+  ASSERT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
+  EXPECT_EQ(run().state(), State::kEnded);
+  EXPECT_TRUE(window.browser().showsErrorPages());
+  FailFrame(503);
+  EXPECT_EQ(NextAttemptIn(), -1ms);
+  EXPECT_EQ(Events("page failed to load: ").size(), 1u);
+}
+
+// Pages a site shows where its chapter list belongs. None of them ends the run.
+TEST_F(StudyRunTest, OnlyAChapterListEndsTheRun) {
+  struct Case {
+    const char* name;
+    std::function<fake::PagePtr()> page;
+    bool signedOut;
+  };
+  const std::vector<Case> cases = {
+      {"a maintenance notice in the list frame",
+       [] {
+         auto page = MakeChapterPage(UniqueProgress(false), "00:01:00");
+         page.list->Div("notice", "<p>系统维护中，请稍后再试</p>");
+         return page.top;
+       },
+       false},
+      {"a maintenance notice at the chapter page's address, without frames",
+       [] {
+         auto top = fake::MakePage(kChapterPageUrl);
+         top->Div("notice", "系统维护中");
+         return top;
+       },
+       false},
+      {"the login form in the list frame, at its own address",
+       [] {
+         auto page = MakeChapterPage(UniqueProgress(false), "00:01:00");
+         page.list->WithId("txtUserName", "");
+         page.list->WithId("txtPassword", "");
+         return page.top;
+       },
+       true},
+      {"the login form at the chapter page's address",
+       [] {
+         auto top = fake::MakePage(kChapterPageUrl);
+         top->WithId("sfyzNumber", "");
+         top->WithId("txtPassword", "");
+         return top;
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scenario t;
+    Course course(2);
+    t.CompleteTheFirstChapter(course);
+    const auto served = c.page();
+    t.window.browser().Load(served);
+    t.Fire(TIMER_WAIT_FOR_LIST);
+    t.ReloadsAsAsked(20);
+
+    EXPECT_TRUE(t.dialogs.messages.empty()) << "the run ended as if it were done";
+    EXPECT_EQ(t.Events("run ended: ").size(), 0u);
+    if (c.signedOut) {
+      EXPECT_EQ(t.run().state(), State::kSignedOut);
+      EXPECT_EQ(t.Events("signed out by the site: ").size(), 1u);
+      EXPECT_EQ(t.Told("signed-out"), 1);
+      EXPECT_TRUE(t.window.browser().loadsAgain().empty());
+    } else {
+      EXPECT_EQ(t.Events("page failed to load: ").size(), 1u);
+      EXPECT_GE(t.window.browser().loadsAgain().size(), 10u) << "not loaded again with its waits";
+      EXPECT_EQ(t.Told("page-failing"), 1);
+    }
+  }
+}
+
+TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
+  struct Road {
+    const char* name;
+    std::function<void(StudyRunTest&)> signOut;
+  };
+  const std::vector<Road> roads = {
+      {"a redirect at top level",
+       [](StudyRunTest& t) {
+         t.engine().LoadStarted(kChapterPageUrl, true);
+         t.engine().LoadFinished(kLoginUrl, true);
+       }},
+      {"a redirect in a frame", [](StudyRunTest& t) { t.engine().LoadFinished(kLoginUrl, false); }},
+      {"a login page that breaks out of its frame",
+       [](StudyRunTest& t) { t.window.browser().LoadUrl(kLoginUrl); }},
+      {"during a failure, a reload that lands on the login page",
+       [](StudyRunTest& t) {
+         t.FailFrame(502);
+         t.clock.Advance(5s);
+         t.engine().LoadStarted(kChapterPageUrl, true);
+         t.engine().LoadFinished(kLoginUrl, true);
+       }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    ASSERT_EQ(t.session.blocksHeld, 1);
+    road.signOut(t);
+    t.clock.Advance(30min);
+
+    EXPECT_EQ(t.run().state(), State::kSignedOut);
+    EXPECT_EQ(t.Events("signed out by the site: "),
+              std::vector<std::string>{"signed out by the site: " + kLoginUrl});
+    EXPECT_EQ(t.Told("signed-out"), 1);
+    EXPECT_EQ(t.Told("page-failing"), 0);
+    EXPECT_EQ(t.session.blocksHeld, 0) << "the machine kept awake for a run that cannot go on";
+    EXPECT_LE(t.window.browser().loadsAgain().size(), 1u) << "a login page is not retried";
+    EXPECT_TRUE(t.dialogs.messages.empty());
+
+    // The student logs in and opens a chapter page: the run goes on, awake again.
+    t.window.browser().Load(course.page().top);
+    EXPECT_EQ(t.run().state(), State::kStudying);
+    EXPECT_EQ(t.session.blocksHeld, 1);
+  }
+}
+
+TEST_F(StudyRunTest, WithNoSignOfStudyingForFiveMinutesTheStudyPageIsLoadedAgain) {
+  Course course(2);
+  StartStudying(course);
+  // Studying: its progress read every 45 s keeps the run alone for as long as it lasts.
+  for (int check = 0; check < 20; ++check) {
+    clock.Advance(45s);
+    course.Progress(false);
+    Fire(TIMER_CHECK_PROGRESS);
+  }
+  EXPECT_TRUE(window.browser().loadsAgain().empty());
+
+  // The content frame shows a placeholder now: the check decides nothing, for good.
+  course.page().progress->id = "placeholder";
+  for (int check = 0; check < 6; ++check) {
+    clock.Advance(45s);
+    Fire(TIMER_CHECK_PROGRESS);
+  }
+  EXPECT_TRUE(window.browser().loadsAgain().empty()) << "reloaded before five minutes";
+  clock.Advance(30s);
+  ASSERT_EQ(window.browser().loadsAgain().size(), 1u) << "at once, the first time";
+  EXPECT_EQ(Events("no progress for "),
+            std::vector<std::string>{"no progress for 5 min: study page loaded again"});
+  EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+
+  // Still nothing five minutes on: the same growing waits as a failed load.
+  clock.Advance(5min);
+  EXPECT_EQ(NextAttemptIn(), 5s);
+  EXPECT_EQ(run().state(), State::kWaitingForSite);
+  clock.Advance(5s);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+}
+
+TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
+  struct Wait {
+    const char* name;
+    std::function<void(StudyRunTest&, Course&)> enter;
+    State state;
+  };
+  const std::vector<Wait> waits = {
+      {"signed out", [](StudyRunTest& t, Course&) { t.engine().LoadFinished(kLoginUrl, true); },
+       State::kSignedOut},
+      {"the student went to the portal while a reload waited",
+       [](StudyRunTest& t, Course&) {
+         t.FailFrame(502);
+         t.window.browser().LoadUrl(std::string(site::PortalUserCenterUrl));
+       },
+       State::kLeftByStudent},
+      {"nothing left in the course",
+       [](StudyRunTest& t, Course& course) {
+         course.Progress(true);
+         t.Fire(TIMER_CHECK_PROGRESS);
+         t.window.browser().Load(t.AllFinished().top);
+         t.Fire(TIMER_WAIT_FOR_LIST);
+       },
+       State::kNothingLeft},
+  };
+  for (const Wait& wait : waits) {
+    SCOPED_TRACE(wait.name);
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    wait.enter(t, course);
+    t.clock.Advance(2h);
+    EXPECT_EQ(t.run().state(), wait.state);
+    EXPECT_TRUE(t.window.browser().loadsAgain().empty());
+    EXPECT_EQ(t.session.blocksHeld, 0);
+    EXPECT_EQ(t.Told("page-failing"), 0);
+    EXPECT_TRUE(t.Events("no progress for ").empty());
+    EXPECT_TRUE(t.dialogs.messages.empty());
+  }
+}
+
+TEST_F(StudyRunTest, CrashAndHangLoopsArePacedAndTold) {
+  struct Loop {
+    const char* name;
+    std::function<void(StudyRunTest&)> fault;
+  };
+  const std::vector<Loop> loops = {
+      {"a page whose process dies at every load",
+       [](StudyRunTest& t) { t.engine().PageProcessEnded(PageProcessEnd::kCrashed); }},
+      {"a page that hangs after every load",
+       [](StudyRunTest& t) {
+         t.engine().AnsweringChanged(false);
+         t.clock.Advance(25s);
+         ASSERT_GT(t.window.browser().processEnds(), 0);
+         t.engine().PageProcessEnded(PageProcessEnd::kEndedByProgram);
+       }},
+  };
+  for (const Loop& loop : loops) {
+    SCOPED_TRACE(loop.name);
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    const auto start = t.clock.Now();
+    std::size_t seen = 0;
+    std::vector<std::chrono::milliseconds> waits;
+    while (t.clock.Now() - start < 10min) {
+      loop.fault(t);
+      if (t.window.browser().loadsAgain().size() == seen) {
+        waits.push_back(t.NextAttemptIn());
+        t.clock.Advance(t.NextAttemptIn());
+      } else {
+        waits.push_back(0ms);
+      }
+      ASSERT_EQ(t.window.browser().loadsAgain().size(), ++seen);
+      t.LoadsAgain();
+    }
+    EXPECT_EQ(std::vector<std::chrono::milliseconds>(waits.begin(), waits.begin() + 6),
+              (std::vector<std::chrono::milliseconds>{0s, 5s, 10s, 20s, 40s, 60s}));
+    EXPECT_LE(seen, 15u) << "reloads in ten minutes";
+    EXPECT_EQ(t.Told("page-failing"), 1);
+    EXPECT_EQ(t.session.blocksHeld, 1);
+  }
+}
+
+TEST_F(StudyRunTest, OutsideARunALostPageIsLoadedAgainOnceAMinute) {
+  Course course(1);
+  window.browser().Load(course.page().top);  // no login captured: nothing armed
+  engine().PageProcessEnded(PageProcessEnd::kCrashed);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 1u);
+  clock.Advance(30s);
+  engine().PageProcessEnded(PageProcessEnd::kCrashed);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 1u) << "left to the student";
+  clock.Advance(2min);
+  engine().PageProcessEnded(PageProcessEnd::kCrashed);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+
+  // Nor is a failed load handled outside a run.
+  engine().LoadStarted(kChapterPageUrl, true);
+  engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+  clock.Advance(5min);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+  EXPECT_TRUE(window.browser().showsErrorPages());
+  EXPECT_TRUE(Events("page failed to load: ").empty());
+  EXPECT_EQ(session.blocksTaken, 0);
+}
+
+TEST_F(StudyRunTest, AChapterWhoseClickWasNotMadeIsOpenedAtTheNextTick) {
+  for (const dom::Status failure : {dom::kFailed, dom::kUnanswered}) {
+    SCOPED_TRACE(failure);
+    Scenario t;
+    Course course(2);
+    t.window.browser().Load(course.page().top);
+    t.Capture("student01");
+    t.dlg.ArmAutoStudy();
+    t.host.Fail("Element.click", 1, failure);
+    t.Fire(TIMER_WAIT_FOR_LIST);
+    EXPECT_EQ(t.RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});
+    EXPECT_TRUE(t.Events("chapter opened: ").empty());
+    t.Fire(TIMER_WAIT_FOR_LIST);
+    EXPECT_EQ(course.opened, std::vector<int>{1});
+    EXPECT_EQ(t.RunningTimers(), std::vector<unsigned>{TIMER_CHECK_PROGRESS});
+  }
+}
+
+TEST_F(StudyRunTest, ALoadThatNeverEndsIsStoppedAndHandledAsAFailure) {
+  Course course(2);
+  StartStudying(course);
+  engine().LoadStarted(kContentUrl, false);
+  clock.Advance(59s);
+  engine().LoadFinished(kContentUrl, false);  // in time
+  clock.Advance(5s);
+  EXPECT_EQ(window.browser().stops(), 0);
+
+  // Still loading a minute on, and the page answers once stopped: its process is kept.
+  engine().LoadStarted(kContentUrl, false);
+  clock.Advance(60s);
+  EXPECT_EQ(window.browser().stops(), 1);
+  EXPECT_EQ(window.browser().processEnds(), 0);
+  EXPECT_EQ(Events("page failed to load: "),
+            std::vector<std::string>{"page failed to load: " + kContentUrl +
+                                     " (still loading after 60 s)"});
+  engine().LoadStopped(kContentUrl, false);  // what the stop itself causes is no new failure
+  EXPECT_EQ(NextAttemptIn(), 5s);
+  clock.Advance(5s);
+  ASSERT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+
+  // The page loaded again spins while it is parsed: stopping it does not make it answer.
+  window.browser().SetAnswersAfterStop(false);
+  engine().LoadStarted(kChapterPageUrl, true);
+  clock.Advance(60s);
+  EXPECT_EQ(window.browser().processEnds(), 1);
+  engine().PageProcessEnded(PageProcessEnd::kEndedByProgram);
+  EXPECT_TRUE(Events("page recovered: ").empty()) << "the waiting reload brings it back";
+  clock.Advance(NextAttemptIn());
+  EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
+  LoadsAgain();
+  Fire(TIMER_WAIT_FOR_LIST);
+  EXPECT_EQ(Events("page loaded again after ").size(), 1u);
+  EXPECT_EQ(Events("page failed to load: ").size(), 1u) << "one episode, one line";
+}
+
+TEST_F(StudyRunTest, TheStudentIsToldOfALongFailureOnceAnEpisode) {
+  Course course(2);
+  StartStudying(course);
+  auto failingFor = [&](std::chrono::seconds span) {
+    for (auto left = std::chrono::milliseconds(span); left.count() > 0;) {
+      const auto step = std::min(left, NextAttemptIn());
+      clock.Advance(step);
+      left -= step;
+      engine().LoadStarted(kChapterPageUrl, true);
+      engine().LoadFailed({kChapterPageUrl, true, 502, {}});
+    }
+  };
+  auto studiesAgain = [&] {
+    clock.Advance(NextAttemptIn());
+    LoadsAgain();
+    Fire(TIMER_WAIT_FOR_LIST);
+    course.Progress(false);
+    Fire(TIMER_CHECK_PROGRESS);
+  };
+
+  // Ten minutes of failing tell once, however long it goes on, under one block.
+  FailFrame(502);
+  failingFor(590s);
+  EXPECT_EQ(Told("page-failing"), 0);
+  failingFor(20min);
+  EXPECT_EQ(Told("page-failing"), 1);
+  EXPECT_EQ(session.blocksTaken, 1);
+  EXPECT_EQ(session.blocksHeld, 1);
+
+  // A new failure is a new episode; one whose list is back within the ten minutes says nothing.
+  studiesAgain();
+  FailFrame(502);
+  failingFor(9min);
+  studiesAgain();
+  clock.Advance(5min);
+  EXPECT_EQ(Told("page-failing"), 1);
+  for (const auto& notice : session.notices)
+    EXPECT_EQ(notice.title.find("http") + notice.body.find("http"), 2 * std::string::npos)
+        << "an address in a notification";
+}
+
+TEST_F(StudyRunTest, AListThatWasNotReadWholeNeitherEndsNorEmptiesTheRun) {
+  Course course(2);
+  CompleteTheFirstChapter(course);
+  const std::vector<std::string> listed = dlg.m_chapterUrls;
+
+  // The list frame's page went busy half-way through the scan.
+  host.Fail("Element.get_innerHTML");
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dlg.m_chapterUrls, listed) << "an undecided scan emptied the list";
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER)) << "the move is tried again 5 s later";
+  EXPECT_EQ(NextAttemptIn(), -1ms) << "a busy page is no failed load";
+  host.ClearFailures();
+  host.Fail("Collection.item", 2);
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_EQ(course.opened, std::vector<int>{1});
+
+  host.ClearFailures();
+  Fire(TIMER_NEXT_CHAPTER);
+  EXPECT_EQ(course.opened, (std::vector<int>{1, 2}));
+  EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(StudyRunTest, ACompletionClickAnsweredLateCountsAsPressed) {
+  Course course(2);
+  StartStudying(course);
+  course.Progress(true);
+  host.Fail("Element.click", 1, dom::kUnanswered);
+  Fire(TIMER_CHECK_PROGRESS);
+  EXPECT_TRUE(Running(TIMER_NEXT_CHAPTER));
+  EXPECT_TRUE(Running(TIMER_POPUP_CLOSE));
+  EXPECT_EQ(Events("chapter completed: ").size(), 1u);
+
+  // A click that plainly failed is not a completion.
+  course.Progress(true);
+  window.KillTimer(TIMER_NEXT_CHAPTER);
+  host.Fail("Element.click", 1, dom::kFailed);
+  Fire(TIMER_CHECK_PROGRESS);
+  EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
+}
+
+}  // namespace
+}  // namespace larkwend::scanner_test
