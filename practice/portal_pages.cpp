@@ -17,7 +17,9 @@ const char* kPortalStyle =
 
 // Played by the page itself under --auto-student: once loaded, it says so to the site, then
 // types the account, the password and the code it shows, and presses the user-name login.
-std::string AutoLoginScript(const PracticeOptions& options) {
+// `portalOrigin`: where the portal is, for a page the study platform shows (empty: this page is
+// the portal's).
+std::string AutoLoginScript(const PracticeOptions& options, const std::string& portalOrigin = {}) {
   return "<script>\n"
          "window.addEventListener('load', function () {\n"
          "  var done = function () {\n"
@@ -31,7 +33,9 @@ std::string AutoLoginScript(const PracticeOptions& options) {
          "        document.getElementById('verifyCode').textContent;\n"
          "    document.getElementById('btnLogin2').click();\n"
          "  };\n"
-         "  fetch('/__shown', {cache: 'no-store'}).then(done, done);\n"
+         "  fetch(" +
+         JsonQuote(portalOrigin + "/__shown") +
+         ", {cache: 'no-store'}).then(done, done);\n"
          "});\n"
          "</script>";
 }
@@ -174,7 +178,8 @@ void HandleUserCenter(SiteContext& context, const httplib::Request& request,
 std::string SignedOutLoginPage(SiteContext& context) {
   auto issued = context.portal.IssueCode({});
   const bool autoLogin = context.options.autoStudent;
-  return LoginPage(issued.code, {}, autoLogin ? AutoLoginScript(context.options) : "",
+  return LoginPage(issued.code, {},
+                   autoLogin ? AutoLoginScript(context.options, context.PortalOrigin()) : "",
                    ForeignForm{context.PortalOrigin() + kLoginActionPath, issued.sessionId});
 }
 
