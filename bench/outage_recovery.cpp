@@ -15,35 +15,57 @@
 //                are counted apart. An attempt is a request with none in the 2 s before it (a
 //                page and what it brings along, or the engine trying again at once).
 //
+// The crash kind (--kinds crash) leaves the site up and takes the program's page away instead:
+// from chapter 1's completion, for the fault's length, the benchmark kills (SIGKILL) the
+// program's web process (the WebKitWebProcess in its tree) at once, and again each time the
+// program has loaded the chapter page anew (the site's state tells when the chapter page and its
+// content frame were served). Measured on the site's clock:
+//
+//   reloads      the chapter pages the program loaded during the fault. Goal: at most 15 in 10
+//                minutes (1.5 a minute).
+//   back after   from the fault's end to the program's request for chapter 2's content page.
+//                Goal: within 65 s.
+//
 // Every wait is bounded: a program that does not come back is reported as not back within
 // --wait seconds. Run by hand, never as a test, under Xvfb; the practice site binds the fixed
 // ports, so the run holds /tmp/larkwend-ports.lock, or runs in a network namespace of its own
 // (--own-network) beside the tests:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/bench_outage_recovery [options]
+#include <signal.h>
 #include <sys/prctl.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "e2e_practice_site.h"
+#include "process_stats.h"
 #include "program_process.h"
 
 namespace {
 
 using larkwend::bench::Clock;
+using larkwend::bench::Kind;
+using larkwend::bench::SampleTree;
 using larkwend::bench::Since;
 using larkwend::bench::StartedProgram;
 using larkwend::bench::WaitFor;
+using larkwend::e2e::JsonValue;
 using larkwend::e2e::PracticeOutage;
 using larkwend::e2e::PracticeSite;
 
 constexpr double kGoalBackSeconds = 65;
 constexpr int kGoalAttemptsPerMinute = 1;
+// The crash loop's goal: at most 15 reloads in 10 minutes.
+constexpr double kGoalReloadsPerMinute = 1.5;
+// A chapter page counts as loaded once its content frame has been asked for; one whose frame
+// never comes is killed this long after it was served all the same.
+constexpr long long kFrameWaitMs = 5'000;
 // The program's wait between tries: 5 s, doubling up to 60 s; it reaches 60 s this long after
 // the first failure (5 + 10 + 20 + 40 s).
 constexpr long long kWaitGrownMs = 75'000;
@@ -62,11 +84,12 @@ struct Settings {
 };
 
 const char* const kUsage =
-    "usage: bench_outage_recovery [--minutes M[,M...]] [--kinds 502|drop[,...]] [--wait S]\n"
+    "usage: bench_outage_recovery [--minutes M[,M...]] [--kinds 502|drop|crash[,...]] [--wait S]\n"
     "                             [--program PATH] [--log] [--own-network]\n"
     "  --minutes  how long the study platform is down (default 1,5,20; 0.25 for a quick try)\n"
-    "  --kinds    502: a reverse proxy's error page; drop: connections closed unanswered\n"
-    "             (default both)\n"
+    "  --kinds    502: a reverse proxy's error page; drop: connections closed unanswered;\n"
+    "             crash: the program's web process killed at every load of the chapter page\n"
+    "             (default 502,drop)\n"
     "  --wait     seconds to wait for the next chapter after the site is back (default 180)\n"
     "  --program  the program to run (default: the build's larkwend)\n"
     "  --log      list every request the site refused while down\n"
@@ -98,7 +121,7 @@ bool Parse(int argc, char** argv, Settings& s) {
     } else if (arg == "--kinds" && hasValue) {
       s.kinds = Split(argv[++i]);
       for (const std::string& kind : s.kinds)
-        if (kind != "502" && kind != "drop") return false;
+        if (kind != "502" && kind != "drop" && kind != "crash") return false;
     } else if (arg == "--wait" && hasValue) {
       s.waitSeconds = std::atof(argv[++i]);
       if (!(s.waitSeconds > 0)) return false;
@@ -128,7 +151,14 @@ struct Result {
   int attempts = 0;
   std::optional<int> mostAttemptsAtFullWait;  // in any 60 s; none when down too briefly
   std::optional<int> mostRequestsAtFullWait;
+  // The crash kind: the chapter pages loaded during the fault, and the kills.
+  int reloads = 0;
+  int kills = 0;
 };
+
+bool IsCrash(const Result& r) {
+  return r.kind == "crash";
+}
 
 // Starts of the attempts among requests at `times` (ascending).
 std::vector<long long> Attempts(const std::vector<long long>& times) {
@@ -152,15 +182,44 @@ std::optional<int> MostInAMinute(const std::vector<long long>& times, long long 
   return most;
 }
 
-Result Measure(const Settings& settings, const std::string& kind, double minutes) {
-  const double seconds = std::max(std::round(minutes * 60), 1.0);
+// The student's site: one course of three chapters, each done in 2 s of real study time.
+const std::vector<std::string> kStudentSite = {"--auto-student",    "--no-update-service",
+                                               "--courses",         "1",
+                                               "--chapters",        "3",
+                                               "--finished",        "0",
+                                               "--chapter-seconds", "60",
+                                               "--time-scale",      "30"};
+
+// A result for `kind`, whose fault lasts `minutes` rounded to whole seconds.
+Result NewResult(const std::string& kind, double minutes) {
   Result result;
   result.kind = kind;
-  result.downSeconds = seconds;
-  PracticeSite site({"--auto-student", "--no-update-service", "--courses", "1", "--chapters", "3",
-                     "--finished", "0", "--chapter-seconds", "60", "--time-scale", "30", "--outage",
-                     kind, "--outage-after-completions", "1", "--outage-seconds",
-                     std::to_string(static_cast<int>(seconds))});
+  result.downSeconds = std::max(std::round(minutes * 60), 1.0);
+  return result;
+}
+
+// Waits until `faultStarted` says chapter 1's completion has started the fault; false, with the
+// failure said, when the program does not get that far.
+bool ReachFault(const std::function<bool()>& faultStarted, const StartedProgram& program,
+                Clock::time_point start, Result& result) {
+  if (!WaitFor([&] { return faultStarted() || !program.Alive(); }, kFirstCompletionLimitSeconds,
+               500) ||
+      !program.Alive()) {
+    result.failure = program.Alive() ? "chapter 1 not completed within 300 s"
+                                     : "the program ended before chapter 1 was completed";
+    return false;
+  }
+  result.firstCompletionSeconds = Since(start);
+  return true;
+}
+
+Result Measure(const Settings& settings, const std::string& kind, double minutes) {
+  Result result = NewResult(kind, minutes);
+  const double seconds = result.downSeconds;
+  std::vector<std::string> options = kStudentSite;
+  options.insert(options.end(), {"--outage", kind, "--outage-after-completions", "1",
+                                 "--outage-seconds", std::to_string(static_cast<int>(seconds))});
+  PracticeSite site(options);
   if (!site.Ready()) {
     result.failure = "practice site: " + site.Error();
     return result;
@@ -170,14 +229,7 @@ Result Measure(const Settings& settings, const std::string& kind, double minutes
   std::printf("%s, down %.0f s: program started\n", kind.c_str(), seconds);
   std::fflush(stdout);
 
-  if (!WaitFor([&] { return site.OutageStarted() || !program.Alive(); },
-               kFirstCompletionLimitSeconds, 500) ||
-      !program.Alive()) {
-    result.failure = program.Alive() ? "chapter 1 not completed within 300 s"
-                                     : "the program ended before chapter 1 was completed";
-    return result;
-  }
-  result.firstCompletionSeconds = Since(start);
+  if (!ReachFault([&] { return site.OutageStarted(); }, program, start, result)) return result;
   std::printf("  chapter 1 completed %.1f s after the start; the site is down\n",
               result.firstCompletionSeconds);
   std::fflush(stdout);
@@ -223,6 +275,96 @@ Result Measure(const Settings& settings, const std::string& kind, double minutes
   return result;
 }
 
+// ---- a crash loop -----------------------------------------------------------------------------
+
+// Kills the web processes in the program's tree; true when there was one.
+bool KillPageProcess(pid_t program) {
+  bool killed = false;
+  for (const auto& [pid, process] : SampleTree(program).processes)
+    if (process.kind == Kind::kWeb && kill(pid, SIGKILL) == 0) killed = true;
+  return killed;
+}
+
+std::vector<long long> Moments(const JsonValue& array) {
+  std::vector<long long> moments;
+  for (const JsonValue& ms : array.Items()) moments.push_back(ms.Int());
+  return moments;
+}
+
+// The moments course 1's content frame was asked for chapter `from` or a later one.
+std::vector<long long> ContentOpenings(const JsonValue& state, int from) {
+  std::vector<long long> moments;
+  for (const JsonValue& chapter : state["courses"][0]["chapters"].Items())
+    if (chapter["number"].Int() >= from)
+      for (long long at : Moments(chapter["openedAtMs"])) moments.push_back(at);
+  return moments;
+}
+
+Result MeasureCrash(const Settings& settings, double minutes) {
+  Result result = NewResult("crash", minutes);
+  const double seconds = result.downSeconds;
+  PracticeSite site(kStudentSite);
+  if (!site.Ready()) {
+    result.failure = "practice site: " + site.Error();
+    return result;
+  }
+  const auto start = Clock::now();
+  StartedProgram program({settings.program});
+  std::printf("crash, for %.0f s: program started\n", seconds);
+  std::fflush(stdout);
+  if (!ReachFault([&] { return site.CompletedChapterCount() > 0; }, program, start, result))
+    return result;
+  const long long faultStartMs = site.StateValue()["completed"][0]["atMs"].Int();
+  const long long faultEndMs = faultStartMs + static_cast<long long>(seconds * 1000);
+  std::printf("  chapter 1 completed %.1f s after the start; its page is killed at every load\n",
+              result.firstCompletionSeconds);
+  std::fflush(stdout);
+
+  // The chapter page loaded now was served before the fault; every one served later is killed
+  // once its content frame has been asked for.
+  result.kills += KillPageProcess(program.pid()) ? 1 : 0;
+  std::size_t handled = Moments(site.StateValue()["courses"][0]["pageServedAtMs"]).size();
+  const bool faultEnded = WaitFor(
+      [&] {
+        const JsonValue state = site.StateValue();
+        const long long now = state["nowMs"].Int();
+        const std::vector<long long> served = Moments(state["courses"][0]["pageServedAtMs"]);
+        if (served.size() > handled && served.back() < faultEndMs) {
+          const std::vector<long long> frames = ContentOpenings(state, 1);
+          const bool loaded = std::any_of(frames.begin(), frames.end(),
+                                          [&](long long at) { return at >= served.back(); });
+          if (loaded || now - served.back() >= kFrameWaitMs) {
+            result.kills += KillPageProcess(program.pid()) ? 1 : 0;
+            handled = served.size();
+          }
+        }
+        return now >= faultEndMs || !program.Alive();
+      },
+      seconds + 30, 100);
+  if (!faultEnded || !program.Alive()) {
+    result.failure = program.Alive() ? "the fault did not end" : "the program ended";
+    return result;
+  }
+  std::printf("  the fault is over\n");
+  std::fflush(stdout);
+
+  // The next chapter is chapter 2, or chapter 3 should a page loaded just before the end have
+  // lived to complete chapter 2.
+  std::optional<long long> openedAt;
+  WaitFor(
+      [&] {
+        for (long long at : ContentOpenings(site.StateValue(), 2))
+          if (at >= faultEndMs) openedAt = std::min(at, openedAt.value_or(at));
+        return openedAt.has_value() || !program.Alive();
+      },
+      settings.waitSeconds, 250);
+  if (openedAt) result.backAfter = static_cast<double>(*openedAt - faultEndMs) / 1000;
+  for (long long at : Moments(site.StateValue()["courses"][0]["pageServedAtMs"]))
+    result.reloads += at >= faultStartMs && at < faultEndMs ? 1 : 0;
+  if (!program.Alive()) result.failure = "the program ended";
+  return result;
+}
+
 // ---- report -----------------------------------------------------------------------------------
 
 std::string BackText(const Result& r, double waitSeconds) {
@@ -244,9 +386,28 @@ std::string FullWaitText(const Result& r) {
   return text;
 }
 
+bool ReloadsMet(const Result& r) {
+  return r.reloads <= kGoalReloadsPerMinute * r.downSeconds / 60;
+}
+
+std::string ReloadsText(const Result& r) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%d reload(s) (goal at most %g: %s), %d kill(s)", r.reloads,
+                std::floor(kGoalReloadsPerMinute * r.downSeconds / 60),
+                ReloadsMet(r) ? "met" : "missed", r.kills);
+  return text;
+}
+
 void Print(const Result& r, double waitSeconds) {
-  std::printf("  %s, down %.0f s:\n", r.kind.c_str(), r.downSeconds);
+  std::printf("  %s, %s %.0f s:\n", r.kind.c_str(), IsCrash(r) ? "for" : "down", r.downSeconds);
   if (!r.failure.empty()) std::printf("    %s\n", r.failure.c_str());
+  if (IsCrash(r)) {
+    std::printf("    next chapter opened after the fault's end: %s\n",
+                BackText(r, waitSeconds).c_str());
+    std::printf("    during the fault: %s\n", ReloadsText(r).c_str());
+    std::fflush(stdout);
+    return;
+  }
   std::printf("    next chapter opened after the site's return: %s\n",
               BackText(r, waitSeconds).c_str());
   std::printf(
@@ -283,17 +444,26 @@ int main(int argc, char** argv) {
   std::vector<Result> results;
   for (const std::string& kind : settings.kinds) {
     for (double minutes : settings.minutes) {
-      results.push_back(Measure(settings, kind, minutes));
+      results.push_back(kind == "crash" ? MeasureCrash(settings, minutes)
+                                        : Measure(settings, kind, minutes));
       Print(results.back(), settings.waitSeconds);
     }
   }
   std::printf(
-      "\nsummary (goal: back within %.0f s; at most %d attempt a minute at the 60 s wait)\n",
-      kGoalBackSeconds, kGoalAttemptsPerMinute);
+      "\nsummary (goal: back within %.0f s; at most %d attempt a minute at the 60 s wait; a "
+      "crash loop: at most %.1f reloads a minute)\n",
+      kGoalBackSeconds, kGoalAttemptsPerMinute, kGoalReloadsPerMinute);
   std::printf("  %-5s %7s  %-32s %9s %9s  %s\n", "kind", "down s", "next chapter after return",
               "requests", "attempts", "most in 60 s at the 60 s wait");
   bool allMet = true;
   for (const Result& r : results) {
+    if (IsCrash(r)) {
+      std::printf("  %-5s %7.0f  %-32s %9s %9s  %s\n", r.kind.c_str(), r.downSeconds,
+                  BackText(r, settings.waitSeconds).c_str(), "-", "-", ReloadsText(r).c_str());
+      allMet = allMet && r.failure.empty() && r.backAfter && *r.backAfter <= kGoalBackSeconds &&
+               ReloadsMet(r);
+      continue;
+    }
     std::printf("  %-5s %7.0f  %-32s %9d %9d  %s\n", r.kind.c_str(), r.downSeconds,
                 BackText(r, settings.waitSeconds).c_str(), r.requests - r.heartbeats, r.attempts,
                 FullWaitText(r).c_str());

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <limits>
@@ -44,7 +45,30 @@ std::optional<OutageKind> ParseOutage(std::string_view text) {
   if (text == "none") return OutageKind::kNone;
   if (text == "502") return OutageKind::kBadGateway;
   if (text == "drop") return OutageKind::kDrop;
+  if (text == "maintenance") return OutageKind::kMaintenance;
   return std::nullopt;
+}
+
+std::optional<SignOutHow> ParseSignOutHow(std::string_view text) {
+  if (text == "list-form") return SignOutHow::kListForm;
+  if (text == "frame-redirect") return SignOutHow::kFrameRedirect;
+  if (text == "break-out") return SignOutHow::kBreakOut;
+  if (text == "top-redirect") return SignOutHow::kTopRedirect;
+  return std::nullopt;
+}
+
+// "2" or "1,3": course numbers, each once.
+std::optional<std::vector<int>> ParseCourseList(std::string_view text) {
+  std::vector<int> courses;
+  for (;;) {
+    const auto comma = text.find(',');
+    auto course = ParseInt(text.substr(0, comma), 1, 50);
+    if (!course || std::find(courses.begin(), courses.end(), *course) != courses.end())
+      return std::nullopt;
+    courses.push_back(*course);
+    if (comma == std::string_view::npos) return courses;
+    text.remove_prefix(comma + 1);
+  }
 }
 
 std::optional<NeverLoads> ParseNeverLoads(std::string_view text) {
@@ -111,6 +135,13 @@ const std::vector<OptionSpec>& Specs() {
        IntInto(&PracticeOptions::chapters, 1, 999)},
       {"--finished", "N", "the first N chapters of every course start finished (default 1)",
        IntInto(&PracticeOptions::finishedChapters, 0, 999)},
+      {"--finished-courses", "LIST",
+       "every chapter of these courses (comma-separated numbers, e.g. 2) starts finished",
+       [](PracticeOptions& o, std::string_view v) {
+         auto courses = ParseCourseList(v);
+         if (courses) o.finishedCourses = std::move(*courses);
+         return courses.has_value();
+       }},
       {"--chapter-seconds", "S", "study seconds each chapter requires (default 90)",
        IntInto(&PracticeOptions::chapterSeconds, 1, kMaxChapterSeconds)},
       {"--time-scale", "X", "study seconds credited per real second (default 1)",
@@ -140,8 +171,8 @@ const std::vector<OptionSpec>& Specs() {
        "(default 0)",
        IntInto(&PracticeOptions::slowMs, 0, 60000)},
       {"--outage", "KIND",
-       "502 (a proxy's error page) or drop (connections closed unanswered): the study platform "
-       "is down for a while (default none)",
+       "502 (a proxy's error page), drop (connections closed unanswered) or maintenance (200 "
+       "with a maintenance notice): the study platform is down for a while (default none)",
        [](PracticeOptions& o, std::string_view v) {
          auto kind = ParseOutage(v);
          if (kind) o.outage = *kind;
@@ -155,6 +186,19 @@ const std::vector<OptionSpec>& Specs() {
          auto value = ParsePositiveDouble(v, kMaxOutageSeconds);
          if (value) o.outageSeconds = *value;
          return value.has_value();
+       }},
+      {"--sign-out-after-completions", "N",
+       "the study platform signs the student out when the Nth chapter completion is accepted, "
+       "until the next login on the portal (default 0: never)",
+       IntInto(&PracticeOptions::signOutAfterCompletions, 0, 100000)},
+      {"--sign-out-how", "HOW",
+       "list-form (the login form at the frames' addresses), frame-redirect (the frames "
+       "redirect to the login page), break-out (and it leaves the frame) or top-redirect "
+       "(every page redirects; default)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto how = ParseSignOutHow(v);
+         if (how) o.signOutHow = *how;
+         return how.has_value();
        }},
       {"--never-loads-chapter", "N",
        "the first opening of chapter N of every course never finishes loading (0: none)",
@@ -258,6 +302,13 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     }
     if (!spec->apply(result.options, value)) {
       result.error = "bad value for " + std::string(arg) + ": " + std::string(value);
+      return result;
+    }
+  }
+  for (int course : result.options.finishedCourses) {
+    if (course > result.options.courses) {
+      result.error = "--finished-courses names course " + std::to_string(course) + " of " +
+                     std::to_string(result.options.courses);
       return result;
     }
   }

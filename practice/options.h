@@ -22,8 +22,17 @@ enum class UpdateFault {
 // How the study platform is down during an outage window.
 enum class OutageKind {
   kNone,
-  kBadGateway,  // a reverse proxy's 502 error page
-  kDrop,        // every connection closed without an answer
+  kBadGateway,   // a reverse proxy's 502 error page
+  kDrop,         // every connection closed without an answer
+  kMaintenance,  // 200 with a maintenance notice in place of every page
+};
+
+// How the study platform answers once it has signed the student out.
+enum class SignOutHow {
+  kListForm,       // the portal's login form at the frames' own addresses (200)
+  kFrameRedirect,  // the frames' addresses redirect to the portal's login page
+  kBreakOut,       // as kFrameRedirect, and the login page leaves the frame for the top
+  kTopRedirect,    // every page redirects to the portal's login page
 };
 
 // How the first opening of the never-loading chapter fails to finish.
@@ -38,10 +47,11 @@ struct PracticeOptions {
   bool updateService = true;
 
   int courses = 2;
-  int chapters = 4;          // per course
-  int finishedChapters = 1;  // the first N chapters of every course start finished
-  int chapterSeconds = 90;   // study time each chapter requires
-  double timeScale = 1.0;    // study seconds credited per real second
+  int chapters = 4;                  // per course
+  int finishedChapters = 1;          // the first N chapters of every course start finished
+  std::vector<int> finishedCourses;  // every chapter of these courses starts finished
+  int chapterSeconds = 90;           // study time each chapter requires
+  double timeScale = 1.0;            // study seconds credited per real second
 
   int stallChapter = 0;  // chapter number (in every course) whose first opening freezes; 0: none
   int stallAfterSeconds = 10;  // study seconds into that opening when it freezes
@@ -56,6 +66,11 @@ struct PracticeOptions {
   OutageKind outage = OutageKind::kNone;
   int outageAfterCompletions = 1;
   double outageSeconds = 60;
+
+  // The site signs the student out the moment the `signOutAfterCompletions`th chapter
+  // completion is accepted (0: never), until the next successful login on the portal.
+  int signOutAfterCompletions = 0;
+  SignOutHow signOutHow = SignOutHow::kTopRedirect;
 
   int neverLoadsChapter = 0;  // chapter whose content page's first opening never loads; 0: none
   NeverLoads neverLoadsHow = NeverLoads::kSilent;

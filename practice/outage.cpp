@@ -1,6 +1,8 @@
 #include "outage.h"
 
 #include "connection_drop.h"
+#include "html.h"
+#include "http_util.h"
 
 namespace larkwend::practice {
 namespace {
@@ -15,12 +17,21 @@ constexpr const char* kBadGatewayPage =
     "<center><h1>502 Bad Gateway</h1></center>\r\n<hr><center>nginx</center>\r\n"
     "</body>\r\n</html>\r\n";
 
+// A platform under maintenance answers every page with a notice, and with success: nothing in
+// the answer's status says the page is not the one asked for.
+constexpr const char* kMaintenanceNotice =
+    "<h2 id=\"maintenance\">系统维护中，请稍后再试</h2>\n"
+    "<p>为了给您提供更好的服务，学习平台正在进行系统升级维护。维护期间暂停访问，"
+    "给您带来的不便敬请谅解。</p>";
+
 const char* KindName(OutageKind kind) {
   switch (kind) {
     case OutageKind::kBadGateway:
       return "502";
     case OutageKind::kDrop:
       return "drop";
+    case OutageKind::kMaintenance:
+      return "maintenance";
     case OutageKind::kNone:
       break;
   }
@@ -86,9 +97,12 @@ void RefuseRequest(OutageKind kind, const httplib::Request& request, httplib::Re
     response.status = 444;  // nginx's name for "closed without an answer", for the request log
     return;
   }
+  response.set_header("Cache-Control", "no-store");
+  if (kind == OutageKind::kMaintenance) {
+    return SendHtml(response, HtmlPage("系统维护", kMaintenanceNotice));
+  }
   // A connection that cannot be found is refused as a gateway would.
   response.status = 502;
-  response.set_header("Cache-Control", "no-store");
   response.set_content(kBadGatewayPage, "text/html");
 }
 

@@ -1,7 +1,8 @@
 // An outage of the study platform: from the moment a given number of chapter completions has
 // been accepted, for a given time, every request to the platform is refused, with a reverse
-// proxy's error page or by closing its connection unanswered. What arrives meanwhile is kept for
-// the state document, so a benchmark can tell how often a client tried while it was down.
+// proxy's error page, by closing its connection unanswered, or with a maintenance notice. What
+// arrives meanwhile is kept for the state document, so a benchmark can tell how often a client
+// tried while it was down.
 #pragma once
 
 #include <httplib.h>
@@ -54,8 +55,8 @@ class Outage {
   int logLeftOut_ = 0;  // refused requests beyond the log's bound
 };
 
-// Answers `request` as the outage `kind` refuses it: a reverse proxy's 502 page, or its
-// connection closed without a word (the response is then never sent).
+// Answers `request` as the outage `kind` refuses it: a reverse proxy's 502 page, its connection
+// closed without a word (the response is then never sent), or a maintenance notice (200).
 void RefuseRequest(OutageKind kind, const httplib::Request& request, httplib::Response& response);
 
 }  // namespace larkwend::practice

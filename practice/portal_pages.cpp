@@ -1,5 +1,7 @@
 #include "portal_pages.h"
 
+#include <optional>
+
 #include "html.h"
 #include "http_util.h"
 #include "json.h"
@@ -15,7 +17,9 @@ const char* kPortalStyle =
 
 // Played by the page itself under --auto-student: once loaded, it says so to the site, then
 // types the account, the password and the code it shows, and presses the user-name login.
-std::string AutoLoginScript(const PracticeOptions& options) {
+// `portalOrigin`: where the portal is, for a page the study platform shows (empty: this page is
+// the portal's).
+std::string AutoLoginScript(const PracticeOptions& options, const std::string& portalOrigin = {}) {
   return "<script>\n"
          "window.addEventListener('load', function () {\n"
          "  var done = function () {\n"
@@ -29,23 +33,42 @@ std::string AutoLoginScript(const PracticeOptions& options) {
          "        document.getElementById('verifyCode').textContent;\n"
          "    document.getElementById('btnLogin2').click();\n"
          "  };\n"
-         "  fetch('/__shown', {cache: 'no-store'}).then(done, done);\n"
+         "  fetch(" +
+         JsonQuote(portalOrigin + "/__shown") +
+         ", {cache: 'no-store'}).then(done, done);\n"
          "});\n"
          "</script>";
 }
 
-// `autoScript`: appended to the page (empty: none).
+// A site that signs the student out with --sign-out-how break-out keeps its login page out of
+// frames.
+constexpr const char* kBreakOutScript =
+    "<script>if (top !== self) top.location = self.location;</script>\n";
+
+// The form's target when it is not the portal's own page: `action` is absolute, `session` the
+// portal session whose code the page shows.
+struct ForeignForm {
+  std::string action;
+  std::string session;
+};
+
+// `scripts`: appended to the page (empty: none).
 std::string LoginPage(const std::string& code, const std::string& message,
-                      const std::string& autoScript) {
+                      const std::string& scripts, const std::optional<ForeignForm>& foreign = {}) {
   std::string body = "<h1>" + EscapeHtml(site::PortalDisplayName) + "</h1>\n";
   if (!message.empty()) {
     body += "<p id=\"loginMessage\" class=\"message\">" + EscapeHtml(message) + "</p>\n";
   }
   // Enter in a field does nothing: only the two buttons submit, each saying which login it is.
   body +=
-      std::string("<form id=\"loginForm\" method=\"post\" action=\"") + kLoginActionPath +
-      "\" onsubmit=\"return false;\">\n"
-      "<input type=\"hidden\" id=\"loginType\" name=\"loginType\" value=\"\">\n"
+      "<form id=\"loginForm\" method=\"post\" action=\"" +
+      EscapeHtml(foreign ? foreign->action : kLoginActionPath) + "\"" +
+      (foreign ? " target=\"_top\"" : "") +
+      " onsubmit=\"return false;\">\n"
+      "<input type=\"hidden\" id=\"loginType\" name=\"loginType\" value=\"\">\n" +
+      (foreign
+           ? "<input type=\"hidden\" name=\"sid\" value=\"" + EscapeHtml(foreign->session) + "\">\n"
+           : "") +
       "<fieldset><legend>身份证登录</legend>\n"
       "<label for=\"sfyzNumber\">身份证号</label>"
       "<input type=\"text\" id=\"sfyzNumber\" name=\"sfyzNumber\" autocomplete=\"off\">\n"
@@ -72,7 +95,7 @@ std::string LoginPage(const std::string& code, const std::string& message,
       "  document.getElementById('loginForm').submit();\n"
       "}\n"
       "</script>";
-  body += autoScript;
+  body += scripts;
   return HtmlPage(std::string(site::PortalDisplayName) + " - 登录", body, kPortalStyle);
 }
 
@@ -85,9 +108,11 @@ void ShowLoginPage(SiteContext& context, const httplib::Request& request,
   response.set_header("Cache-Control", "no-store");
   // A refused login is shown as it is: submitting it again would only repeat the refusal.
   const bool autoLogin = context.options.autoStudent && message.empty();
-  SendHtml(response,
-           LoginPage(issued.code, message, autoLogin ? AutoLoginScript(context.options) : ""),
-           status);
+  std::string scripts = autoLogin ? AutoLoginScript(context.options) : "";
+  if (context.options.signOutAfterCompletions > 0 &&
+      context.options.signOutHow == SignOutHow::kBreakOut)
+    scripts = kBreakOutScript + scripts;
+  SendHtml(response, LoginPage(issued.code, message, scripts), status);
 }
 
 std::string FailureMessage(LoginOutcome outcome) {
@@ -111,9 +136,14 @@ void HandleLogin(SiteContext& context, const httplib::Request& request,
   LoginForm form{request.get_param_value("loginType"), request.get_param_value("txtUserName"),
                  request.get_param_value("txtPassword"), request.get_param_value("sfyzNumber"),
                  request.get_param_value("txtCode")};
-  std::string sessionId = CookieValue(request, kPortalCookie);
+  // A form the study platform showed names its session itself.
+  const bool carried = request.has_param("sid");
+  std::string sessionId =
+      carried ? request.get_param_value("sid") : CookieValue(request, kPortalCookie);
   LoginOutcome outcome = context.portal.Login(sessionId, form);
   if (outcome == LoginOutcome::kOk) {
+    context.signOut.LoggedIn();
+    if (carried) SetSessionCookie(response, kPortalCookie, sessionId);
     response.set_redirect(context.addresses.userCenterPath);
     return;
   }
@@ -144,6 +174,14 @@ void HandleUserCenter(SiteContext& context, const httplib::Request& request,
 }
 
 }  // namespace
+
+std::string SignedOutLoginPage(SiteContext& context) {
+  auto issued = context.portal.IssueCode({});
+  const bool autoLogin = context.options.autoStudent;
+  return LoginPage(issued.code, {},
+                   autoLogin ? AutoLoginScript(context.options, context.PortalOrigin()) : "",
+                   ForeignForm{context.PortalOrigin() + kLoginActionPath, issued.sessionId});
+}
 
 void AddPortalPages(HostRouter& router, SiteContext& context) {
   const SiteAddresses& paths = context.addresses;  // read once here; handlers use `context`

@@ -13,4 +13,10 @@ inline constexpr const char* kLoginActionPath = "/kvt/user/login";
 
 void AddPortalPages(HostRouter& router, SiteContext& context);
 
+// The portal's login page as the study platform shows it in place of its own pages once it has
+// signed the student out: the same form, posting to the portal and answered at the top. The
+// platform cannot set the portal's cookie, so the form carries the portal session its code was
+// issued to.
+std::string SignedOutLoginPage(SiteContext& context);
+
 }  // namespace larkwend::practice

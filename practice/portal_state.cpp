@@ -102,6 +102,15 @@ std::optional<std::string> PortalState::AccountOfTicket(const std::string& ticke
   return it->second;
 }
 
+void PortalState::SignOutAll() {
+  std::lock_guard lock(mutex_);
+  for (auto& [id, session] : sessions_) {
+    session.account.clear();
+    session.ticket.clear();
+  }
+  tickets_.clear();
+}
+
 void PortalState::RecordLoginShown() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   std::lock_guard lock(mutex_);

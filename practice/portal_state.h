@@ -60,6 +60,9 @@ class PortalState {
   std::optional<std::string> TicketFor(const std::string& sessionId);
   std::optional<std::string> AccountOfTicket(const std::string& ticket) const;
 
+  // Ends every session's login and forgets the tickets: the site has signed the student out.
+  void SignOutAll();
+
   // A login page has finished loading in a browser (pages that report it: --auto-student).
   void RecordLoginShown();
 

@@ -19,9 +19,9 @@ namespace {
 constexpr std::size_t kWorkers = 24;
 
 StudyConfig StudyConfigOf(const PracticeOptions& o) {
-  return {o.courses,          o.chapters,         o.finishedChapters,  o.chapterSeconds,
-          o.timeScale,        o.stallChapter,     o.stallAfterSeconds, o.hangChapter,
-          o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter};
+  return {o.courses,        o.chapters,         o.finishedChapters, o.finishedCourses,
+          o.chapterSeconds, o.timeScale,        o.stallChapter,     o.stallAfterSeconds,
+          o.hangChapter,    o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter};
 }
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -41,7 +41,9 @@ PracticeServer::PracticeServer(PracticeOptions options, StudyClock clock)
       portal_({options_.userName, options_.password, options_.idCard}, options_.fixedCode),
       study_(StudyConfigOf(options_), clock_),
       outage_(options_.outage, options_.outageAfterCompletions, options_.outageSeconds, clock_),
-      context_{options_, SiteAddresses::FromProfile(), portal_, study_, outage_, held_, 0},
+      signOut_(options_.signOutAfterCompletions, options_.signOutHow, clock_),
+      context_{options_, SiteAddresses::FromProfile(), portal_, study_, outage_, signOut_, held_,
+               0},
       router_(SiteAddresses::FromProfile()) {
   // httplib owns the queue it is given.
   http_.new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkers).release(); };
@@ -63,11 +65,12 @@ bool PracticeServer::Start(std::string& error) {
     response.set_header("Cache-Control", "no-store");
     SendJson(response, StateJson());
   });
-  // An outage takes the study platform down, all but the state document.
+  // An outage takes the study platform down, all but the state document; a platform that is up
+  // may have signed the student out.
   router_.SetGate([this](Site site, const httplib::Request& request, httplib::Response& response) {
     if (site != Site::kStudy || request.path == "/__state") return false;
     OutageKind refused = outage_.Refuse(request.target, request.path == kHeartbeatPath);
-    if (refused == OutageKind::kNone) return false;
+    if (refused == OutageKind::kNone) return AnswerSignedOut(context_, request, response);
     RefuseRequest(refused, request, response);
     return true;
   });
@@ -125,9 +128,12 @@ std::string PracticeServer::StateJson() const {
   state.Add("pid", static_cast<std::int64_t>(::getpid()));
   state.Add("httpPort", context_.httpPort);
   state.Add("updatePort", UpdatePort());
+  // The moment of this document, so a reader can place the other moments in its own time.
+  state.Add("nowMs", clock_.MsSinceStart(clock_.Now()));
   portal_.AddJson(state);
   study_.AddJson(state);
   outage_.AddJson(state);
+  signOut_.AddJson(state);
   if (update_) {
     update_->AddJson(state);
   } else {

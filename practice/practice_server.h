@@ -15,6 +15,7 @@
 #include "options.h"
 #include "outage.h"
 #include "portal_state.h"
+#include "sign_out.h"
 #include "site_clock.h"
 #include "site_context.h"
 #include "study_state.h"
@@ -49,6 +50,7 @@ class PracticeServer {
   PortalState portal_;
   StudyState study_;
   Outage outage_;
+  SignOut signOut_;
   HeldRequests held_;
   SiteContext context_;
   HostRouter router_;

@@ -8,6 +8,7 @@
 #include "options.h"
 #include "outage.h"
 #include "portal_state.h"
+#include "sign_out.h"
 #include "site_addresses.h"
 #include "study_state.h"
 
@@ -22,6 +23,7 @@ struct SiteContext {
   PortalState& portal;
   StudyState& study;
   Outage& outage;
+  SignOut& signOut;
   HeldRequests& held;
   int httpPort = 0;  // set once the port is bound, before the first request
 

@@ -1,5 +1,6 @@
 #include "study_pages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -7,6 +8,7 @@
 #include "html.h"
 #include "http_util.h"
 #include "json.h"
+#include "portal_pages.h"
 
 namespace larkwend::practice {
 namespace {
@@ -84,19 +86,25 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
     }
   }
   if (!allowed) return SendLoginRequired(context, response);
+  // One row a course, as the platform lists them: its name, how far it is, and the way in.
   std::string rows;
   for (int id = 1; id <= context.study.CourseCount(); ++id) {
     auto course = context.study.Course(id);
-    int done = 0;
-    for (const auto& chapter : course->chapters) done += chapter.done ? 1 : 0;
-    rows += "<tr><td>" + EscapeHtml(course->name) + "</td><td>" + std::to_string(done) + "/" +
-            std::to_string(course->chapters.size()) + "</td><td><a id=\"course" +
-            std::to_string(id) + "\" href=\"/stu/Study_v2.aspx?courseId=" + std::to_string(id) +
-            "\" target=\"_blank\">书本学习</a></td></tr>\n";
+    const auto total = course->chapters.size();
+    const auto done = std::count_if(course->chapters.begin(), course->chapters.end(),
+                                    [](const ChapterInfo& chapter) { return chapter.done; });
+    const std::string number = std::to_string(id);
+    rows += std::string("<tr class=\"") +
+            (static_cast<std::size_t>(done) == total ? "finished" : "unfinished") +
+            "\"><td class=\"name\">" + EscapeHtml(course->name) +
+            "</td><td class=\"progress\">已完成 " + std::to_string(done) + "/" +
+            std::to_string(total) + " 章</td><td><a id=\"course" + number + "\" href=\"" +
+            kChapterPagePath + "?courseId=" + number +
+            "\" target=\"_blank\">进入学习</a></td></tr>\n";
   }
   std::string body =
       "<h1>我的课程</h1>\n<table id=\"courses\" border=\"1\">\n"
-      "<tr><th>课程</th><th>已完成章节</th><th></th></tr>\n" +
+      "<tr><th>课程名称</th><th>学习进度</th><th>操作</th></tr>\n" +
       rows + "</table>";
   if (context.options.autoStudent)
     body += "<script>location.href = '/stu/Study_v2.aspx?courseId=1';</script>";
@@ -109,6 +117,7 @@ void HandleChapterPage(SiteContext& context, const httplib::Request& request,
   if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
   auto course = RequestedCourse(context, request, response);
   if (!course) return;
+  context.study.ChapterPageServed(course->id);
   std::string content =
       context.options.contentPlaceholder
           ? ContentPlaceholderPath(course->id)
@@ -268,8 +277,10 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
   if (!id) return SendJsonError(response, 400, "id must name a chapter as course-chapter.");
   switch (context.study.Finish(id->first, id->second)) {
     case FinishOutcome::kDone:
-      // This answer still goes out; an outage that starts now refuses what follows.
+      // This answer still goes out; an outage or a sign-out that starts now meets what follows.
       context.outage.CompletionAccepted(context.study.CompletedCount());
+      if (context.signOut.CompletionAccepted(context.study.CompletedCount()))
+        context.portal.SignOutAll();
       return SendJson(response,
                       JsonObject().Add("ok", true).Add("message", "恭喜，本章学习已完成！").str());
     case FinishOutcome::kAlreadyDone:
@@ -307,6 +318,23 @@ std::optional<std::pair<int, int>> ParseChapterId(std::string_view id) {
   return std::pair{*course, *chapter};
 }
 
+bool AnswerSignedOut(SiteContext& context, const httplib::Request& request,
+                     httplib::Response& response) {
+  // Scripts are static files a site serves to anyone.
+  if (request.path.starts_with("/js/")) return false;
+  const SignOutHow how = context.signOut.How();
+  // Only a site that sends every page away leaves no frameset for the login page to show in.
+  if (how != SignOutHow::kTopRedirect && request.path == kChapterPagePath) return false;
+  if (!context.signOut.SignedOut()) return false;
+  response.set_header("Cache-Control", "no-store");
+  if (how == SignOutHow::kListForm) {
+    SendHtml(response, SignedOutLoginPage(context));
+  } else {
+    response.set_redirect(context.PortalOrigin() + context.addresses.loginPath);
+  }
+  return true;
+}
+
 void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery) {
   // What a page waits for is slowed by --slow; the content frame's background heartbeat is not.
   auto page =
@@ -321,7 +349,7 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
     response.set_redirect(context.addresses.courseListPath);
   });
   router.Get(Site::kStudy, context.addresses.courseListPath, page(HandleCourseList));
-  router.Get(Site::kStudy, "/stu/Study_v2.aspx", page(HandleChapterPage));
+  router.Get(Site::kStudy, kChapterPagePath, page(HandleChapterPage));
   router.Get(Site::kStudy, "/stu/book_left.aspx", page(HandleChapterList));
   router.Get(Site::kStudy, "/stu/book_right.aspx", page(HandleContent));
   router.Post(Site::kStudy, kHeartbeatPath, page(HandleHeartbeat));

@@ -12,6 +12,8 @@
 
 namespace larkwend::practice {
 
+// The chapter page: the frameset of a course's chapter list and content frames.
+inline constexpr const char* kChapterPagePath = "/stu/Study_v2.aspx";
 // Where an open content frame posts its heartbeats.
 inline constexpr const char* kHeartbeatPath = "/stu/heartbeat.aspx";
 
@@ -26,6 +28,11 @@ std::string ChapterListPath(int course);
 std::string ContentPlaceholderPath(int course);
 // Parses the `id` of a chapter address ("1-003") into course and chapter.
 std::optional<std::pair<int, int>> ParseChapterId(std::string_view id);
+
+// Answers `request` as the study platform does once it has signed the student out
+// (--sign-out-how); false when the request is answered as usual. Scripts are served either way.
+bool AnswerSignedOut(SiteContext& context, const httplib::Request& request,
+                     httplib::Response& response);
 
 // `jquery` is the text of jQuery, served as /js/jquery.min.js (empty: that path is a 404).
 void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery);

@@ -32,11 +32,13 @@ StudyState::StudyState(StudyConfig config, const SiteClock& clock)
     CourseData course;
     course.name = kCourseNames[(c - 1) % kCourseNames.size()];
     if (c > static_cast<int>(kCourseNames.size())) course.name += " " + std::to_string(c);
+    const bool finished = std::find(config_.finishedCourses.begin(), config_.finishedCourses.end(),
+                                    c) != config_.finishedCourses.end();
     for (int n = 1; n <= config_.chapters; ++n) {
       ChapterData chapter;
       chapter.title =
           "第" + std::to_string(n) + "章 " + course.name + " 第" + std::to_string(n) + "讲";
-      if (n <= config_.finishedChapters) {
+      if (finished || n <= config_.finishedChapters) {
         chapter.done = true;
         chapter.learned = config_.chapterSeconds;
       }
@@ -91,6 +93,12 @@ std::optional<int> StudyState::ChapterToShow(int course) const {
   auto open = std::find_if(c.chapters.begin(), c.chapters.end(),
                            [](const ChapterData& chapter) { return !chapter.done; });
   return open == c.chapters.end() ? 1 : static_cast<int>(open - c.chapters.begin()) + 1;
+}
+
+void StudyState::ChapterPageServed(int course) {
+  std::lock_guard lock(mutex_);
+  if (course < 1 || course > static_cast<int>(courses_.size())) return;
+  courses_[course - 1].pageServedAtMs.push_back(clock_.MsSinceStart(clock_.Now()));
 }
 
 void StudyState::ForgetIdleViews(std::chrono::steady_clock::time_point now) {
@@ -157,7 +165,7 @@ FinishOutcome StudyState::Finish(int course, int chapter) {
     return FinishOutcome::kTooEarly;
   }
   c->done = true;
-  completed_.push_back({course, chapter, Whole(c->learned)});
+  completed_.push_back({course, chapter, Whole(c->learned), clock_.MsSinceStart(clock_.Now())});
   return FinishOutcome::kDone;
 }
 
@@ -191,10 +199,13 @@ void StudyState::AddJson(JsonObject& state) const {
                           .AddRaw("openedAtMs", openedAt.str())
                           .str());
     }
+    JsonArray served;
+    for (std::int64_t ms : course.pageServedAtMs) served.AddRaw(std::to_string(ms));
     courses.AddRaw(JsonObject()
                        .Add("id", id)
                        .Add("name", course.name)
                        .Add("current", course.current)
+                       .AddRaw("pageServedAtMs", served.str())
                        .AddRaw("chapters", chapters.str())
                        .str());
   }
@@ -204,6 +215,7 @@ void StudyState::AddJson(JsonObject& state) const {
                          .Add("course", c.course)
                          .Add("chapter", c.chapter)
                          .Add("learnedSeconds", static_cast<std::int64_t>(c.learnedSeconds))
+                         .Add("atMs", c.atMs)
                          .str());
   }
   state.AddRaw("courses", courses.str());

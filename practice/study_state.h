@@ -23,6 +23,7 @@ struct StudyConfig {
   int courses = 2;
   int chapters = 4;
   int finishedChapters = 1;
+  std::vector<int> finishedCourses;  // every chapter of these starts finished
   int chapterSeconds = 90;
   double timeScale = 1.0;
   int stallChapter = 0;  // 0: none
@@ -65,6 +66,9 @@ class StudyState {
   // unfinished one, else its first. nullopt for an unknown course.
   std::optional<int> ChapterToShow(int course) const;
 
+  // The course's chapter page (the frameset) was served.
+  void ChapterPageServed(int course);
+
   struct OpenedChapter {
     std::string viewToken;  // names this opening in the heartbeats
     ChapterInfo chapter;
@@ -89,7 +93,8 @@ class StudyState {
 
   void RecordPopupClosed();
 
-  // Adds "courses" (each chapter with "openedAtMs", the moment of each opening), "completed",
+  // Adds "courses" (each with "pageServedAtMs", the moments its chapter page was served, and
+  // each chapter with "openedAtMs", the moment of each opening), "completed" (with "atMs"),
   // "finishRefused", "stalls", "hangs", "neverLoaded", "finishRepeated" and "popupsClosed".
   void AddJson(JsonObject& state) const;
 
@@ -108,6 +113,7 @@ class StudyState {
     std::string name;
     std::vector<ChapterData> chapters;
     int current = 0;  // 0: none opened yet
+    std::vector<std::int64_t> pageServedAtMs;
   };
   struct View {
     int course = 0;
@@ -122,6 +128,7 @@ class StudyState {
     int course;
     int chapter;
     long long learnedSeconds;
+    std::int64_t atMs;
   };
 
   ChapterData* Find(int course, int chapter);

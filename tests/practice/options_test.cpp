@@ -55,6 +55,26 @@ TEST(OptionsTest, FaultsOfTheStudyPlatform) {
   EXPECT_EQ(parsed.options.neverLoadsHow, NeverLoads::kSpin);
   EXPECT_TRUE(parsed.options.contentPlaceholder);
   EXPECT_EQ(ParseOptions({"--outage=drop"}).options.outage, OutageKind::kDrop);
+  EXPECT_EQ(ParseOptions({"--outage=maintenance"}).options.outage, OutageKind::kMaintenance);
+}
+
+TEST(OptionsTest, SignOutAndFinishedCourses) {
+  ParseResult defaults = ParseOptions({});
+  EXPECT_EQ(defaults.options.signOutAfterCompletions, 0);
+  EXPECT_EQ(defaults.options.signOutHow, SignOutHow::kTopRedirect);
+  EXPECT_TRUE(defaults.options.finishedCourses.empty());
+  for (const auto& [how, expected] : std::vector<std::pair<std::string, SignOutHow>>{
+           {"list-form", SignOutHow::kListForm},
+           {"frame-redirect", SignOutHow::kFrameRedirect},
+           {"break-out", SignOutHow::kBreakOut},
+           {"top-redirect", SignOutHow::kTopRedirect}}) {
+    ParseResult parsed = ParseOptions({"--sign-out-after-completions", "2", "--sign-out-how", how});
+    ASSERT_EQ(parsed.error, "") << how;
+    EXPECT_EQ(parsed.options.signOutAfterCompletions, 2);
+    EXPECT_EQ(parsed.options.signOutHow, expected) << how;
+  }
+  EXPECT_EQ(ParseOptions({"--courses", "5", "--finished-courses", "4,2"}).options.finishedCourses,
+            (std::vector<int>{4, 2}));
 }
 
 TEST(OptionsTest, UnusableArgumentsAreErrors) {
@@ -70,6 +90,12 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--outage-seconds", "0"},
                                                {"--outage-after-completions", "-1"},
                                                {"--never-loads-how", "hang"},
+                                               {"--sign-out-how", "logout"},
+                                               {"--sign-out-after-completions", "-1"},
+                                               {"--finished-courses", "0"},
+                                               {"--finished-courses", "1,1"},
+                                               {"--finished-courses", "1,"},
+                                               {"--finished-courses", "3"},
                                                {"--content-placeholder=1"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
@@ -90,7 +116,8 @@ TEST(OptionsTest, HelpListsEveryOption) {
        {"--http-port", "--update-port", "--courses", "--chapters", "--chapter-seconds",
         "--time-scale", "--stall-chapter", "--update-fault", "--outage",
         "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
-        "--never-loads-how", "--content-placeholder", "--help"}) {
+        "--never-loads-how", "--content-placeholder", "--sign-out-after-completions",
+        "--sign-out-how", "--finished-courses", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

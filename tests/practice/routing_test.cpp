@@ -239,6 +239,105 @@ TEST_F(OutageTest, DroppedConnectionsGetNoAnswerAtAllFromTheNthCompletion) {
   EXPECT_EQ(outage["requestLog"][0]["target"].String(), "/stu/clslist.aspx");
 }
 
+TEST_F(OutageTest, MaintenanceAnswersEveryPageWithANoticeAndSuccess) {
+  RunningSite site(Options(OutageKind::kMaintenance, 1));
+  ASSERT_TRUE(site.Started()) << site.Error();
+  ASSERT_EQ(StudyAndComplete(site, 1), 200);
+  SiteClient study = site.Study();
+  for (const char* path : {"/stu/Study_v2.aspx?courseId=1", "/stu/book_left.aspx?courseId=1",
+                           "/stu/book_right.aspx?id=1-002", "/stu/clslist.aspx", "/"}) {
+    auto answer = study.Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 200) << path;
+    EXPECT_NE(answer->body.find("系统维护中，请稍后再试"), std::string::npos) << path;
+    for (const char* absent : {"<frame", "url=\"", "chapters", "btnFinish"})
+      EXPECT_EQ(answer->body.find(absent), std::string::npos) << path << ": " << absent;
+  }
+  auto outage = site.State()["outage"];
+  EXPECT_EQ(outage["kind"].String(), "maintenance");
+  EXPECT_EQ(outage["requests"].Int(), 5);
+  EXPECT_EQ(outage["requestLog"][2]["target"].String(), "/stu/book_right.aspx?id=1-002");
+  site.clock.Advance(std::chrono::seconds(30));
+  EXPECT_NE(study.Get("/stu/book_left.aspx?courseId=1")->body.find("url=\""), std::string::npos);
+}
+
+// ---- the study platform signing the student out ---------------------------------------------
+
+TEST_F(OutageTest, SignedOutPagesAnswerAsTheSiteDoesUntilTheNextLoginOnThePortal) {
+  struct Case {
+    SignOutHow how;
+    bool framesetStays;  // the chapter page is still served as a frameset
+    bool form;           // the other pages answer the login form in place, not a redirect
+  };
+  for (const Case c :
+       {Case{SignOutHow::kListForm, true, true}, Case{SignOutHow::kFrameRedirect, true, false},
+        Case{SignOutHow::kBreakOut, true, false}, Case{SignOutHow::kTopRedirect, false, false}}) {
+    SCOPED_TRACE(static_cast<int>(c.how));
+    PracticeOptions options = Options(OutageKind::kNone, 1);
+    options.signOutAfterCompletions = 2;
+    options.signOutHow = c.how;
+    RunningSite site(options);
+    ASSERT_TRUE(site.Started()) << site.Error();
+    SiteClient portal = site.Portal(), study = site.Study();
+    ASSERT_EQ(LogInByUserName(portal, "Student01", "pass123")->status, 302);
+    ASSERT_EQ(StudyAndComplete(site, 1), 200);
+    EXPECT_EQ(study.Get("/stu/book_left.aspx?courseId=1")->status, 200);  // one completion of two
+    ASSERT_EQ(StudyAndComplete(site, 2), 200);
+
+    const std::string origin = "http://www.qmedu.localhost:" + std::to_string(site.HttpPort());
+    auto frameset = study.Get("/stu/Study_v2.aspx?courseId=1");
+    EXPECT_EQ(frameset->status, c.framesetStays ? 200 : 302);
+    EXPECT_EQ(frameset->body.find("<frameset") != std::string::npos, c.framesetStays);
+    std::string form;
+    for (const char* path :
+         {"/stu/book_left.aspx?courseId=1", "/stu/book_right.aspx?id=1-003", "/stu/clslist.aspx"}) {
+      auto answer = study.Get(path);
+      ASSERT_TRUE(answer) << path;
+      EXPECT_EQ(answer->status, c.form ? 200 : 302) << path;
+      EXPECT_EQ(answer->get_header_value("Location"), c.form ? "" : origin + "/login/") << path;
+      EXPECT_EQ(answer->body.find("url=\""), std::string::npos) << path;
+      for (const char* id : {"txtUserName", "txtPassword", "sfyzNumber", "btnLogin", "btnLogin2"})
+        EXPECT_EQ(answer->body.find("id=\"" + std::string(id) + "\"") != std::string::npos, c.form);
+      form = answer->body;
+    }
+    EXPECT_EQ(study.Get("/js/msg.js")->status, 200);
+    EXPECT_EQ(portal.Get("/kvt/user/")->status, 302);  // the portal's login ended too
+    EXPECT_EQ(portal.Get("/login/")->body.find("top.location = self.location") != std::string::npos,
+              c.how == SignOutHow::kBreakOut);
+    auto signOut = site.State()["signOut"];
+    EXPECT_TRUE(signOut["signedOut"].Bool());
+    EXPECT_EQ(signOut["signedOutAtMs"].Int(), 10'000);
+    EXPECT_EQ(signOut["requests"].Int(), c.framesetStays ? 3 : 4);
+
+    LogInByUserName(portal, "Student01", "wrong");
+    EXPECT_TRUE(site.State()["signOut"]["signedOut"].Bool());
+    site.clock.Advance(std::chrono::seconds(3));
+    if (c.form) {
+      // The form shown on the platform posts to the portal with the session its code belongs to.
+      std::smatch sid;
+      ASSERT_TRUE(std::regex_search(form, sid, std::regex(R"re(name="sid" value="(\w+)")re")));
+      EXPECT_NE(form.find("action=\"" + origin + "/kvt/user/login\" target=\"_top\""),
+                std::string::npos);
+      SiteClient other = site.Portal();
+      EXPECT_EQ(other
+                    .Post("/kvt/user/login", {{"loginType", "username"},
+                                              {"txtUserName", "Student01"},
+                                              {"txtPassword", "pass123"},
+                                              {"txtCode", CodeOnPage(form)},
+                                              {"sid", sid[1].str()}})
+                    ->status,
+                302);
+      EXPECT_EQ(other.Get("/kvt/user/")->status, 200);
+    } else {
+      EXPECT_EQ(LogInByUserName(portal, "Student01", "pass123")->status, 302);
+    }
+    EXPECT_NE(study.Get("/stu/book_left.aspx?courseId=1")->body.find("url=\""), std::string::npos);
+    signOut = site.State()["signOut"];
+    EXPECT_FALSE(signOut["signedOut"].Bool());
+    EXPECT_EQ(signOut["restoredAtMs"].Int(), 13'000);
+  }
+}
+
 TEST_F(OutageTest, NoOutageUnlessAsked) {
   RunningSite site(Options(OutageKind::kNone, 0));
   ASSERT_TRUE(site.Started()) << site.Error();

@@ -189,6 +189,32 @@ TEST_F(StudyTest, AGapBetweenHeartbeatsIsCreditedOnlyInPart) {
   EXPECT_LT(credited, 60);
 }
 
+TEST(CourseListTest, ATableRowACourseWithItsProgressAndWayInSomeFinished) {
+  PracticeOptions options = TestOptions();
+  options.openStudy = true;
+  options.courses = 3;
+  options.finishedCourses = {2};
+  RunningSite site(options);
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = site.Study();
+  auto list = study.Get("/stu/clslist.aspx");
+  ASSERT_TRUE(list);
+  std::regex row(
+      R"re(<tr class="(\w+)"><td class="name">[^<]+</td><td class="progress">已完成 (\d+/\d+) 章</td><td><a id="course(\d)" href="([^"]+)" target="_blank">进入学习</a></td></tr>)re");
+  std::vector<std::string> rows;
+  for (std::sregex_iterator it(list->body.begin(), list->body.end(), row), end; it != end; ++it)
+    rows.push_back((*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " +
+                   (*it)[4].str());
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "unfinished 1/4 1 /stu/Study_v2.aspx?courseId=1",
+                      "finished 4/4 2 /stu/Study_v2.aspx?courseId=2",
+                      "unfinished 1/4 3 /stu/Study_v2.aspx?courseId=3",
+                  }));
+  EXPECT_EQ(study.Get("/stu/book_left.aspx?courseId=2")->body.find("class=\"undone\""),
+            std::string::npos);
+  EXPECT_EQ(site.State()["courses"][2]["chapters"][1]["done"].Bool(), false);
+}
+
 TEST(StudyTimeScaleTest, TheScaleMultipliesTheCreditedTime) {
   PracticeOptions options = TestOptions();
   options.openStudy = true;
