@@ -113,6 +113,7 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
         w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
         PageNotAsExpected(scan);
       } else if (!m_chapterUrls.empty()) {
+        studyRun_.ChapterListRead(m_chapterUrls.size());
         if (OpenFirstUnfinishedChapter() == 1) {
           TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         } else {
@@ -120,21 +121,35 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
           w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
         }
       } else {
-        w->KillTimer(TIMER_WAIT_FOR_LIST);
-        w->KillTimer(TIMER_NEXT_CHAPTER);
-        w->KillTimer(TIMER_CHECK_PROGRESS);
-        w->KillTimer(TIMER_POPUP_CLOSE);
-        TickDecision(id, "no unfinished chapter left, ended");
-        studyRun_.Ended();
-        study_journal::RunEnded(texts::kNoUnfinishedChapter);
-        // The student may be anywhere else by now: the window asks to be looked at.
-        w->RequestAttention();
-        ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
+        StopCycle();
+        TickDecision(id, StudiesEveryCourse() ? "no unfinished chapter left, on to the next course"
+                                              : "no unfinished chapter left, ended");
+        studyRun_.NoChapterLeft();
       }
       break;
     default:
       break;
   }
+}
+
+void CQuillmoorDlg::StopCycle() {
+  if (DialogWindow* w = window())
+    for (unsigned id :
+         {TIMER_WAIT_FOR_LIST, TIMER_NEXT_CHAPTER, TIMER_CHECK_PROGRESS, TIMER_POPUP_CLOSE})
+      w->KillTimer(id);
+}
+
+void CQuillmoorDlg::AnnounceEnd() {
+  DialogWindow* w = window();
+  if (!w) return;
+  study_journal::RunEnded(texts::kNoUnfinishedChapter);
+  // The student may be anywhere else by now: the window asks to be looked at.
+  w->RequestAttention();
+  ShowMessage(texts::kNoUnfinishedChapter, MB_OK);
+}
+
+void CQuillmoorDlg::OpenPage(const std::string& address) {
+  m_browser.Navigate2(Utf8ToGbk(address));
 }
 
 void CQuillmoorDlg::PageNotAsExpected(int scan) {

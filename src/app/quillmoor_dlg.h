@@ -124,6 +124,11 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
 
   // StudyCycle: what the study run asks of the window.
   void RestartFromChapterList() override;
+  void StopCycle() override;
+  void AnnounceEnd() override;
+  bool StudiesEveryCourse() override;
+  void OpenPage(const std::string& address) override;
+  void ShowStatus(const std::string& text) override;
 
   // Shows a box owned by this window with the caption every box of the main window carries.
   int ShowMessage(std::string_view utf8Text, unsigned type);

@@ -1,5 +1,6 @@
-// The events of the study journal, worded in one place. Each one goes into the journal and,
-// with the same text, to the diagnostics.
+// The events of the study journal, worded in one table (study_journal.cpp). Each one goes into
+// the journal in the student's language (Chinese) and, as the same fact in English, to the
+// diagnostics. Addresses and what the page showed are kept as they are.
 //
 // Values are UTF-8, as the journal is written; the handlers convert the page texts they hold.
 // Nothing here ever takes the password: a login is recorded by its account alone.
@@ -9,7 +10,7 @@
 
 namespace larkwend::study_journal {
 
-// Also notes each earlier run that ended without its "program ended" line (journal.h, OpenRun).
+// Also notes each earlier run that ended without its last line (journal.h, OpenRun).
 void ProgramStarted();
 // `result` is what CheckForUpdate answered (update/update_check.h).
 void UpdateChecked(int result);
@@ -31,6 +32,9 @@ void SignedOutBySite(std::string_view address);
 void RunLeftByStudent(std::string_view address);
 // Nothing was opened, read or completed for `minutes`: the study page is loaded again.
 void NoProgress(int minutes);
+// A run that studies every course moves on from one to the next.
+void CourseFinished(std::string_view address, int chaptersCompleted);
+void CourseOpened(std::string_view address, int index, int count);
 void RunEnded(std::string_view endMessage);
 // The run's last line; the run then counts as ended in good order.
 void ProgramEnded();

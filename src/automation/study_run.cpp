@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "automation/course_list.h"
 #include "automation/study_journal.h"
 #include "platform/diagnostics.h"
 #include "platform/text.h"
@@ -50,6 +51,18 @@ bool IsChapterPage(const std::string& address) {
 
 }  // namespace
 
+// Says the status again once the event it guards has been handled, whatever path it took.
+class StudyRun::StatusUpdate {
+ public:
+  explicit StatusUpdate(StudyRun& run) : run_(run) {}
+  ~StatusUpdate() { run_.PublishStatus(); }
+  StatusUpdate(const StatusUpdate&) = delete;
+  StatusUpdate& operator=(const StatusUpdate&) = delete;
+
+ private:
+  StudyRun& run_;
+};
+
 StudyRun::StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
                    StudyRunTimings timings)
     : clock_(clock),
@@ -68,6 +81,8 @@ void StudyRun::Stop() {
   CancelRetry();
   clock_.Cancel(std::exchange(lifeCall_, 0));
   clock_.Cancel(std::exchange(hungCall_, 0));
+  clock_.Cancel(std::exchange(readCall_, 0));
+  clock_.Cancel(std::exchange(statusTick_, 0));
   ForgetAllLoads();
 }
 
@@ -97,6 +112,7 @@ std::optional<Clock::TimePoint> StudyRun::nextAttempt() const {
 // ---- the run's life ---------------------------------------------------------------------------
 
 void StudyRun::Armed() {
+  const StatusUpdate update(*this);
   if (stopped_) return;
   if (phase_ != Phase::kArmed) {
     phase_ = Phase::kArmed;
@@ -120,6 +136,7 @@ void StudyRun::WaitForStudent(Phase phase) {
 }
 
 void StudyRun::ChapterListRead(std::size_t unfinished) {
+  const StatusUpdate update(*this);
   if (!armed() && !(phase_ == Phase::kNothingLeft && unfinished > 0)) return;
   if (failing_) {
     // The site answers with its list again: the student need not hear of the failure, though
@@ -132,14 +149,17 @@ void StudyRun::ChapterListRead(std::size_t unfinished) {
     }
   }
   if (unfinished > 0) {
+    unfinishedListed_ = unfinished;
     if (phase_ == Phase::kNothingLeft) Armed();  // the list has work again
     return;
   }
+  if (cycle_.StudiesEveryCourse()) return CourseDone();
   Diagnose("the chapter list holds no unfinished chapter: waiting for the student");
   WaitForStudent(Phase::kNothingLeft);
 }
 
 void StudyRun::NotAChapterPage(const std::string& address, const std::string& why) {
+  const StatusUpdate update(*this);
   if (!armed()) return;
   // What it shows stays unread until the page is loaded again.
   failedSinceTopStart_ = true;
@@ -147,18 +167,25 @@ void StudyRun::NotAChapterPage(const std::string& address, const std::string& wh
 }
 
 void StudyRun::LoginFormShown(const std::string& address) {
+  const StatusUpdate update(*this);
   if (armed()) SignedOut(address);
 }
 
 void StudyRun::ChapterOpened() {
+  const StatusUpdate update(*this);
+  chapterOpen_ = true;
   SignOfLife(false);
 }
 
 void StudyRun::ProgressRead() {
+  const StatusUpdate update(*this);
   SignOfLife(true);
 }
 
 void StudyRun::ChapterCompleted() {
+  const StatusUpdate update(*this);
+  ++completedInCourse_;
+  if (unfinishedListed_ > 0) --unfinishedListed_;
   SignOfLife(true);
 }
 
@@ -167,10 +194,17 @@ void StudyRun::PageRefreshed() {
   if (armed()) cycle_.RestartFromChapterList();
 }
 
-void StudyRun::Ended() {
+void StudyRun::NoChapterLeft() {
+  const StatusUpdate update(*this);
   if (stopped_) return;
+  if (armed() && cycle_.StudiesEveryCourse()) return CourseDone();
+  End();
+}
+
+void StudyRun::End() {
   WaitForStudent(Phase::kEnded);
   unattended_.Ended();
+  cycle_.AnnounceEnd();
 }
 
 void StudyRun::SignOfLife(bool provesThePage) {
@@ -187,6 +221,7 @@ void StudyRun::WatchForLife() {
 }
 
 void StudyRun::NoSignOfLife() {
+  const StatusUpdate update(*this);
   lifeCall_ = 0;
   // Waiting for the site is a wait with a known end; its reload watches again.
   if (!armed() || retryCall_) return;
@@ -198,11 +233,14 @@ void StudyRun::NoSignOfLife() {
 // ---- navigations and loads --------------------------------------------------------------------
 
 void StudyRun::TopLevelNavigation(const std::string& address) {
+  const StatusUpdate update(*this);
   if (retryCall_) {
     Diagnose("a navigation of the page's or the student's takes the place of the waiting reload");
     CancelRetry();
   }
+  if (IsChapterPage(address)) studyPage_ = address;
   if (!armed()) return;
+  if (!ownNavigation_.empty() && address == std::exchange(ownNavigation_, {})) return;
   // A chapter page arms the run again; the login page is a sign-out once it is shown.
   if (IsChapterPage(address) || IsLoginPage(address)) return;
   Diagnose("the student left the study pages for " + address + ": the run waits for them");
@@ -222,14 +260,25 @@ void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
 }
 
 void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
+  const StatusUpdate update(*this);
   ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
   if (topLevel) pageAddress_ = address;
   // At top level or in a frame, redirected there or broken out of the frames: the site wants a
   // login before anything else.
-  if (IsLoginPage(address) && armed()) SignedOut(address);
+  if (IsLoginPage(address) && armed()) return SignedOut(address);
+  if (topLevel && toCourseList_ && armed() && !failedSinceTopStart_) {
+    // Read once the page has settled, outside the engine's event.
+    clock_.Cancel(readCall_);
+    readCall_ = clock_.After(std::chrono::milliseconds(500), [this] {
+      readCall_ = 0;
+      const StatusUpdate afterReading(*this);
+      ReadCourseList();
+    });
+  }
 }
 
 void StudyRun::LoadFailed(const std::string& address, bool topLevel, const std::string& why) {
+  const StatusUpdate update(*this);
   ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
   failedSinceTopStart_ = true;
   Failed(address, why);
@@ -258,6 +307,7 @@ void StudyRun::ForgetAllLoads() {
 }
 
 void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address) {
+  const StatusUpdate update(*this);
   loadWatches_.erase(key);
   // Outside a study run a slow page is the student's to wait for.
   if (!armed()) return;
@@ -275,6 +325,7 @@ void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address
 // ---- failures and reloads ---------------------------------------------------------------------
 
 std::string StudyRun::StudyPage() const {
+  if (toCourseList_) return std::string(site::CourseListUrl);
   if (!studyPage_.empty()) return studyPage_;
   if (!pageAddress_.empty()) return pageAddress_;
   return GbkToUtf8(browser_.GetLocationURL());
@@ -297,7 +348,7 @@ void StudyRun::BeginEpisode() {
 void StudyRun::Failed(const std::string& address, const std::string& why) {
   if (stopped_) return;
   if (!armed()) {
-    Diagnose("page failed to load: " + address + " (" + why + "), not studying: left as it is");
+    Diagnose("not studying, a failed load is left as it is: " + address + " (" + why + ")");
     return;
   }
   if (!failureJournaled_) {
@@ -331,6 +382,7 @@ void StudyRun::ScheduleRetry() {
 }
 
 void StudyRun::Retry() {
+  const StatusUpdate update(*this);
   retryCall_ = 0;
   if (!armed()) return;
   Diagnose("loading again: " + StudyPage());
@@ -350,7 +402,84 @@ void StudyRun::SignedOut(const std::string& address) {
 
 void StudyRun::LoadAgain(const std::string& address) {
   browser_.LoadAgain(Utf8ToGbk(address));
-  if (armed()) cycle_.RestartFromChapterList();
+  // On the course list there is no cycle to start: its load is read when it ends.
+  if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+}
+
+// ---- every course -----------------------------------------------------------------------------
+
+void StudyRun::CourseDone() {
+  study_journal::CourseFinished(studyPage_, completedInCourse_);
+  finishedCourses_.insert(studyPage_);
+  cycle_.StopCycle();
+  toCourseList_ = true;
+  chapterOpen_ = false;
+  WatchForLife();
+  ownNavigation_ = std::string(site::CourseListUrl);
+  cycle_.OpenPage(ownNavigation_);
+}
+
+void StudyRun::ReadCourseList() {
+  if (!armed() || !toCourseList_) return;
+  const auto courses = course_list::ReadCourses(browser_);
+  if (!courses) {
+    // A page without a single link is no course list: a maintenance notice, an error page.
+    failedSinceTopStart_ = true;
+    return Failed(GbkToUtf8(browser_.GetLocationURL()), "no course list");
+  }
+  for (std::size_t i = 0; i < courses->size(); ++i)
+    if (!finishedCourses_.contains((*courses)[i]))
+      return OpenCourse((*courses)[i], static_cast<int>(i) + 1, static_cast<int>(courses->size()));
+  Diagnose("every course on the course list is finished");
+  toCourseList_ = false;
+  End();
+}
+
+void StudyRun::OpenCourse(const std::string& address, int index, int count) {
+  toCourseList_ = false;
+  course_ = index;
+  courses_ = count;
+  completedInCourse_ = 0;
+  unfinishedListed_ = 0;
+  study_journal::CourseOpened(address, index, count);
+  studyPage_ = ownNavigation_ = address;
+  cycle_.OpenPage(address);
+}
+
+// ---- the status line --------------------------------------------------------------------------
+
+void StudyRun::PublishStatus() {
+  if (stopped_) return;
+  const State now = state();
+  if (now != shownState_ || shownSince_ == 0) {
+    shownState_ = now;
+    shownSince_ = now == State::kNotStarted ? 0 : std::time(nullptr);
+  }
+  RunStatus status;
+  status.state = now;
+  status.since = shownSince_;
+  if (chapterOpen_ && !toCourseList_) {
+    status.chapter = completedInCourse_ + 1;
+    status.chapters = completedInCourse_ + static_cast<int>(std::max<std::size_t>(unfinishedListed_, 1));
+  }
+  if (courses_ > 0) {
+    status.course = course_;
+    status.courses = courses_;
+  }
+  if (now == State::kWaitingForSite) {
+    const auto left = std::chrono::ceil<std::chrono::seconds>(retryDue_ - clock_.Now());
+    status.secondsToNextAttempt = static_cast<int>(std::max<long long>(left.count(), 0));
+    // The count goes down by the second; nothing of the page is read for it.
+    if (!statusTick_)
+      statusTick_ = clock_.After(std::chrono::seconds(1), [this] {
+        statusTick_ = 0;
+        PublishStatus();
+      });
+  }
+  std::string text = DescribeRun(status);
+  if (text == shownText_) return;
+  shownText_ = std::move(text);
+  cycle_.ShowStatus(shownText_);
 }
 
 // ---- a page that does not answer, or whose process ended -------------------------------------
@@ -373,6 +502,7 @@ void StudyRun::EndHungPage() {
 }
 
 void StudyRun::PageProcessEnded(PageProcessEnd why) {
+  const StatusUpdate update(*this);
   const char* reason = why == PageProcessEnd::kOutOfMemory ? "its web process ran out of memory"
                        : why == PageProcessEnd::kEndedByProgram && processEndReason_
                            ? processEndReason_

@@ -19,15 +19,21 @@
 //   - every load the program makes by itself starts the run over from the chapter list;
 //   - the portal's login page or its login form, by whatever road, means signed out: the run
 //     waits for the student, who logs in and opens a chapter page again;
-//   - the machine is kept awake only while the run studies or waits for the site.
+//   - the machine is kept awake only while the run studies or waits for the site;
+//   - when the student asked for every course, a course with nothing left is not the end: the
+//     run goes to the course list and opens the next course it has not finished, in list order,
+//     and the end comes once, after the last.
+// What it is doing is said on the window's status line as it changes (run_status.h).
 // Addresses are UTF-8, as the browser reports them.
 #pragma once
 
 #include <chrono>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
+#include "automation/run_status.h"
 #include "automation/unattended_run.h"
 #include "browser/web_browser2.h"
 #include "platform/browser_control.h"
@@ -57,6 +63,16 @@ class StudyCycle {
  public:
   // Starts the cycle over from the chapter list, as on arriving at a chapter page.
   virtual void RestartFromChapterList() = 0;
+  // Stops the cycle's timers: the run moves on to another course.
+  virtual void StopCycle() = 0;
+  // Says that no unfinished chapter is left, once, at the very end.
+  virtual void AnnounceEnd() = 0;
+  // Whether the student asked for every course of the course list, not only the one opened.
+  virtual bool StudiesEveryCourse() = 0;
+  // Opens `address` as the student's own navigation would (the chapter page arms the cycle).
+  virtual void OpenPage(const std::string& address) = 0;
+  // One line for the student of what the run does now (UTF-8).
+  virtual void ShowStatus(const std::string& text) = 0;
 
  protected:
   ~StudyCycle() = default;
@@ -64,15 +80,7 @@ class StudyCycle {
 
 class StudyRun {
  public:
-  enum class State {
-    kNotStarted,
-    kStudying,
-    kWaitingForSite,
-    kSignedOut,
-    kLeftByStudent,
-    kNothingLeft,
-    kEnded,
-  };
+  using State = RunState;
 
   StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
            StudyRunTimings timings = {});
@@ -101,8 +109,8 @@ class StudyRun {
   void ChapterCompleted();
   // The program refreshed the page itself because the chapter stood still.
   void PageRefreshed();
-  // No unfinished chapter is left: the end message follows.
-  void Ended();
+  // The move to the next chapter found none left: the run ends, or goes on to the next course.
+  void NoChapterLeft();
 
   // ---- what the browser reported ----
   // A top-level navigation of the page's or the student's (never a load of the program's own).
@@ -114,6 +122,8 @@ class StudyRun {
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
 
+  // Says on the status line what the run does, if that changed (and once to begin with).
+  void PublishStatus();
   // The window is going: nothing more is asked of the browser or told.
   void Stop();
 
@@ -121,6 +131,14 @@ class StudyRun {
   enum class Phase { kNotStarted, kArmed, kSignedOut, kLeftByStudent, kNothingLeft, kEnded };
   bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
   void WaitForStudent(Phase phase);
+  void End();
+
+  // Every course: from a course with nothing left to the next one on the course list.
+  void CourseDone();
+  void ReadCourseList();
+  void OpenCourse(const std::string& address, int index, int count);
+
+  class StatusUpdate;
 
   void SignOfLife(bool provesThePage);
   void WatchForLife();
@@ -170,6 +188,22 @@ class StudyRun {
   std::chrono::milliseconds nextWait_{0};
   Clock::CallId retryCall_ = 0;
   Clock::TimePoint retryDue_;
+
+  // The course walk: the courses this run finished, and where it is on its way.
+  std::set<std::string> finishedCourses_;
+  std::string ownNavigation_;  // a page the run itself opens: no student leaving
+  bool toCourseList_ = false;  // going to the course list, or reading it
+  Clock::CallId readCall_ = 0;
+  int course_ = 0, courses_ = 0;
+
+  // What the status line says: chapter n of m in this course, since when.
+  int completedInCourse_ = 0;
+  std::size_t unfinishedListed_ = 0;
+  bool chapterOpen_ = false;
+  State shownState_ = State::kNotStarted;
+  std::time_t shownSince_ = 0;
+  std::string shownText_;
+  Clock::CallId statusTick_ = 0;
 };
 
 }  // namespace larkwend

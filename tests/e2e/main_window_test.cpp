@@ -286,7 +286,7 @@ TEST(MainWindowOnTheDesktop, SigtermClosesTheOpenDialogOrBoxAndEndsTheProgram) {
     std::ifstream journal(state.path() / "larkwend/journal.log");
     std::string line, last;
     while (std::getline(journal, line)) last = line;
-    EXPECT_EQ(last.substr(std::min<std::size_t>(20, last.size())), "program ended");
+    EXPECT_EQ(last.substr(std::min<std::size_t>(20, last.size())), "程序结束");
   }
 }
 

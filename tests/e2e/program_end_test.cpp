@@ -176,9 +176,9 @@ TEST(ProgramEnd, SigtermDuringAStudyRunEndsItAsClosingTheWindowDoes) {
   EXPECT_TRUE(EndedOnItsOwn(program.WaitForEnd(60))) << home.Dump();
   const std::vector<std::string> events = home.Events();
   ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.front(), "program started, version 3.1");
-  EXPECT_EQ(events.back(), "program ended") << home.Dump();
-  EXPECT_EQ(home.Count("program ended"), 1);
+  EXPECT_EQ(events.front(), "程序启动，版本 3.1");
+  EXPECT_EQ(events.back(), "程序结束") << home.Dump();
+  EXPECT_EQ(home.Count("程序结束"), 1);
   // The login it captured, whole, and nothing else left in its folder.
   EXPECT_NE(record.find("acount=Student01"), std::string::npos) << record;
   EXPECT_NE(record.find("password=pass123"), std::string::npos) << record;
@@ -194,7 +194,7 @@ TEST(ProgramEnd, ARunKilledOutrightIsNotedAtTheNextStartAndACopyStillRunningIsNo
   // No sites: the update check is refused and each copy opens its window on its own.
   Home home;
   auto started = [&](int copies) {
-    return WaitUntil([&] { return home.Count("update check: ") >= copies; }, 60);
+    return WaitUntil([&] { return home.Count("检查更新：") >= copies; }, 60);
   };
   ProgramProcess killed(home);
   ASSERT_TRUE(started(1)) << home.Dump();
@@ -206,7 +206,7 @@ TEST(ProgramEnd, ARunKilledOutrightIsNotedAtTheNextStartAndACopyStillRunningIsNo
   ASSERT_TRUE(started(2)) << home.Dump();
   ProgramProcess second(home);  // while the first still runs
   ASSERT_TRUE(started(3)) << home.Dump();
-  const std::string unended = "last run ended unexpectedly: ";
+  const std::string unended = "上次运行意外结束：";
   ASSERT_EQ(home.Count(unended), 1) << home.Dump();
   const std::vector<std::string> events = home.Events();
   const auto noted = std::find_if(events.begin(), events.end(),
@@ -215,15 +215,15 @@ TEST(ProgramEnd, ARunKilledOutrightIsNotedAtTheNextStartAndACopyStillRunningIsNo
                                                   R"(, started \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
       << *noted;
   // Said right after the start of the copy that found it.
-  EXPECT_EQ(*(noted - 1), "program started, version 3.1");
+  EXPECT_EQ(*(noted - 1), "程序启动，版本 3.1");
 
   // Ended by the terminal's signals, both as by their close boxes.
   first.Signal(SIGINT);
   second.Signal(SIGHUP);
   EXPECT_TRUE(EndedOnItsOwn(first.WaitForEnd(60))) << home.Dump();
   EXPECT_TRUE(EndedOnItsOwn(second.WaitForEnd(60))) << home.Dump();
-  EXPECT_EQ(home.Count("program ended"), 2);
-  EXPECT_EQ(home.Events().back(), "program ended");
+  EXPECT_EQ(home.Count("程序结束"), 2);
+  EXPECT_EQ(home.Events().back(), "程序结束");
 
   // The killed run is noted once: the next start finds nothing more.
   ProgramProcess next(home);

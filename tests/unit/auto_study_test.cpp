@@ -118,7 +118,7 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
 
   // A completion is journalled with what the page showed; a check below the level says so.
   EXPECT_EQ(
-      records.events().at(1).rfind("chapter completed: right.aspx?c=7&ch=1 (progress 00:02:00#", 0),
+      records.events().at(1).rfind("完成章节：right.aspx?c=7&ch=1（进度 00:02:00#", 0),
       0u);
   EXPECT_TRUE(records.Diagnosed("tick 45000: below the required level"));
 
@@ -143,7 +143,7 @@ TEST_F(AutoStudy, UndecidedChecksAndReArmingDuringARun) {
   Fire(TIMER_CHECK_PROGRESS);
   EXPECT_GT(window.browser().refreshes(), refreshes);
   EXPECT_EQ(records.events().back(),
-            "stalled page refreshed: progress still " + *course.page().progress->outerText);
+            "进度停滞，刷新页面：进度仍为 " + *course.page().progress->outerText);
   // The reloaded page need not show that chapter again: the run starts over from the list, and
   // the stalled chapter, still unfinished, is opened again.
   EXPECT_EQ(RunningTimers(), std::vector<unsigned>{TIMER_WAIT_FOR_LIST});

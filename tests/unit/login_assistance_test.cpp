@@ -78,7 +78,7 @@ TEST_F(LoginAssistance, UserNameLoginIsCapturedOnTheWayToTheUserPagesInAnyCase) 
   EXPECT_EQ(Captured(), "zhangsan");
   EXPECT_EQ(fx.host.LiveReferences(), 0);
   EXPECT_TRUE(fx.dialogs.messages.empty());
-  EXPECT_EQ(records.events(), std::vector<std::string>{"login captured: account ZhangSan"});
+  EXPECT_EQ(records.events(), std::vector<std::string>{"记住登录：账号 ZhangSan"});
 
   // Not even an address that carries it shows the password in a record.
   browser.LoadUrl(kUserCenterUrl + "?pwd=Secret1");

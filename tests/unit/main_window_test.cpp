@@ -102,11 +102,11 @@ TEST(StartUp, TheJournalHearsOfRunsThatEndedUnexpectedlyAndThisRunClosesAfterIts
     EXPECT_EQ(
         journal.events,
         (std::vector<std::string>{
-            "program started, version 3.1", "(run opened)",
-            "last run ended unexpectedly: process 4242, started 2026-12-08T01:24:00",
-            "last run ended unexpectedly: process 4250, started 2026-12-08T02:00:00",
-            update == 1 ? "update check: nothing newer" : "update check: the program must end",
-            "program ended", "(run closed)"}));
+            "程序启动，版本 3.1", "(run opened)",
+            "上次运行意外结束：进程 4242，启动于 2026-12-08T01:24:00",
+            "上次运行意外结束：进程 4250，启动于 2026-12-08T02:00:00",
+            update == 1 ? "检查更新：没有新版本" : "检查更新：必须更新后才能使用",
+            "程序结束", "(run closed)"}));
   }
 }
 

@@ -33,9 +33,10 @@ class StudyRunTest : public AutoStudy {
     return std::chrono::duration_cast<std::chrono::milliseconds>(*run().nextAttempt() -
                                                                  clock.Now());
   }
+  // The journal's events by their English wording, as the diagnostics give them.
   std::vector<std::string> Events(const std::string& prefix) const {
     std::vector<std::string> found;
-    for (const std::string& event : records.events())
+    for (const std::string& event : records.diagnostics())
       if (event.rfind(prefix, 0) == 0) found.push_back(event);
     return found;
   }

@@ -1,0 +1,30 @@
+// What a study run is doing, as the student reads it on the window's status line.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace larkwend {
+
+enum class RunState {
+  kNotStarted,
+  kStudying,
+  kWaitingForSite,
+  kSignedOut,
+  kLeftByStudent,
+  kNothingLeft,
+  kEnded,
+};
+
+struct RunStatus {
+  RunState state = RunState::kNotStarted;
+  int chapter = 0, chapters = 0;  // studying chapter n of m of this course (0: none opened yet)
+  int course = 0, courses = 0;    // course k of K, when the run walks the course list
+  int secondsToNextAttempt = 0;   // while waiting for the site
+  std::time_t since = 0;          // when the run began doing this (0: not said)
+};
+
+// One line of Chinese text (UTF-8).
+std::string DescribeRun(const RunStatus& status);
+
+}  // namespace larkwend
