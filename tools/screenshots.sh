@@ -39,7 +39,7 @@ done
 shoot() {  # NAME VARIABLE=VALUE...
   local name=$1
   shift
-  (cd "$work" && env XDG_STATE_HOME="$work/state" "$@" \
+  (cd "$work" && env XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" "$@" \
     xvfb-run -a -s "-screen 0 2600x1400x24" "$root/tools/screenshots.sh" "$out" --inside-xvfb \
     "$out/$name.png")
   echo "$out/$name.png"

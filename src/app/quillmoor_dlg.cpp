@@ -1,12 +1,16 @@
 #include "app/quillmoor_dlg.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/credential_file.h"
+#include "app/program_settings.h"
 #include "automation/alert_dismisser.h"
 #include "browser/conversions.h"
 #include "browser/link_targets.h"
 #include "platform/diagnostics.h"
+#include "platform/journal.h"
+#include "platform/shell.h"
 #include "resources/site_profile.h"
 #include "resources/templates.h"
 #include "resources/texts.h"
@@ -79,14 +83,25 @@ bool CQuillmoorDlg::OnInitDialog() {
   m_capturedAccount.fill('\0');
   m_loginType = LOGIN_BY_ID_CARD;
   UpdateData(false);
+
+  initialClient_ = client;
+  runStatusRect_ = w.GetItemRect(IDC_RUN_STATUS);
+  journalButtonRect_ = w.GetItemRect(IDC_OPEN_JOURNAL);
+  studyAllCourses_ = ReadStudyAllCourses();
+  w.SetCheck(IDC_STUDY_ALL_COURSES, studyAllCourses_);
+  OnLoginTypeChanged();
+  w.SetItemAccessibleName(IDC_BANNER, Gbk(texts::kBannerName));
+  studyRun_.PublishStatus();
   return true;
 }
 
 void CQuillmoorDlg::OnCommand(int id, int notifyCode) {
-  // The message map: clicks (notification 0) of the buttons and of the banner picture.
+  // The message map: clicks (notification 0) of the buttons, the check box and the banner
+  // picture, and the login type's new selection.
   struct Entry {
     int id;
     void (CQuillmoorDlg::*handler)();
+    int notifyCode = BN_CLICKED;
   };
   static constexpr Entry kMessageMap[] = {
       {IDC_USAGE, &CQuillmoorDlg::OnUsageButton},
@@ -95,10 +110,12 @@ void CQuillmoorDlg::OnCommand(int id, int notifyCode) {
       {IDC_COURSE_LIST, &CQuillmoorDlg::OnCourseList},
       {IDC_AUTO_STUDY, &CQuillmoorDlg::OnAutoStudyButton},
       {IDC_BANNER, &CQuillmoorDlg::OnBannerClicked},
+      {IDC_STUDY_ALL_COURSES, &CQuillmoorDlg::OnStudyAllCoursesClicked},
+      {IDC_OPEN_JOURNAL, &CQuillmoorDlg::OnOpenJournal},
+      {IDC_LOGIN_TYPE, &CQuillmoorDlg::OnLoginTypeChanged, CBN_SELCHANGE},
   };
-  if (notifyCode == BN_CLICKED)
-    for (const Entry& entry : kMessageMap)
-      if (entry.id == id) return (this->*entry.handler)();
+  for (const Entry& entry : kMessageMap)
+    if (entry.id == id && entry.notifyCode == notifyCode) return (this->*entry.handler)();
   CDialog::OnCommand(id, notifyCode);
 }
 
@@ -108,6 +125,14 @@ void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
   int width = clientWidth - m_widthMargin;
   int height = clientHeight - m_heightMargin;
   window()->SetItemSize(IDC_BROWSER, width < 0 ? 0 : width, height < 0 ? 0 : height);
+  // The foot goes with the bottom edge: the status line takes the width, the journal button
+  // keeps its corner.
+  const int rise = initialClient_.height - clientHeight;
+  const int widen = clientWidth - initialClient_.width;
+  window()->MoveItem(IDC_RUN_STATUS, runStatusRect_.x, runStatusRect_.y - rise,
+                     std::max(runStatusRect_.width + widen, 0), runStatusRect_.height);
+  window()->MoveItem(IDC_OPEN_JOURNAL, journalButtonRect_.x + widen, journalButtonRect_.y - rise,
+                     journalButtonRect_.width, journalButtonRect_.height);
 }
 
 // The event sink of control 1000.
@@ -162,6 +187,42 @@ void CQuillmoorDlg::RestartFromChapterList() {
 int CQuillmoorDlg::ShowMessage(std::string_view utf8Text, unsigned type) {
   if (!window()) return IDCANCEL;
   return window()->MessageBox(Gbk(utf8Text), Gbk(site::MessageCaption), type);
+}
+
+void CQuillmoorDlg::ShowRunStatus(const std::string& gbkText) {
+  if (window()) window()->SetItemText(IDC_RUN_STATUS, gbkText);
+}
+
+bool CQuillmoorDlg::StudiesEveryCourse() {
+  return studyAllCourses_;
+}
+
+void CQuillmoorDlg::ShowStatus(const std::string& text) {
+  ShowRunStatus(Gbk(text));
+}
+
+void CQuillmoorDlg::OnStudyAllCoursesClicked() {
+  if (!window()) return;
+  studyAllCourses_ = window()->GetCheck(IDC_STUDY_ALL_COURSES);
+  WriteStudyAllCourses(studyAllCourses_);
+}
+
+void CQuillmoorDlg::OnOpenJournal() {
+  // Made empty when missing: the student sees an empty journal rather than an error.
+  const std::string file = JournalFile();
+  if (file.empty()) {
+    ShowMessage(texts::kJournalCannotBeMade, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  if (!platform_.shell.OpenLocalFile(file))
+    ShowMessage(std::string(texts::kJournalNoViewer) + file, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CQuillmoorDlg::OnLoginTypeChanged() {
+  if (!window()) return;
+  const bool byUserName = window()->GetComboSelection(IDC_LOGIN_TYPE) == LOGIN_BY_USER_NAME;
+  window()->SetItemAccessibleName(
+      IDC_ACCOUNT, Gbk(byUserName ? texts::kAccountByUserName : texts::kAccountByIdCardName));
 }
 
 }  // namespace larkwend

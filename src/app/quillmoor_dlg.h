@@ -40,6 +40,9 @@ enum : int {
   IDC_AUTO_STUDY = 1007,
   IDC_BANNER = 1008,
   IDC_LOGIN_TYPE = 1009,
+  IDC_STUDY_ALL_COURSES = 1010,
+  IDC_RUN_STATUS = 1011,
+  IDC_OPEN_JOURNAL = 1012,
 };
 
 // Auto-study timers; each one's period in milliseconds equals its id.
@@ -150,6 +153,26 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
 
  private:
   StudyRun studyRun_;
+
+  // The window's controls around a study run: the choice to study every course (remembered in
+  // the program's settings file), the status line at the foot and the journal button.
+ public:
+  // Shows `gbkText` in the status line.
+  void ShowRunStatus(const std::string& gbkText);
+  // Whether the student has chosen to study every course; kept after the window has gone.
+  bool StudyAllCourses() const { return studyAllCourses_; }
+  void OnStudyAllCoursesClicked();
+  void OnOpenJournal();
+  // The account edit is named for what the login type selects.
+  void OnLoginTypeChanged();
+
+ private:
+  bool studyAllCourses_ = false;
+  // The client area and the foot's controls as the template laid them out, which resizing
+  // keeps at the same distance from the bottom (and the right) edge.
+  PixelRect initialClient_{};
+  PixelRect runStatusRect_{};
+  PixelRect journalButtonRect_{};
 };
 
 }  // namespace larkwend

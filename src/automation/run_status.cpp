@@ -33,7 +33,7 @@ std::string DescribeRun(const RunStatus& s) {
   std::string text;
   switch (s.state) {
     case RunState::kNotStarted:
-      return "未开始自动学习：登录后打开课程的学习页面即可开始";
+      return "未开始学习";
     case RunState::kStudying:
       text = Studying(s);
       break;

@@ -26,10 +26,22 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// Notification code of a click, for buttons and notifying pictures alike.
+// Notification code of a click, for buttons, check boxes and notifying pictures alike.
 constexpr int BN_CLICKED = 0;
+// Notification code of a combo box whose selection the student changed (never sent for a
+// selection the program sets).
+constexpr int CBN_SELCHANGE = 1;
 
-enum class ControlKind { kBrowser, kPushButton, kEdit, kLabel, kBlackFrame, kPicture, kComboBox };
+enum class ControlKind {
+  kBrowser,
+  kPushButton,
+  kEdit,
+  kLabel,
+  kBlackFrame,
+  kPicture,
+  kComboBox,
+  kCheckBox,  // its clicks are commands, as a push button's
+};
 
 enum ControlStyle : unsigned {
   kTabStop = 1u << 0,
@@ -47,6 +59,7 @@ enum ControlStyle : unsigned {
   kVScroll = 1u << 12,
   kLeftAligned = 1u << 13,
   kVisible = 1u << 14,
+  kEndEllipsis = 1u << 15,  // a label's text that does not fit ends in "…" instead of being cut
 };
 
 struct DialogUnits {
@@ -108,6 +121,17 @@ class DialogWindow {
   virtual PixelRect GetClientRect() = 0;
   // Changes a child's size, keeping its position and stacking order.
   virtual void SetItemSize(int id, int width, int height) = 0;
+  // Moves a child to `x`, `y` of the client area and gives it the size, keeping its stacking
+  // order.
+  virtual void MoveItem(int id, int x, int y, int width, int height) = 0;
+
+  // A check box's state; false for any other control.
+  virtual bool GetCheck(int id) = 0;
+  // Sets it without a click: the handler hears no command for it.
+  virtual void SetCheck(int id, bool checked) = 0;
+
+  // The name assistive technologies read for a control, replacing the one its label gives.
+  virtual void SetItemAccessibleName(int id, const std::string& text) = 0;
 
   // The browser control created for a kBrowser control, or null.
   virtual BrowserControl* GetBrowserControl(int id) = 0;
@@ -143,7 +167,8 @@ class DialogHandler {
  public:
   virtual void AttachWindow(DialogWindow* window) = 0;
   virtual bool OnInitDialog() = 0;
-  // A click on a button or notifying picture, or the OK/Cancel commands (IDOK, IDCANCEL).
+  // A click on a button, check box or notifying picture, a combo box's new selection
+  // (CBN_SELCHANGE), or the OK/Cancel commands (IDOK, IDCANCEL).
   virtual void OnCommand(int id, int notifyCode) = 0;
   virtual void OnTimer(unsigned id) = 0;
   // Size type as the platform reports it (0 restored, 1 minimised, 2 maximised).

@@ -35,6 +35,11 @@ std::vector<UnendedRun> OpenRunInJournal() {
   return g_journal ? g_journal->OpenRun() : std::vector<UnendedRun>{};
 }
 
+std::string JournalFile() {
+  std::lock_guard lock(g_journalMutex);
+  return g_journal ? g_journal->File() : std::string{};
+}
+
 void CloseRunInJournal() {
   std::lock_guard lock(g_journalMutex);
   if (g_journal) g_journal->CloseRun();

@@ -30,6 +30,10 @@ class Journal {
   // A journal that keeps no runs answers none.
   virtual std::vector<UnendedRun> OpenRun() { return {}; }
   virtual void CloseRun() {}
+  // The file the journal is written to (a path as the file system spells it), made empty with
+  // its folder when it does not exist yet, so that the student can open it; empty for a journal
+  // that keeps no file or whose file cannot be made.
+  virtual std::string File() { return {}; }
 };
 
 // Records one event in the installed journal: secrets masked (record_secrets.h), line breaks
@@ -42,6 +46,8 @@ void RecordEvent(std::string_view utf8Event);
 // Journal::OpenRun and CloseRun of the installed journal; none installed: no runs.
 std::vector<UnendedRun> OpenRunInJournal();
 void CloseRunInJournal();
+// Journal::File of the installed journal; none installed: empty.
+std::string JournalFile();
 
 // Makes `journal` the one events go to while this lives; the previous one comes back after.
 class ScopedJournal {

@@ -19,6 +19,9 @@ class Shell {
   // Starts a program from a command line, split into arguments by the Windows quoting rules and
   // started directly, never through a shell. Greater than 31 when it was started.
   virtual unsigned StartCommandLine(const std::string& commandLine, int showCommand) = 0;
+  // Opens a local file (a path as the file system spells it, not GBK) with the desktop's default
+  // application for its type; false when none could be started.
+  virtual bool OpenLocalFile(const std::string& path) = 0;
 };
 
 // The file-type associations, read as the classes root of a registry: a key's default value

@@ -40,6 +40,14 @@ inline constexpr std::string_view kPageFailingTitle = "学习页面无法打开"
 inline constexpr std::string_view kPageFailingBody =
     "学习页面已超过 10 分钟无法打开，程序仍在重试；请检查网络。";
 
+// The main window's own names and the journal button. The account edit is named for what the
+// login type selects; the banner for what it opens.
+inline constexpr std::string_view kAccountByIdCardName = "身份证号";
+inline constexpr std::string_view kAccountByUserName = "用户名";
+inline constexpr std::string_view kBannerName = "下载新版本";
+inline constexpr std::string_view kJournalCannotBeMade = "学习日志无法建立：没有可写的主目录。";
+inline constexpr std::string_view kJournalNoViewer = "没有找到能打开学习日志的程序。日志文件：";
+
 // Usage dialog: its lines, joined with CR LF. The portal's display name goes between the two
 // pieces of the login line, its home page address between the two pieces of the next one.
 inline constexpr std::string_view kUsageHeading = "使用说明：";

@@ -1,5 +1,6 @@
 // The desktop's stand-ins, asked over D-Bus by this process as the program would ask them: what
-// they record, and what the tests count from it. Runs under dbus-run-session.
+// they record, and what the tests count from it; and the program's answer to a click on its
+// notification. Runs under dbus-run-session.
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 
 #include "e2e_desktop_services.h"
 #include "e2e_harness.h"
+#include "e2e_program.h"
+#include "platform/gtk/gtk_desktop_session.h"
+#include "platform/text.h"
 
 namespace e2e = larkwend::e2e;
 
@@ -160,4 +164,30 @@ TEST(DesktopServices, SleepLockEndsWhenItsDescriptorCloses) {
   close(lock);
   EXPECT_TRUE(services.WaitFor([](const auto& s) { return s.SleepLocksHeld() == 0; }));
   EXPECT_EQ(services.Events("logind-released").size(), 1u);
+}
+
+// A click on one of the program's notifications brings its main window back, and starts nothing
+// anew: the program is activated while it runs.
+TEST(DesktopServices, AClickOnANotificationBringsTheMainWindowBack) {
+  e2e::DesktopServices services({.sessionManager = false, .notifications = true, .logind = false});
+  ASSERT_TRUE(services.ready());
+  e2e::ProgramOptions options;
+  int starts = 0;
+  options.updateCheck = [&starts](larkwend::Platform&, std::string&) { return ++starts, 1; };
+  e2e::RunProgram(options, [&](e2e::Program& program) {
+    // Sent as the program sends its own, on the same application.
+    larkwend::gtk::GtkDesktopSession session(GTK_APPLICATION(g_application_get_default()));
+    session.Notify("run-ended", larkwend::Gbk("自动学习已结束"), larkwend::Gbk("全部完成"));
+    ASSERT_TRUE(services.WaitFor([](const auto& s) { return !s.Events("notify").empty(); }));
+    // Without a default action a notification server offers no click.
+    EXPECT_EQ(services.Events("notify")[0].fields.at("actions"), "default");
+
+    GtkWidget* window = GTK_WIDGET(program.MainWindow());
+    gtk_widget_hide(window);
+    services.ClickLastNotification();
+    ASSERT_TRUE(
+        services.WaitFor([](const auto& s) { return !s.Events("notify-clicked").empty(); }));
+    EXPECT_TRUE(e2e::PumpUntil([window] { return gtk_widget_get_visible(window); }, 5000));
+  });
+  EXPECT_EQ(starts, 1);
 }

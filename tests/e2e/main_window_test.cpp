@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -111,13 +112,16 @@ void ExpectBannerDrawnFor(Program& program, int scale) {
     }
 }
 
-// Every control of the strip lies inside the window and is as large as its content needs.
+// Every control of the strip and the foot lies inside the window and is as large as its content
+// needs.
 void ExpectNothingCut(Program& program) {
   for (int id : {IDC_USAGE, IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER,
-                 IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_LOGIN_TYPE, IDC_BANNER}) {
+                 IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_LOGIN_TYPE, IDC_BANNER, IDC_STUDY_ALL_COURSES,
+                 IDC_RUN_STATUS, IDC_OPEN_JOURNAL}) {
     SCOPED_TRACE(id);
     const GdkRectangle rect = program.ControlRect(id);
     EXPECT_LE(rect.x + rect.width, program.ClientRect().width);
+    EXPECT_LE(rect.y + rect.height, program.ClientRect().height);
     GtkRequisition needed;
     gtk_widget_get_preferred_size(program.Control(id), &needed, nullptr);
     EXPECT_LE(needed.width, rect.width);
@@ -171,7 +175,12 @@ TEST(MainWindowOnTheDesktop, ResizingKeepsTheBrowsersCornerAndMargins) {
     const int rightMargin = client.width - browser.width;
     const int bottomMargin = client.height - browser.height;
     EXPECT_GT(rightMargin, 0);
-    EXPECT_NEAR(bottomMargin, browser.y, 1);
+    // Below the browser, the status line and the journal button.
+    const GdkRectangle status = program.ControlRect(IDC_RUN_STATUS);
+    const GdkRectangle journal = program.ControlRect(IDC_OPEN_JOURNAL);
+    EXPECT_GE(status.y, browser.y + browser.height);
+    EXPECT_GE(journal.y, browser.y + browser.height);
+    EXPECT_LT(status.x + status.width, journal.x);
 
     const GdkRectangle usage = program.ControlRect(IDC_USAGE);
     for (auto [width, height] : {std::pair{1250, 950}, {700, 420}, {client.width, client.height}}) {
@@ -181,25 +190,88 @@ TEST(MainWindowOnTheDesktop, ResizingKeepsTheBrowsersCornerAndMargins) {
       EXPECT_EQ(after.y, browser.y);
       EXPECT_EQ(width - after.width, rightMargin);
       EXPECT_EQ(height - after.height, bottomMargin);
-      // The strip above does not move.
+      // The strip above does not move; the foot goes with the bottom edge, the status line
+      // taking the width and the button keeping its corner.
       EXPECT_EQ(program.ControlRect(IDC_USAGE).x, usage.x);
       EXPECT_EQ(program.ControlRect(IDC_USAGE).y, usage.y);
+      const GdkRectangle statusAfter = program.ControlRect(IDC_RUN_STATUS);
+      const GdkRectangle journalAfter = program.ControlRect(IDC_OPEN_JOURNAL);
+      EXPECT_EQ(height - statusAfter.y, client.height - status.y);
+      EXPECT_EQ(width - statusAfter.width, client.width - status.width);
+      EXPECT_EQ(width - journalAfter.x, client.width - journal.x);
+      EXPECT_EQ(height - journalAfter.y, client.height - journal.y);
     }
   });
 }
 
-TEST(MainWindowOnTheDesktop, TabFollowsTheTemplateOrder) {
+TEST(MainWindowOnTheDesktop, TabFollowsTheStripFromLeftToRight) {
   RunWithoutUpdateCheck([](Program& program) {
-    program.Focus(IDC_USAGE);
-    ASSERT_EQ(program.FocusedControl(), IDC_USAGE);
-    // The label, the two rules and the banner are no tab stops; after the combo box comes the
-    // browser, the first control.
-    for (int next : {IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER,
-                     IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_LOGIN_TYPE, IDC_BROWSER}) {
+    program.Focus(IDC_LOGIN_TYPE);
+    ASSERT_EQ(program.FocusedControl(), IDC_LOGIN_TYPE);
+    // The labels, the two rules and the banner are no tab stops; after the strip comes the
+    // journal button at the foot, then the browser, the first control.
+    for (int next :
+         {IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER, IDC_COURSE_LIST,
+          IDC_AUTO_STUDY, IDC_STUDY_ALL_COURSES, IDC_USAGE, IDC_OPEN_JOURNAL, IDC_BROWSER}) {
       program.PressKey(GDK_KEY_Tab);
       EXPECT_EQ(program.FocusedControl(), next);
     }
   });
+}
+
+std::string AccessibleName(GtkWidget* widget) {
+  const char* name = atk_object_get_name(gtk_widget_get_accessible(widget));
+  return name ? name : "";
+}
+
+// What a screen reader reads: an edit by its label (and the label as what names it), the
+// account edit by what the login type selects, the banner by what it opens.
+TEST(MainWindowOnTheDesktop, ControlsCarryAccessibleNames) {
+  RunWithoutUpdateCheck([](Program& program) {
+    GtkWidget* password = program.Control(IDC_PASSWORD);
+    EXPECT_EQ(AccessibleName(password), "密码");
+    AtkRelationSet* relations = atk_object_ref_relation_set(gtk_widget_get_accessible(password));
+    AtkRelation* labelledBy =
+        atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
+    ASSERT_TRUE(labelledBy);
+    GPtrArray* labels = atk_relation_get_target(labelledBy);
+    ASSERT_EQ(labels->len, 1u);
+    AtkObject* label = ATK_OBJECT(g_ptr_array_index(labels, 0));
+    EXPECT_EQ(atk_object_get_role(label), ATK_ROLE_LABEL);
+    EXPECT_STREQ(atk_object_get_name(label), "密码");
+    g_object_unref(relations);
+
+    GtkWidget* account = program.Control(IDC_ACCOUNT);
+    EXPECT_EQ(AccessibleName(account), "身份证号");
+    program.SelectComboItem(IDC_LOGIN_TYPE, 1);
+    EXPECT_EQ(AccessibleName(account), "用户名");
+    program.SelectComboItem(IDC_LOGIN_TYPE, 0);
+    EXPECT_EQ(AccessibleName(account), "身份证号");
+
+    EXPECT_EQ(AccessibleName(program.Control(IDC_BANNER)), "下载新版本");
+    EXPECT_EQ(AccessibleName(program.Control(IDC_STUDY_ALL_COURSES)), "学完全部课程");
+    // The status line beside it names nothing.
+    EXPECT_EQ(AccessibleName(program.Control(IDC_OPEN_JOURNAL)), "学习日志");
+  });
+}
+
+// Off at first; a click checks it, and the choice goes to the program's settings file.
+TEST(MainWindowOnTheDesktop, StudyAllCoursesIsACheckBoxRememberedInTheSettingsFile) {
+  fixtures::ScopedWorkingDir dir;
+  ProgramOptions options;
+  options.workingDirectory = dir.path();
+  RunWithoutUpdateCheck(
+      [](Program& program) {
+        GtkWidget* box = program.Control(IDC_STUDY_ALL_COURSES);
+        ASSERT_TRUE(GTK_IS_CHECK_BUTTON(box));
+        EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(box)));
+        program.Click(IDC_STUDY_ALL_COURSES);
+        EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(box)));
+      },
+      options);
+  std::ifstream settings(dir.path() / "config/larkwend/settings.ini");
+  std::string text((std::istreambuf_iterator<char>(settings)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("all_courses=1"), std::string::npos) << text;
 }
 
 TEST(MainWindowOnTheDesktop, EnterInAnEditOrTheComboBoxPressesTheUsageButton) {

@@ -2,7 +2,8 @@
 // notification server on the session bus, logind on the system bus. Each records what it is
 // asked, one line per event, appended and flushed at once so that a test reads it while the
 // stand-ins run. "ready" is written once every name asked for is owned; a name that cannot be
-// had ends the program with status 1. SIGTERM ends it cleanly.
+// had ends the program with status 1. SIGTERM ends it cleanly. SIGUSR1 clicks the last
+// notification: the server says its default action was invoked, as a desktop does on a click.
 //   desktop_stand_ins RECORD-FILE [--session-manager] [--notifications] [--logind]
 #include <fcntl.h>
 #include <gio/gio.h>
@@ -101,6 +102,8 @@ struct StandIns {
   guint32 nextCookie = 1;
   std::map<guint32, guint32> inhibitions;  // cookie -> flags
   guint32 nextNotification = 1;
+  guint32 lastNotification = 0;
+  GDBusConnection* notificationsBus = nullptr;  // where a click is signalled
   int nextLock = 1;
   std::map<int, int> locks;  // read end of a lock's pipe -> its number
 
@@ -171,7 +174,18 @@ void NotificationsCall(GDBusConnection*, const gchar*, const gchar*, const gchar
     const gchar* entry = nullptr;
     const bool hasEntry = g_variant_lookup(hints, "desktop-entry", "&s", &entry);
     const guint32 id = replaces != 0 ? replaces : s.nextNotification++;
+    s.lastNotification = id;
+    // The action keys offered, each once; "default" is the click on the notification itself.
+    std::string actions;
+    GVariant* offered = g_variant_get_child_value(params, 5);
+    for (gsize i = 0; i + 1 < g_variant_n_children(offered); i += 2) {
+      const gchar* key = nullptr;
+      g_variant_get_child(offered, i, "&s", &key);
+      actions += (actions.empty() ? "" : ",") + Escaped(key);
+    }
+    g_variant_unref(offered);
     s.Write("notify id=" + std::to_string(id) + " app=" + Escaped(app) +
+            " actions=" + (actions.empty() ? "-" : actions) +
             " urgency=" + (hasUrgency ? std::to_string(urgency) : "-") +
             " desktop-entry=" + (hasEntry ? Escaped(entry) : "-") + " summary=" + Escaped(summary) +
             " body=" + Escaped(body));
@@ -258,6 +272,7 @@ struct Owned {
 
 void BusAcquired(GDBusConnection* connection, const gchar*, gpointer data) {
   auto& owned = *static_cast<Owned*>(data);
+  if (owned.service == &kNotifications) owned.standIns->notificationsBus = connection;
   GError* error = nullptr;
   if (g_dbus_connection_register_object(connection, owned.service->path, owned.node->interfaces[0],
                                         &owned.vtable, owned.standIns, nullptr, &error) == 0) {
@@ -274,6 +289,19 @@ void NameAcquired(GDBusConnection*, const gchar*, gpointer data) {
 
 void NameLost(GDBusConnection*, const gchar* name, gpointer data) {
   static_cast<Owned*>(data)->standIns->Fail(std::string("cannot own ") + name);
+}
+
+gboolean ClickLastNotification(gpointer data) {
+  auto& s = *static_cast<StandIns*>(data);
+  if (!s.notificationsBus || s.lastNotification == 0) {
+    s.Write("notify-click-unsent");
+    return G_SOURCE_CONTINUE;
+  }
+  g_dbus_connection_emit_signal(s.notificationsBus, nullptr, kNotifications.path,
+                                kNotifications.name, "ActionInvoked",
+                                g_variant_new("(us)", s.lastNotification, "default"), nullptr);
+  s.Write("notify-clicked id=" + std::to_string(s.lastNotification));
+  return G_SOURCE_CONTINUE;
 }
 
 gboolean Quit(gpointer data) {
@@ -319,6 +347,7 @@ int main(int argc, char** argv) {
   }
   g_unix_signal_add(SIGTERM, Quit, &s);
   g_unix_signal_add(SIGINT, Quit, &s);
+  g_unix_signal_add(SIGUSR1, ClickLastNotification, &s);
   g_main_loop_run(s.loop);
   for (guint owner : owners) g_bus_unown_name(owner);
   for (Owned& o : owned) g_dbus_node_info_unref(o.node);

@@ -25,9 +25,9 @@ namespace larkwend::e2e {
 namespace {
 
 // Every key the stand-ins write; those in kFreeText end their line.
-constexpr std::array<const char*, 14> kKeys = {
-    "cookie",  "flags", "app", "reason", "id",  "urgency", "desktop-entry",
-    "summary", "body",  "n",   "what",   "who", "mode",    "why"};
+constexpr std::array<const char*, 15> kKeys = {
+    "cookie", "flags", "app",  "reason", "id",   "urgency", "desktop-entry", "actions", "summary",
+    "body",   "n",     "what", "who",    "mode", "why"};
 constexpr std::array<const char*, 3> kFreeText = {"reason", "body", "why"};
 
 constexpr const char* kSessionManager = "org.gnome.SessionManager";
@@ -260,6 +260,10 @@ int DesktopServices::SuspendInhibitionsHeld() const {
       held.erase(event.fields["cookie"]);
   }
   return static_cast<int>(held.size());
+}
+
+void DesktopServices::ClickLastNotification() const {
+  if (pid_ > 0) kill(pid_, SIGUSR1);
 }
 
 int DesktopServices::SleepLocksHeld() const {

@@ -10,8 +10,11 @@
 //   sm-inhibit cookie=1 flags=4 app=org.larkwend.Larkwend reason=<text>
 //   sm-uninhibit cookie=1
 //   sm-uninhibit-unknown cookie=7              (a cookie never handed out, or given back twice)
-//   notify id=1 app=<name> urgency=<0-2 or -> desktop-entry=<id or -> summary=<text> body=<text>
+//   notify id=1 app=<name> actions=<keys offered, comma-separated, or -> urgency=<0-2 or ->
+//          desktop-entry=<id or -> summary=<text> body=<text>
 //   notify-close id=1
+//   notify-clicked id=1                        (ClickLastNotification: its default action)
+//   notify-click-unsent                        (there was no notification to click)
 //   logind-inhibit n=1 what=sleep who=<who> mode=block why=<text>
 //   logind-released n=1                        (every holder closed the descriptor)
 #pragma once
@@ -56,6 +59,9 @@ class DesktopServices {
   int SuspendInhibitionsHeld() const;
   // logind inhibitors whose descriptor is still open somewhere.
   int SleepLocksHeld() const;
+  // Has the notification server say that the last notification was clicked (ActionInvoked with
+  // "default"), as a desktop does; the record says "notify-clicked" once it is sent.
+  void ClickLastNotification() const;
   // Pumps the main loop until `condition` holds for the record; false after `timeoutMs`.
   bool WaitFor(const std::function<bool(const DesktopServices&)>& condition,
                int timeoutMs = 10000) const;

@@ -172,6 +172,8 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {
   const std::filesystem::path stateHome =
       options.stateHome.empty() ? std::filesystem::current_path() / "state" : options.stateHome;
   ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+  // And its settings file: a test never reads the machine's own choices.
+  ::setenv("XDG_CONFIG_HOME", (std::filesystem::current_path() / "config").c_str(), 1);
 
   // The application object lives for the whole process; each run starts it as a new process
   // would find it.

@@ -78,6 +78,10 @@ class DialogWindow : public larkwend::DialogWindow {
     return {0, 0, clientWidth_, clientHeight_};
   }
   void SetItemSize(int id, int width, int height) override;
+  void MoveItem(int id, int x, int y, int width, int height) override;
+  bool GetCheck(int id) override;
+  void SetCheck(int id, bool checked) override;
+  void SetItemAccessibleName(int id, const std::string& text) override;
   BrowserControl* GetBrowserControl(int id) override;
   void SetTimer(unsigned id, unsigned periodMs) override;
   void KillTimer(unsigned id) override { timers_.erase(id); }
@@ -94,14 +98,19 @@ class DialogWindow : public larkwend::DialogWindow {
   bool TimerRunning(unsigned id) const { return timers_.count(id) != 0; }
   // Delivers one tick of a running timer; false when it does not run.
   bool FireTimer(unsigned id);
-  void Click(int id) { handler_.OnCommand(id, BN_CLICKED); }
+  // A click; on a check box it turns the check over first, as the real one does.
+  void Click(int id);
+  // The student picks a combo box item.
+  void SelectComboItem(int id, int index);
+  // The name assistive technologies read, as the program set it (GBK); empty when never set.
+  std::string AccessibleName(int id) { return items_[id].accessibleName; }
   void Resize(int clientWidth, int clientHeight);
   std::optional<int> result() const { return result_; }
   Control& browser() { return *browser_; }
   // What the program did to the window, in order: "SetIcon 128", "GetItemRect 1000",
   // "GetClientRect", "SetTitle <text>", "SetItemText <id> <text>", "AddComboItem <id> <text>",
-  // "SetComboSelection <id> <index>", and from the browser "Silent <0|1>", "Navigate <url>",
-  // "Navigate2 <url>" (texts GBK, as passed).
+  // "SetComboSelection <id> <index>", "SetCheck <id> <0|1>", and from the browser "Silent <0|1>",
+  // "Navigate <url>", "Navigate2 <url>" (texts GBK, as passed).
   const std::vector<std::string>& journal() const { return journal_; }
 
  private:
@@ -111,6 +120,8 @@ class DialogWindow : public larkwend::DialogWindow {
     std::vector<std::string> comboItems;
     int selection = -1;
     PixelRect rect;
+    bool checked = false;
+    std::string accessibleName;
   };
 
   DialogSystem& system_;
@@ -170,6 +181,12 @@ class Shell : public larkwend::Shell {
   unsigned startResult = 33;         // > 31: started
   std::vector<Call> executed;
   std::vector<std::string> started;
+  bool OpenLocalFile(const std::string& path) override {
+    opened.push_back(path);
+    return openResult;
+  }
+  bool openResult = true;
+  std::vector<std::string> opened;
 };
 
 class FileAssociations : public larkwend::FileAssociations {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/desktop_exec.h"
+#include "platform/diagnostics.h"
 #include "platform/gtk/common/gobject_ptr.h"
 #include "platform/posix/program_start.h"
 #include "platform/text.h"
@@ -106,14 +107,17 @@ std::intptr_t LaunchAndWait(const std::string& uri, GAppLaunchContext* context) 
   return ResultOf(launch.error.get());
 }
 
-std::intptr_t OpenWithDefaultHandler(const std::string& gbkFile) {
-  std::string uri = UriOf(GbkToUtf8(gbkFile));
+std::intptr_t LaunchOnDisplay(const std::string& uri) {
   // On a display, the launch carries it (and start-up notification) to the handler.
   GObjectPtr<GAppLaunchContext> context;
   if (GdkDisplay* display = gdk_display_get_default())
     context = GObjectPtr<GAppLaunchContext>::Adopt(
         G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)));
   return LaunchAndWait(uri, context.get());
+}
+
+std::intptr_t OpenWithDefaultHandler(const std::string& gbkFile) {
+  return LaunchOnDisplay(UriOf(GbkToUtf8(gbkFile)));
 }
 
 // The Exec line of the desktop entry `id`, as an open command; nothing when there is no such
@@ -160,6 +164,19 @@ std::intptr_t DesktopShell::Execute(const std::string& verb, const std::string& 
 
 unsigned DesktopShell::StartCommandLine(const std::string& commandLine, int) {
   return posix::StartCommandLine(commandLine);
+}
+
+bool DesktopShell::OpenLocalFile(const std::string& path) {
+  GError* error = nullptr;
+  std::unique_ptr<char, GFreeDeleter> uri(g_filename_to_uri(path.c_str(), nullptr, &error));
+  if (!uri) {
+    Diagnose(std::string("cannot open ") + path + ": " + error->message);
+    g_error_free(error);
+    return false;
+  }
+  const std::intptr_t result = LaunchOnDisplay(uri.get());
+  if (result <= 32) Diagnose(std::string("no application opened ") + uri.get());
+  return result > 32;
 }
 
 long DesktopFileAssociations::OpenKey(const std::string& subKey, Key& key) {

@@ -11,12 +11,14 @@ namespace larkwend::gtk {
 // "open" on a link or document goes to the desktop's default handler for it; "open" on
 // "IEXPLORE" starts the system's plain web browser, x-www-browser, with the parameters as its
 // command-line remainder. Command lines are started directly, never through a shell. The show
-// command is the desktop's business and is not passed on.
+// command is the desktop's business and is not passed on. A local file goes to the default
+// application of its type as a file: URI.
 class DesktopShell : public Shell {
  public:
   std::intptr_t Execute(const std::string& verb, const std::string& file,
                         const std::string& parameters, int showCommand) override;
   unsigned StartCommandLine(const std::string& commandLine, int showCommand) override;
+  bool OpenLocalFile(const std::string& path) override;
 };
 
 // The ".htm" file type is the desktop's default handler for text/html: its desktop entry id

@@ -16,6 +16,13 @@ constexpr const char* kLogindName = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kLogindManager = "org.freedesktop.login1.Manager";
 
+constexpr const char* kActivateAction = "activate";
+constexpr const char* kActivateDetailed = "app.activate";
+
+void ActivateApplication(GSimpleAction*, GVariant*, gpointer application) {
+  g_application_activate(G_APPLICATION(application));
+}
+
 void SayOnce(bool& said, const std::string& text) {
   if (std::exchange(said, true)) return;
   Diagnose(text);
@@ -74,7 +81,20 @@ class Block final : public DesktopSession::SuspendBlock {
 
 }  // namespace
 
-GtkDesktopSession::GtkDesktopSession(GtkApplication* application) : application_(application) {}
+GtkDesktopSession::GtkDesktopSession(GtkApplication* application) : application_(application) {
+  if (!application_) return;
+  // A notification's default action: without one, notification servers offer no click at all.
+  activate_ = GObjectPtr<GSimpleAction>::Adopt(g_simple_action_new(kActivateAction, nullptr));
+  g_signal_connect(activate_.get(), "activate", G_CALLBACK(ActivateApplication), application_);
+  g_action_map_add_action(G_ACTION_MAP(application_), G_ACTION(activate_.get()));
+}
+
+GtkDesktopSession::~GtkDesktopSession() {
+  // Only its own: another session on the same application may have put one in its place.
+  GActionMap* actions = application_ ? G_ACTION_MAP(application_) : nullptr;
+  if (actions && g_action_map_lookup_action(actions, kActivateAction) == G_ACTION(activate_.get()))
+    g_action_map_remove_action(actions, kActivateAction);
+}
 
 std::unique_ptr<DesktopSession::SuspendBlock> GtkDesktopSession::BlockSuspend(
     const std::string& why) {
@@ -124,6 +144,7 @@ void GtkDesktopSession::Notify(const std::string& id, const std::string& title,
   const auto icon =
       GObjectPtr<GIcon>::Adopt(g_themed_icon_new(g_application_get_application_id(application)));
   g_notification_set_icon(notification.get(), icon.get());
+  g_notification_set_default_action(notification.get(), kActivateDetailed);
   g_application_send_notification(application, id.c_str(), notification.get());
 }
 

@@ -1,5 +1,6 @@
 #include "platform/gtk/gtk_platform.h"
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/common/gobject_ptr.h"
 #include "platform/gtk/common/window_registry.h"
 #include "platform/gtk/desktop_shell.h"
@@ -36,19 +37,34 @@ Platform& GtkPlatform::platform() {
   return services_->platform;
 }
 
+bool GtkPlatform::PresentWindows() {
+  return services_->dialogs.PresentWindows();
+}
+
 namespace {
 
 struct ApplicationRun {
   GtkPlatformOptions options;
   const std::function<void(Platform&)>& program;
+  GtkPlatform* running = nullptr;  // while the program runs
 };
 
 void Activated(GApplication* application, gpointer data) {
-  const auto* run = static_cast<const ApplicationRun*>(data);
+  auto* run = static_cast<ApplicationRun*>(data);
+  // The program's windows run nested loops inside the first activation, where a later one (a
+  // click on a notification) arrives: it is the student turning to the program.
+  if (run->running) {
+    Diagnose(run->running->PresentWindows()
+                 ? "the application was activated: its windows are brought to the front"
+                 : "the application was activated before any window was open");
+    return;
+  }
   // The program runs its windows in loops of its own; the application ends when it returns,
   // as no window of the program is the application's to wait for.
   GtkPlatform platform(run->options, GTK_APPLICATION(application));
+  run->running = &platform;
   run->program(platform.platform());
+  run->running = nullptr;
 }
 
 }  // namespace

@@ -27,6 +27,8 @@ class GtkPlatform {
   GtkPlatform& operator=(const GtkPlatform&) = delete;
 
   Platform& platform();
+  // Brings the program's running windows to the front; false when none is open yet.
+  bool PresentWindows();
 
  private:
   struct Services;
@@ -36,7 +38,9 @@ class GtkPlatform {
 // Runs `program` as the desktop application `applicationId`, on a platform bundle made for it,
 // and answers the application's exit status once `program` has returned. The application is
 // registered on the session bus when there is one, non-unique: every start is a program of its
-// own, as two copies may run side by side. gtk_init must have run.
+// own, as two copies may run side by side. An activation while `program` runs (a click on one of
+// its notifications) brings its windows to the front instead of starting it again. gtk_init must
+// have run.
 int RunAsApplication(const char* applicationId, GtkPlatformOptions options,
                      const std::function<void(Platform&)>& program);
 

@@ -17,6 +17,7 @@
 #include "platform/diagnostics.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/write_all.h"
+#include "platform/posix/xdg_paths.h"
 
 namespace larkwend::posix {
 namespace {
@@ -25,15 +26,6 @@ namespace {
 UniqueFd OpenForAppending(const std::string& path) {
   return UniqueFd(::open(path.c_str(),
                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
-}
-
-// Creates every missing folder on the way to `path`'s own folder, readable by its owner only.
-bool MakeParentFolders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
 }
 
 std::string LocalTimestamp() {
@@ -75,12 +67,7 @@ std::string ReadStart(int fd) {
 }  // namespace
 
 std::string StudyJournalPath() {
-  constexpr const char* kRelative = "/larkwend/journal.log";
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && state[0] == '/') return std::string(state) + kRelative;
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/state" + kRelative;
-  return {};
+  return XdgFilePath("XDG_STATE_HOME", ".local/state", "larkwend/journal.log");
 }
 
 FileJournal::FileJournal(std::string path, std::uint64_t rotationSize)
@@ -89,6 +76,12 @@ FileJournal::FileJournal(std::string path, std::uint64_t rotationSize)
     Disable("there is no home folder to keep it in");
   else if (!MakeParentFolders(path_) || !OpenForAppending(path_))
     Disable(std::string("cannot write ") + path_ + ": " + std::strerror(errno));
+}
+
+std::string FileJournal::File() {
+  // The journal may be off for this run, yet its file can still be read, or made for reading.
+  if (path_.empty() || !MakeParentFolders(path_) || !OpenForAppending(path_)) return {};
+  return path_;
 }
 
 void FileJournal::Append(std::string_view utf8Event) {

@@ -40,6 +40,7 @@ class FileJournal final : public Journal {
   // In the order they started. A journal that is off keeps no runs.
   std::vector<UnendedRun> OpenRun() override;
   void CloseRun() override;
+  std::string File() override;
 
   bool enabled() const { return enabled_; }
 

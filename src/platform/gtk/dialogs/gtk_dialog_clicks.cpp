@@ -1,21 +1,25 @@
-// Clicks and the close box as commands: what a dialog window's handler hears of them goes
-// through the handler gate.
+// Clicks, a combo box's new selection and the close box as commands: what a dialog window's handler
+// hears of them goes through the handler gate.
 #include "platform/gtk/common/handler_gate.h"
 #include "platform/gtk/dialogs/gtk_dialog_tags.h"
 #include "platform/gtk/dialogs/gtk_dialog_window.h"
 
 namespace larkwend::gtk {
 
-void GtkDialogWindow::Command(int id) {
+void GtkDialogWindow::Command(int id, int notifyCode) {
   std::weak_ptr<Token> weak = token_;
-  HandlerGate::RunOrDefer([weak, id] {
+  HandlerGate::RunOrDefer([weak, id, notifyCode] {
     if (std::shared_ptr<Token> token = weak.lock())
-      token->window->handler_.OnCommand(id, BN_CLICKED);
+      token->window->handler_.OnCommand(id, notifyCode);
   });
 }
 
 void GtkDialogWindow::ClickedThunk(GtkButton* button, gpointer self) {
   static_cast<GtkDialogWindow*>(self)->Command(DialogControlIdOf(GTK_WIDGET(button)));
+}
+
+void GtkDialogWindow::ComboChangedThunk(GtkComboBox* combo, gpointer self) {
+  static_cast<GtkDialogWindow*>(self)->Command(DialogControlIdOf(GTK_WIDGET(combo)), CBN_SELCHANGE);
 }
 
 gboolean GtkDialogWindow::DeleteThunk(GtkWidget*, GdkEvent*, gpointer self) {

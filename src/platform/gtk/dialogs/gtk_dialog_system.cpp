@@ -28,6 +28,13 @@ int GtkDialogSystem::MessageBox(const std::string& text, const std::string& capt
   return RunMessageBox(nullptr, text, caption, type);
 }
 
+bool GtkDialogSystem::PresentWindows() {
+  if (running_.empty()) return false;
+  gtk_window_present(running_.front()->gtkWindow());
+  if (running_.size() > 1) gtk_window_present(running_.back()->gtkWindow());
+  return true;
+}
+
 void GtkDialogSystem::Beep(unsigned) {
   // The display has one bell, whatever the message type.
   if (GdkDisplay* display = gdk_display_get_default()) gdk_display_beep(display);

@@ -19,6 +19,10 @@ class GtkDialogSystem final : public DialogSystem {
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void Beep(unsigned type) override;
 
+  // Brings the running dialogs to the front: the first (the main window), and the innermost
+  // above it, where the student's input is awaited. False when none runs.
+  bool PresentWindows();
+
  private:
   const double timerScale_;
   std::vector<GtkDialogWindow*> running_;  // innermost last

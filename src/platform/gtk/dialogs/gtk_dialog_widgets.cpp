@@ -93,6 +93,15 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
       control.widget = gtk_label_new(text.c_str());
       gtk_label_set_xalign(GTK_LABEL(control.widget), (c.styles & kLeftAligned) ? 0.0f : 0.5f);
       gtk_label_set_yalign(GTK_LABEL(control.widget), 0.0f);
+      // Without it a label asks for its whole text's width, and a long text would push past its
+      // rectangle over its neighbours.
+      if (c.styles & kEndEllipsis)
+        gtk_label_set_ellipsize(GTK_LABEL(control.widget), PANGO_ELLIPSIZE_END);
+      return control.widget;
+    }
+    case ControlKind::kCheckBox: {
+      control.widget = gtk_check_button_new_with_label(text.c_str());
+      g_signal_connect(control.widget, "clicked", G_CALLBACK(ClickedThunk), this);
       return control.widget;
     }
     case ControlKind::kBlackFrame: {
@@ -115,11 +124,26 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
     }
     case ControlKind::kComboBox: {
       control.widget = gtk_combo_box_text_new();
+      g_signal_connect(control.widget, "changed", G_CALLBACK(ComboChangedThunk), this);
       return control.widget;
     }
   }
   control.widget = gtk_label_new(nullptr);
   return control.widget;
+}
+
+void GtkDialogWindow::LabelControls() {
+  // As the dialog manager names a control by the text before it in the template: the label's
+  // text becomes the control's name, and each refers to the other (ATK's LABELLED_BY and
+  // LABEL_FOR). A label that ends the template labels nothing.
+  for (std::size_t i = 0; i + 1 < controls_.size(); ++i) {
+    if (controls_[i].kind != ControlKind::kLabel) continue;
+    const Control& named = controls_[i + 1];
+    if (named.kind == ControlKind::kLabel || named.kind == ControlKind::kBlackFrame) continue;
+    GtkLabel* label = GTK_LABEL(controls_[i].widget);
+    gtk_label_set_mnemonic_widget(label, named.widget);
+    atk_object_set_name(gtk_widget_get_accessible(named.widget), gtk_label_get_text(label));
+  }
 }
 
 }  // namespace larkwend::gtk

@@ -71,6 +71,7 @@ GtkDialogWindow::GtkDialogWindow(const DialogTemplate& tmpl, DialogHandler& hand
   gtk_container_set_focus_chain(GTK_CONTAINER(layout_), chain);
   g_list_free(chain);
   G_GNUC_END_IGNORE_DEPRECATIONS
+  LabelControls();
   gtk_widget_show(layout_);
 
   g_signal_connect(window_, "key-press-event", G_CALLBACK(KeyPressThunk), this);
@@ -118,15 +119,17 @@ void GtkDialogWindow::OnLayoutAllocated(int width, int height) {
                        : (state_ & GDK_WINDOW_STATE_MAXIMIZED) ? 2
                                                                : 0;
   handler_.OnSize(sizeType, width, height);
-  // The layout has placed its children already; a child the handler resized is placed again
-  // now, so that it follows in this very layout pass rather than the next one.
+  // The layout has placed its children already; a child the handler moved or resized is placed
+  // again now, so that it follows in this very layout pass rather than the next one.
   for (const Control& control : controls_) {
     if (!gtk_widget_get_visible(control.placed)) continue;
     GtkRequisition wanted;
     gtk_widget_get_preferred_size(control.placed, &wanted, nullptr);
     GtkAllocation current;
     gtk_widget_get_allocation(control.placed, &current);
-    if (current.width == wanted.width && current.height == wanted.height) continue;
+    if (current.x == control.rect.x && current.y == control.rect.y &&
+        current.width == wanted.width && current.height == wanted.height)
+      continue;
     GtkAllocation allocation{control.rect.x, control.rect.y, wanted.width, wanted.height};
     gtk_widget_size_allocate(control.placed, &allocation);
   }
@@ -234,7 +237,12 @@ void GtkDialogWindow::SetComboSelection(int id, int index) {
   if (!control || !GTK_IS_COMBO_BOX(control->widget)) return;
   GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(control->widget));
   const bool valid = index >= 0 && index < gtk_tree_model_iter_n_children(model, nullptr);
+  // The program's own choice is no change of the student's.
+  g_signal_handlers_block_by_func(control->widget, reinterpret_cast<gpointer>(ComboChangedThunk),
+                                  this);
   gtk_combo_box_set_active(GTK_COMBO_BOX(control->widget), valid ? index : -1);
+  g_signal_handlers_unblock_by_func(control->widget, reinterpret_cast<gpointer>(ComboChangedThunk),
+                                    this);
 }
 
 PixelRect GtkDialogWindow::GetItemRect(int id) {
@@ -257,6 +265,36 @@ void GtkDialogWindow::SetItemSize(int id, int width, int height) {
   control->rect.width = std::max(width, 0);
   control->rect.height = std::max(height, 0);
   gtk_widget_set_size_request(control->placed, control->rect.width, control->rect.height);
+}
+
+void GtkDialogWindow::MoveItem(int id, int x, int y, int width, int height) {
+  Control* control = Find(id);
+  if (!control) return;
+  control->rect.x = x;
+  control->rect.y = y;
+  gtk_layout_move(GTK_LAYOUT(layout_), control->placed, x, y);
+  SetItemSize(id, width, height);
+}
+
+bool GtkDialogWindow::GetCheck(int id) {
+  const Control* control = Find(id);
+  return control && control->kind == ControlKind::kCheckBox &&
+         gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control->widget));
+}
+
+void GtkDialogWindow::SetCheck(int id, bool checked) {
+  const Control* control = Find(id);
+  if (!control || control->kind != ControlKind::kCheckBox) return;
+  // GTK reports a change of state as a click; the program's own change is none.
+  g_signal_handlers_block_by_func(control->widget, reinterpret_cast<gpointer>(ClickedThunk), this);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(control->widget), checked);
+  g_signal_handlers_unblock_by_func(control->widget, reinterpret_cast<gpointer>(ClickedThunk),
+                                    this);
+}
+
+void GtkDialogWindow::SetItemAccessibleName(int id, const std::string& text) {
+  if (const Control* control = Find(id))
+    atk_object_set_name(gtk_widget_get_accessible(control->widget), GbkToUtf8(text).c_str());
 }
 
 BrowserControl* GtkDialogWindow::GetBrowserControl(int id) {

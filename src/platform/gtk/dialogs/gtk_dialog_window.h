@@ -54,6 +54,10 @@ class GtkDialogWindow final : public DialogWindow {
   PixelRect GetItemRect(int id) override;
   PixelRect GetClientRect() override;
   void SetItemSize(int id, int width, int height) override;
+  void MoveItem(int id, int x, int y, int width, int height) override;
+  bool GetCheck(int id) override;
+  void SetCheck(int id, bool checked) override;
+  void SetItemAccessibleName(int id, const std::string& text) override;
   BrowserControl* GetBrowserControl(int id) override;
   void SetTimer(unsigned id, unsigned periodMs) override;
   void KillTimer(unsigned id) override;
@@ -83,11 +87,14 @@ class GtkDialogWindow final : public DialogWindow {
   GtkWidget* MakeWidget(const ControlTemplate& c, Control& control);
   // Draws a picture control's picture for the scale its widget is shown at now.
   void ShowPicture(const Control& control);
+  // Ties each label to the control that follows it in the template, so that the control is
+  // named by the label for assistive technologies.
+  void LabelControls();
   void FocusFirstTabStop();
   void RegisterWindow();
 
   // Everything the handler hears goes through the gate.
-  void Command(int id);
+  void Command(int id, int notifyCode = BN_CLICKED);
   void TimerTick(unsigned id);
   bool OnKeyPress(const GdkEventKey& key);
   void MoveFocus(const Control* from, bool backward);
@@ -100,6 +107,7 @@ class GtkDialogWindow final : public DialogWindow {
   static gboolean FocusInThunk(GtkWidget*, GdkEventFocus*, gpointer self);
   static void AllocateThunk(GtkWidget*, GdkRectangle* allocation, gpointer self);
   static void ClickedThunk(GtkButton* button, gpointer self);
+  static void ComboChangedThunk(GtkComboBox* combo, gpointer self);
   static gboolean PictureButtonThunk(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static void PictureScaleThunk(GtkWidget* widget, GParamSpec*, gpointer self);
   static gboolean TimerThunk(gpointer timer);
