@@ -91,7 +91,6 @@ bool CQuillmoorDlg::OnInitDialog() {
   w.SetCheck(IDC_STUDY_ALL_COURSES, studyAllCourses_);
   OnLoginTypeChanged();
   w.SetItemAccessibleName(IDC_BANNER, Gbk(texts::kBannerName));
-  studyRun_.PublishStatus();
   return true;
 }
 

@@ -250,8 +250,10 @@ void StudyRun::TopLevelNavigation(const std::string& address) {
 
 void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
   if (topLevel) {
-    // A new top-level page replaces every frame and whatever they were loading.
+    // A new top-level page replaces every frame and whatever they were loading, and what was to
+    // be read of the page before.
     ForgetAllLoads();
+    clock_.Cancel(std::exchange(readCall_, 0));
     pageAddress_ = address;
     failedSinceTopStart_ = false;
   }
@@ -420,7 +422,7 @@ void StudyRun::CourseDone() {
 }
 
 void StudyRun::ReadCourseList() {
-  if (!armed() || !toCourseList_) return;
+  if (!armed() || !toCourseList_ || failedSinceTopStart_) return;
   const auto courses = course_list::ReadCourses(browser_);
   if (!courses) {
     // A page without a single link is no course list: a maintenance notice, an error page.

@@ -122,7 +122,8 @@ class StudyRun {
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
 
-  // Says on the status line what the run does, if that changed (and once to begin with).
+  // Says on the status line what the run does, if that changed (the window's template says
+  // that nothing has started yet).
   void PublishStatus();
   // The window is going: nothing more is asked of the browser or told.
   void Stop();
@@ -202,7 +203,7 @@ class StudyRun {
   bool chapterOpen_ = false;
   State shownState_ = State::kNotStarted;
   std::time_t shownSince_ = 0;
-  std::string shownText_;
+  std::string shownText_ = DescribeRun({});
   Clock::CallId statusTick_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -31,6 +32,26 @@ class ScopedWorkingDir {
  private:
   std::filesystem::path previous_;
   std::filesystem::path path_;
+};
+
+// The program's settings go to a scratch folder for as long as it lives, never the machine's own.
+class ScopedConfigHome {
+ public:
+  explicit ScopedConfigHome(const std::filesystem::path& path) {
+    if (const char* now = std::getenv("XDG_CONFIG_HOME")) previous_ = now;
+    ::setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+  }
+  ScopedConfigHome(const ScopedConfigHome&) = delete;
+  ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
+  ~ScopedConfigHome() {
+    if (previous_)
+      ::setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+    else
+      ::unsetenv("XDG_CONFIG_HOME");
+  }
+
+ private:
+  std::optional<std::string> previous_;
 };
 
 }  // namespace larkwend::fixtures

@@ -94,6 +94,7 @@ class AutoStudy : public ::testing::Test {
   }
 
   ScratchDirectory directory;
+  fixtures::ScopedConfigHome configHome{directory.path() / "config"};
   fake::RecordCapture records;
   fake::Host host;
   fake::DialogSystem dialogs{host};

@@ -118,25 +118,10 @@ TEST(StartUp, TheJournalHearsOfRunsThatEndedUnexpectedlyAndThisRunClosesAfterIts
 
 // ---- the main window --------------------------------------------------------------------------
 
-// The program's settings go to a scratch folder, never the machine's own.
-struct ScopedConfigHome {
-  explicit ScopedConfigHome(const std::filesystem::path& path) {
-    if (const char* now = std::getenv("XDG_CONFIG_HOME")) previous = now;
-    ::setenv("XDG_CONFIG_HOME", path.c_str(), 1);
-  }
-  ~ScopedConfigHome() {
-    if (previous)
-      ::setenv("XDG_CONFIG_HOME", previous->c_str(), 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
-  }
-  std::optional<std::string> previous;
-};
-
 class MainWindow : public ::testing::Test {
  protected:
   fixtures::ScopedWorkingDir dir;
-  ScopedConfigHome configHome{dir.path() / "config"};
+  fixtures::ScopedConfigHome configHome{dir.path() / "config"};
   fake::PlatformFixture f;
   CQuillmoorDlg dlg{f.platform};
 

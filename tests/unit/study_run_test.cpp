@@ -511,5 +511,158 @@ TEST_F(StudyRunTest, ACompletionClickAnsweredLateCountsAsPressed) {
   EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
 }
 
+// ---- every course, and the status line ------------------------------------------------------
+
+// A course's chapter page at its own address, with `unfinished` chapters to study and one
+// finished; the completion control finishes the chapter opened last.
+struct CoursePage {
+  CoursePage(const std::string& address, int unfinished) : page(fake::MakePage(address)) {
+    auto list = page->Frame(address + "&frame=left");
+    auto content = page->Frame(address + "&frame=right");
+    content->WithId(std::string(site::ProgressElementId), UniqueProgress(true));
+    content->WithId(std::string(site::RequiredElementId), "00:01:00");
+    auto finish = content->Button(std::string(site::CompleteElementId));
+    AddEntry(list, "done", address + "&ch=0");
+    for (int i = 1; i <= unfinished; ++i) {
+      const std::string url = address + "&ch=" + std::to_string(i);
+      auto entry = AddEntry(list, "undone", url);
+      if (i == 1) first = entry;
+      list->Anchor(url, "right")->onClick = [this, entry, url] { opened.push_back(entry); };
+    }
+    finish->onClick = [this] {
+      if (!opened.empty()) opened.back()->className = "done";
+    };
+    progress = content->elements.front();
+  }
+  fake::PagePtr page;
+  fake::ElementPtr progress, first;
+  std::vector<fake::ElementPtr> opened;
+};
+
+class EveryCourse : public StudyRunTest {
+ public:
+  EveryCourse() {
+    window.Click(IDC_STUDY_ALL_COURSES);  // the student ticks the box
+    window.browser().Pump();              // the login page the window opens on
+    Capture("student01");
+  }
+  static std::string Course(int n) {
+    return "http://learn.qmstudy.localhost:18080/stu/Study_v2.aspx?courseId=" + std::to_string(n);
+  }
+  // The course list links `courses` (by number, in order) and the portal's home.
+  void ServeCourseList(std::initializer_list<int> courses) {
+    auto list = fake::MakePage(std::string(site::CourseListUrl));
+    list->Anchor(std::string(site::PortalHomeUrl));
+    for (int n : courses) list->Anchor("/stu/Study_v2.aspx?courseId=" + std::to_string(n), "_blank");
+    window.browser().Serve(list);
+  }
+  // Completes every chapter of the course shown, tick by tick, up to the move past the last.
+  void StudyTheCourse(CoursePage& course) {
+    Fire(TIMER_WAIT_FOR_LIST);
+    if (course.opened.size() == 1 && course.opened.front() == course.first)
+      firstStatus = Status();
+    while (Running(TIMER_CHECK_PROGRESS) && !Running(TIMER_NEXT_CHAPTER)) {
+      course.progress->outerText = UniqueProgress(true);
+      Fire(TIMER_CHECK_PROGRESS);
+      Fire(TIMER_NEXT_CHAPTER);
+    }
+  }
+  // The run's own navigations carried out, and the course list read once it has settled.
+  void FollowTheRun() {
+    window.browser().Pump();
+    clock.Advance(500ms);
+    window.browser().Pump();
+  }
+  std::string Status() { return Utf8(window.GetItemText(IDC_RUN_STATUS)); }
+  std::string firstStatus;  // once the first chapter of a course opened
+  static std::string Utf8(const std::string& gbk) { return GbkToUtf8(gbk); }
+};
+
+TEST_F(EveryCourse, EveryUnfinishedCourseIsStudiedInListOrderAndTheEndIsSaidOnce) {
+  CoursePage first(Course(1), 2), finished(Course(2), 0), third(Course(3), 1);
+  for (auto* course : {&first, &finished, &third}) window.browser().Serve(course->page);
+  ServeCourseList({1, 2, 3});
+  window.browser().Load(first.page);
+  EXPECT_TRUE(Status().starts_with("正在打开章节（自 ")) << Status();
+  StudyTheCourse(first);
+  EXPECT_TRUE(firstStatus.starts_with("正在学习第 1 章，共 2 章（自 ")) << firstStatus;
+  EXPECT_TRUE(dialogs.messages.empty()) << "the end came after the first course";
+  FollowTheRun();  // the list, then course 2: found finished, passed over
+  Fire(TIMER_WAIT_FOR_LIST);
+  FollowTheRun();
+  EXPECT_EQ(window.browser().page()->url, Course(3));
+  StudyTheCourse(third);
+  EXPECT_TRUE(firstStatus.starts_with("正在学习第 1 章，共 1 章（第 3 门课程，共 3 门）"))
+      << firstStatus;
+  FollowTheRun();
+
+  EXPECT_EQ(first.opened.size(), 2u);
+  EXPECT_EQ(third.opened.size(), 1u);
+  EXPECT_EQ(Events("course "),
+            (std::vector<std::string>{"course finished: " + Course(1) + " (2 chapters completed)",
+                                      "course opened: " + Course(2) + " (2 of 3)",
+                                      "course finished: " + Course(2) + " (0 chapters completed)",
+                                      "course opened: " + Course(3) + " (3 of 3)",
+                                      "course finished: " + Course(3) + " (1 chapters completed)"}));
+  EXPECT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
+  EXPECT_EQ(Told("run-ended"), 1);
+  EXPECT_EQ(session.blocksHeld, 0);
+  EXPECT_TRUE(Status().starts_with("全部学完")) << Status();
+}
+
+TEST_F(EveryCourse, ACourseListWithoutACourseEndsTheRunAsBefore) {
+  CoursePage only(Course(1), 1);
+  ServeCourseList({});
+  window.browser().Load(only.page);
+  StudyTheCourse(only);
+  FollowTheRun();
+  EXPECT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
+  EXPECT_EQ(run().state(), State::kEnded);
+}
+
+TEST_F(EveryCourse, ACourseListThatFailsToLoadIsLoadedAgainWithTheUsualWaits) {
+  CoursePage first(Course(1), 1), second(Course(2), 1);
+  window.browser().Serve(second.page);
+  ServeCourseList({1, 2});
+  window.browser().Load(first.page);
+  StudyTheCourse(first);
+  window.browser().Pump();
+  const std::string list(site::CourseListUrl);
+  engine().LoadStarted(list, true);
+  engine().LoadFailed({list, true, 502, {}});
+  EXPECT_TRUE(Status().starts_with("等待学习网站恢复，5 秒后重试")) << Status();
+  clock.Advance(NextAttemptIn());
+  EXPECT_EQ(window.browser().loadsAgain(), std::vector<std::string>{list});
+  EXPECT_EQ(RunningTimers(), std::vector<unsigned>{}) << "no cycle on the course list";
+  engine().LoadStarted(list, true);
+  engine().LoadFinished(list, true);
+  FollowTheRun();
+  EXPECT_EQ(window.browser().page()->url, Course(2));
+  EXPECT_EQ(run().state(), State::kStudying);
+}
+
+TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
+  struct Case {
+    RunStatus status;
+    std::string text;
+  };
+  const std::time_t noon = [] {
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 8, t.tm_hour = 12, t.tm_min = 5, t.tm_isdst = -1;
+    return std::mktime(&t);
+  }();
+  const std::vector<Case> cases = {
+      {{RunState::kNotStarted}, "未开始学习"},
+      {{RunState::kStudying, 2, 5, 0, 0, 0, noon}, "正在学习第 2 章，共 5 章（自 12:05 起）"},
+      {{RunState::kStudying, 1, 3, 2, 4, 0, noon},
+       "正在学习第 1 章，共 3 章（第 2 门课程，共 4 门）（自 12:05 起）"},
+      {{RunState::kWaitingForSite, 0, 0, 0, 0, 40, noon}, "等待学习网站恢复，40 秒后重试（自 12:05 起）"},
+      {{RunState::kSignedOut, 0, 0, 0, 0, 0, noon},
+       "网站已退出登录：请重新登录后打开课程的学习页面（自 12:05 起）"},
+      {{RunState::kEnded}, "全部学完：没有找到未完成章节"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DescribeRun(c.status), c.text);
+}
+
 }  // namespace
 }  // namespace larkwend::scanner_test
