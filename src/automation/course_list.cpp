@@ -42,7 +42,8 @@ std::string HrefOf(const std::string& outerHtml) {
   const char quote = outerHtml[start];
   if (quote == '"' || quote == '\'') {
     const std::size_t end = outerHtml.find(quote, ++start);
-    return end == std::string::npos ? std::string() : Unescape(outerHtml.substr(start, end - start));
+    return end == std::string::npos ? std::string()
+                                    : Unescape(outerHtml.substr(start, end - start));
   }
   const std::size_t end = outerHtml.find_first_of(" >", start);
   return Unescape(outerHtml.substr(start, end - start));

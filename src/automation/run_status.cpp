@@ -20,10 +20,11 @@ std::string Since(std::time_t since) {
 }
 
 std::string Studying(const RunStatus& s) {
-  std::string text = s.chapter > 0 ? "正在学习第 " + Number(s.chapter) + " 章，共 " +
-                                         Number(s.chapters) + " 章"
-                                   : std::string("正在打开章节");
-  if (s.courses > 0) text += "（第 " + Number(s.course) + " 门课程，共 " + Number(s.courses) + " 门）";
+  std::string text =
+      s.chapter > 0 ? "正在学习第 " + Number(s.chapter) + " 章，共 " + Number(s.chapters) + " 章"
+                    : std::string("正在打开章节");
+  if (s.courses > 0)
+    text += "（第 " + Number(s.course) + " 门课程，共 " + Number(s.courses) + " 门）";
   return text;
 }
 

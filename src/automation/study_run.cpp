@@ -462,7 +462,8 @@ void StudyRun::PublishStatus() {
   status.since = shownSince_;
   if (chapterOpen_ && !toCourseList_) {
     status.chapter = completedInCourse_ + 1;
-    status.chapters = completedInCourse_ + static_cast<int>(std::max<std::size_t>(unfinishedListed_, 1));
+    status.chapters =
+        completedInCourse_ + static_cast<int>(std::max<std::size_t>(unfinishedListed_, 1));
   }
   if (courses_ > 0) {
     status.course = course_;

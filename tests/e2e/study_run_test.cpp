@@ -482,6 +482,51 @@ TEST(StudyRun, AMinuteOfMaintenanceIsWaitedOutAndNeverEndsTheRun) {
   ExpectOneEnd(outcome);
 }
 
+TEST(StudyRun, EveryCourseOfTheListIsStudiedWhenTheStudentAsksAndTheStatusLineSaysSo) {
+  // Three courses, the second finished already; the site goes down for 5 s after the first
+  // completion.
+  PracticeSite site(SiteOptions({"--courses", "3", "--finished-courses", "2", "--outage", "502",
+                                 "--outage-after-completions", "1", "--outage-seconds", "5",
+                                 "--content-placeholder"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  std::string studying, waiting, done;
+  RunOutcome outcome = StudyTheCourse(
+      site,
+      [&](Program& program, const MessageBoxAnswerer&) {
+        program.Click(IDC_STUDY_ALL_COURSES);
+        auto statusStarting = [&](const std::string& start, std::string& seen) {
+          return PumpUntil(
+              [&] {
+                seen = program.Text(IDC_RUN_STATUS);
+                return seen.starts_with(start);
+              },
+              30000);
+        };
+        EXPECT_TRUE(statusStarting("正在学习第 ", studying)) << studying;
+        EXPECT_TRUE(statusStarting("等待学习网站恢复，", waiting)) << waiting;
+      },
+      [&](Program& program) { done = program.Text(IDC_RUN_STATUS); });
+
+  std::vector<std::pair<int, int>> inOrder;
+  for (int course : {1, 3})
+    for (int chapter = 1; chapter <= kChapters; ++chapter) inOrder.emplace_back(course, chapter);
+  EXPECT_EQ(site.CompletedChapters(), inOrder);
+  EXPECT_EQ(site.FinishRepeated(), 0);
+  ExpectOneEnd(outcome);
+  EXPECT_NE(studying.find("章，共 3 章"), std::string::npos) << studying;
+  EXPECT_NE(waiting.find(" 秒后重试"), std::string::npos) << waiting;
+  EXPECT_TRUE(done.starts_with("全部学完")) << done;
+  EXPECT_EQ(Events(outcome, "course opened: "),
+            (std::vector<std::string>{PracticeSite::ChapterPageUrl(2) + " (2 of 3)",
+                                      PracticeSite::ChapterPageUrl(3) + " (3 of 3)"}));
+  EXPECT_EQ(
+      Events(outcome, "course finished: "),
+      (std::vector<std::string>{PracticeSite::ChapterPageUrl(1) + " (3 chapters completed)",
+                                PracticeSite::ChapterPageUrl(2) + " (0 chapters completed)",
+                                PracticeSite::ChapterPageUrl(3) + " (3 chapters completed)"}));
+}
+
 // ---- the desktop around a run ----------------------------------------------------------------
 // Stand-ins record what the program asks of the desktop: a session manager and a notification
 // server on the test's own session bus, logind on a private system bus.

@@ -105,14 +105,13 @@ TEST(StartUp, TheJournalHearsOfRunsThatEndedUnexpectedlyAndThisRunClosesAfterIts
     app.m_updateCheck = [&](Platform&, std::string&) { return update; };
     f.dialogs.onModal = [](fake::DialogWindow& w) { w.Click(IDCANCEL); };
     EXPECT_FALSE(app.InitInstance(f.platform));
-    EXPECT_EQ(
-        journal.events,
-        (std::vector<std::string>{
-            "程序启动，版本 3.1", "(run opened)",
-            "上次运行意外结束：进程 4242，启动于 2026-12-08T01:24:00",
-            "上次运行意外结束：进程 4250，启动于 2026-12-08T02:00:00",
-            update == 1 ? "检查更新：没有新版本" : "检查更新：必须更新后才能使用",
-            "程序结束", "(run closed)"}));
+    EXPECT_EQ(journal.events,
+              (std::vector<std::string>{
+                  "程序启动，版本 3.1", "(run opened)",
+                  "上次运行意外结束：进程 4242，启动于 2026-12-08T01:24:00",
+                  "上次运行意外结束：进程 4250，启动于 2026-12-08T02:00:00",
+                  update == 1 ? "检查更新：没有新版本" : "检查更新：必须更新后才能使用", "程序结束",
+                  "(run closed)"}));
   }
 }
 

@@ -553,14 +553,14 @@ class EveryCourse : public StudyRunTest {
   void ServeCourseList(std::initializer_list<int> courses) {
     auto list = fake::MakePage(std::string(site::CourseListUrl));
     list->Anchor(std::string(site::PortalHomeUrl));
-    for (int n : courses) list->Anchor("/stu/Study_v2.aspx?courseId=" + std::to_string(n), "_blank");
+    for (int n : courses)
+      list->Anchor("/stu/Study_v2.aspx?courseId=" + std::to_string(n), "_blank");
     window.browser().Serve(list);
   }
   // Completes every chapter of the course shown, tick by tick, up to the move past the last.
   void StudyTheCourse(CoursePage& course) {
     Fire(TIMER_WAIT_FOR_LIST);
-    if (course.opened.size() == 1 && course.opened.front() == course.first)
-      firstStatus = Status();
+    if (course.opened.size() == 1 && course.opened.front() == course.first) firstStatus = Status();
     while (Running(TIMER_CHECK_PROGRESS) && !Running(TIMER_NEXT_CHAPTER)) {
       course.progress->outerText = UniqueProgress(true);
       Fire(TIMER_CHECK_PROGRESS);
@@ -598,12 +598,12 @@ TEST_F(EveryCourse, EveryUnfinishedCourseIsStudiedInListOrderAndTheEndIsSaidOnce
 
   EXPECT_EQ(first.opened.size(), 2u);
   EXPECT_EQ(third.opened.size(), 1u);
-  EXPECT_EQ(Events("course "),
-            (std::vector<std::string>{"course finished: " + Course(1) + " (2 chapters completed)",
-                                      "course opened: " + Course(2) + " (2 of 3)",
-                                      "course finished: " + Course(2) + " (0 chapters completed)",
-                                      "course opened: " + Course(3) + " (3 of 3)",
-                                      "course finished: " + Course(3) + " (1 chapters completed)"}));
+  EXPECT_EQ(Events("course "), (std::vector<std::string>{
+                                   "course finished: " + Course(1) + " (2 chapters completed)",
+                                   "course opened: " + Course(2) + " (2 of 3)",
+                                   "course finished: " + Course(2) + " (0 chapters completed)",
+                                   "course opened: " + Course(3) + " (3 of 3)",
+                                   "course finished: " + Course(3) + " (1 chapters completed)"}));
   EXPECT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
   EXPECT_EQ(Told("run-ended"), 1);
   EXPECT_EQ(session.blocksHeld, 0);
@@ -656,7 +656,8 @@ TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
       {{RunState::kStudying, 2, 5, 0, 0, 0, noon}, "正在学习第 2 章，共 5 章（自 12:05 起）"},
       {{RunState::kStudying, 1, 3, 2, 4, 0, noon},
        "正在学习第 1 章，共 3 章（第 2 门课程，共 4 门）（自 12:05 起）"},
-      {{RunState::kWaitingForSite, 0, 0, 0, 0, 40, noon}, "等待学习网站恢复，40 秒后重试（自 12:05 起）"},
+      {{RunState::kWaitingForSite, 0, 0, 0, 0, 40, noon},
+       "等待学习网站恢复，40 秒后重试（自 12:05 起）"},
       {{RunState::kSignedOut, 0, 0, 0, 0, 0, noon},
        "网站已退出登录：请重新登录后打开课程的学习页面（自 12:05 起）"},
       {{RunState::kEnded}, "全部学完：没有找到未完成章节"},
