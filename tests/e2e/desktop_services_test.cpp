@@ -1,6 +1,5 @@
 // The desktop's stand-ins, asked over D-Bus by this process as the program would ask them: what
-// they record, and what the tests count from it; and the program's answer to a click on its
-// notification. Runs under dbus-run-session.
+// they record, and what the tests count from it. Runs under dbus-run-session.
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
 #include <gtest/gtest.h>
@@ -175,7 +174,6 @@ TEST(DesktopServices, AClickOnANotificationBringsTheMainWindowBack) {
   int starts = 0;
   options.updateCheck = [&starts](larkwend::Platform&, std::string&) { return ++starts, 1; };
   e2e::RunProgram(options, [&](e2e::Program& program) {
-    // Sent as the program sends its own, on the same application.
     larkwend::gtk::GtkDesktopSession session(GTK_APPLICATION(g_application_get_default()));
     session.Notify("run-ended", larkwend::Gbk("自动学习已结束"), larkwend::Gbk("全部完成"));
     ASSERT_TRUE(services.WaitFor([](const auto& s) { return !s.Events("notify").empty(); }));
@@ -185,9 +183,7 @@ TEST(DesktopServices, AClickOnANotificationBringsTheMainWindowBack) {
     GtkWidget* window = GTK_WIDGET(program.MainWindow());
     gtk_widget_hide(window);
     services.ClickLastNotification();
-    ASSERT_TRUE(
-        services.WaitFor([](const auto& s) { return !s.Events("notify-clicked").empty(); }));
-    EXPECT_TRUE(e2e::PumpUntil([window] { return gtk_widget_get_visible(window); }, 5000));
+    EXPECT_TRUE(e2e::PumpUntil([window] { return gtk_widget_get_visible(window); }, 10000));
   });
   EXPECT_EQ(starts, 1);
 }

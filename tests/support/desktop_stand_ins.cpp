@@ -175,15 +175,14 @@ void NotificationsCall(GDBusConnection*, const gchar*, const gchar*, const gchar
     const bool hasEntry = g_variant_lookup(hints, "desktop-entry", "&s", &entry);
     const guint32 id = replaces != 0 ? replaces : s.nextNotification++;
     s.lastNotification = id;
-    // The action keys offered, each once; "default" is the click on the notification itself.
+    // The action keys offered (keys and labels alternate); "default" is a click on the
+    // notification.
     std::string actions;
-    GVariant* offered = g_variant_get_child_value(params, 5);
-    for (gsize i = 0; i + 1 < g_variant_n_children(offered); i += 2) {
-      const gchar* key = nullptr;
-      g_variant_get_child(offered, i, "&s", &key);
-      actions += (actions.empty() ? "" : ",") + Escaped(key);
-    }
-    g_variant_unref(offered);
+    const gchar** offered = nullptr;
+    g_variant_get_child(params, 5, "^a&s", &offered);
+    for (gsize i = 0; offered[i] && offered[i + 1]; i += 2)
+      actions += (actions.empty() ? "" : ",") + Escaped(offered[i]);
+    g_free(offered);
     s.Write("notify id=" + std::to_string(id) + " app=" + Escaped(app) +
             " actions=" + (actions.empty() ? "-" : actions) +
             " urgency=" + (hasUrgency ? std::to_string(urgency) : "-") +
@@ -293,14 +292,10 @@ void NameLost(GDBusConnection*, const gchar* name, gpointer data) {
 
 gboolean ClickLastNotification(gpointer data) {
   auto& s = *static_cast<StandIns*>(data);
-  if (!s.notificationsBus || s.lastNotification == 0) {
-    s.Write("notify-click-unsent");
-    return G_SOURCE_CONTINUE;
-  }
-  g_dbus_connection_emit_signal(s.notificationsBus, nullptr, kNotifications.path,
-                                kNotifications.name, "ActionInvoked",
-                                g_variant_new("(us)", s.lastNotification, "default"), nullptr);
-  s.Write("notify-clicked id=" + std::to_string(s.lastNotification));
+  if (s.notificationsBus && s.lastNotification != 0)
+    g_dbus_connection_emit_signal(s.notificationsBus, nullptr, kNotifications.path,
+                                  kNotifications.name, "ActionInvoked",
+                                  g_variant_new("(us)", s.lastNotification, "default"), nullptr);
   return G_SOURCE_CONTINUE;
 }
 

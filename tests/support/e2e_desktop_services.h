@@ -13,8 +13,6 @@
 //   notify id=1 app=<name> actions=<keys offered, comma-separated, or -> urgency=<0-2 or ->
 //          desktop-entry=<id or -> summary=<text> body=<text>
 //   notify-close id=1
-//   notify-clicked id=1                        (ClickLastNotification: its default action)
-//   notify-click-unsent                        (there was no notification to click)
 //   logind-inhibit n=1 what=sleep who=<who> mode=block why=<text>
 //   logind-released n=1                        (every holder closed the descriptor)
 #pragma once
@@ -59,8 +57,7 @@ class DesktopServices {
   int SuspendInhibitionsHeld() const;
   // logind inhibitors whose descriptor is still open somewhere.
   int SleepLocksHeld() const;
-  // Has the notification server say that the last notification was clicked (ActionInvoked with
-  // "default"), as a desktop does; the record says "notify-clicked" once it is sent.
+  // Clicks the last notification as a desktop does (ActionInvoked with "default").
   void ClickLastNotification() const;
   // Pumps the main loop until `condition` holds for the record; false after `timeoutMs`.
   bool WaitFor(const std::function<bool(const DesktopServices&)>& condition,

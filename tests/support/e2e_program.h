@@ -54,8 +54,6 @@ struct ProgramOptions {
   // XDG_STATE_HOME of the run, where the study journal goes; empty: a "state" folder in the
   // run's working directory, so a test never writes into the machine's own journal.
   std::filesystem::path stateHome;
-  // XDG_CONFIG_HOME, where the program's settings file goes, is always a "config" folder in the
-  // run's working directory.
   // How long a box or dialog may stay open unanswered while the script runs.
   int unansweredWindowMs = 20000;
 };

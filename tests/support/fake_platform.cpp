@@ -25,7 +25,7 @@ DialogWindow::DialogWindow(DialogSystem& system, const DialogTemplate& tmpl, Dia
   title_ = Utf8ToGbk(tmpl.caption);
   for (const ControlTemplate& c : tmpl.controls) {
     if (c.id < 0) continue;
-    Item item{c.kind, Utf8ToGbk(c.text), {}, -1, ToPixels(c.rect), false, {}};
+    Item item{c.kind, Utf8ToGbk(c.text), {}, -1, ToPixels(c.rect), false};
     items_[c.id] = std::move(item);
     if (c.kind == ControlKind::kBrowser) {
       browser_ = std::make_unique<Control>(system.host());
@@ -104,19 +104,10 @@ void DialogWindow::SetCheck(int id, bool checked) {
     it->second.checked = checked;
 }
 
-void DialogWindow::SetItemAccessibleName(int id, const std::string& text) {
-  if (auto it = items_.find(id); it != items_.end()) it->second.accessibleName = text;
-}
-
 void DialogWindow::Click(int id) {
   if (auto it = items_.find(id); it != items_.end() && it->second.kind == ControlKind::kCheckBox)
     it->second.checked = !it->second.checked;
   handler_.OnCommand(id, BN_CLICKED);
-}
-
-void DialogWindow::SelectComboItem(int id, int index) {
-  items_[id].selection = index;
-  handler_.OnCommand(id, CBN_SELCHANGE);
 }
 
 BrowserControl* DialogWindow::GetBrowserControl(int id) {

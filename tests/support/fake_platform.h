@@ -81,7 +81,8 @@ class DialogWindow : public larkwend::DialogWindow {
   void MoveItem(int id, int x, int y, int width, int height) override;
   bool GetCheck(int id) override;
   void SetCheck(int id, bool checked) override;
-  void SetItemAccessibleName(int id, const std::string& text) override;
+  // Nothing reads names here: the in-memory window has no accessibility tree.
+  void SetItemAccessibleName(int, const std::string&) override {}
   BrowserControl* GetBrowserControl(int id) override;
   void SetTimer(unsigned id, unsigned periodMs) override;
   void KillTimer(unsigned id) override { timers_.erase(id); }
@@ -100,10 +101,6 @@ class DialogWindow : public larkwend::DialogWindow {
   bool FireTimer(unsigned id);
   // A click; on a check box it turns the check over first, as the real one does.
   void Click(int id);
-  // The student picks a combo box item.
-  void SelectComboItem(int id, int index);
-  // The name assistive technologies read, as the program set it (GBK); empty when never set.
-  std::string AccessibleName(int id) { return items_[id].accessibleName; }
   void Resize(int clientWidth, int clientHeight);
   std::optional<int> result() const { return result_; }
   Control& browser() { return *browser_; }
@@ -121,7 +118,6 @@ class DialogWindow : public larkwend::DialogWindow {
     int selection = -1;
     PixelRect rect;
     bool checked = false;
-    std::string accessibleName;
   };
 
   DialogSystem& system_;
