@@ -23,6 +23,7 @@ for package in "${packages[@]}"; do
 done
 
 # lintian: no error; each warning is mended or overridden with its reason.
+command -v lintian >/dev/null || fail "lintian is not installed"
 lintian --fail-on error --info "$work"/*.deb "$work"/*.ddeb >"$work/lintian.log" 2>&1 ||
   { cat "$work/lintian.log" >&2; fail "lintian finds errors"; }
 echo "lintian: $(grep -c '^E:' "$work/lintian.log" || true) errors," \
