@@ -1,8 +1,9 @@
 # Run by CPack once the packages are made (CPACK_POST_BUILD_SCRIPTS, package.cmake): each symbols
 # package (*.ddeb) is made again as Debian's own are, for lintian: its md5sums naming its files
-# by their paths in the package (CPack 3.25 writes the paths it staged them at), and its
-# documentation folder /usr/share/doc/<package>-dbgsym a link to that of the package it
-# depends on, whose copyright file and changelog hold for it too.
+# by their paths in the package (CPack 3.25 writes the paths it staged them at), its files not
+# executable (CPack keeps the binaries' modes), and its documentation folder
+# /usr/share/doc/<package>-dbgsym a link to that of the package it depends on, whose copyright
+# file and changelog hold for it too.
 foreach(ddeb IN LISTS CPACK_PACKAGE_FILES)
   if(NOT ddeb MATCHES "\\.ddeb$")
     continue()
@@ -24,6 +25,7 @@ foreach(ddeb IN LISTS CPACK_PACKAGE_FILES)
   set(md5sums "")
   foreach(file IN LISTS files)
     if(NOT IS_SYMLINK "${tree}/${file}")
+      file(CHMOD "${tree}/${file}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
       file(MD5 "${tree}/${file}" sum)
       string(APPEND md5sums "${sum}  ${file}\n")
     endif()
