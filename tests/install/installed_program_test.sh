@@ -38,7 +38,8 @@ key() { sed -n "s/^$1=//p" "$entry"; }
 # PATH it is the one command beside the practice site, the program lies outside it.
 launcher=$prefix/bin/larkwend
 [ "$(key Exec)" = "\"$launcher\"" ] || fail "Exec= is $(key Exec), not \"$launcher\""
-[ "$(ls "$prefix/bin" | xargs)" = "larkwend larkwend-practice" ] || fail "bin/: $(ls "$prefix/bin")"
+commands=$(cd "$prefix/bin" && echo *)
+[ "$commands" = "larkwend larkwend-practice" ] || fail "bin/ holds $commands"
 [ -x "$prefix/libexec/larkwend/larkwend" ] || fail "the program is not in libexec/larkwend/"
 for page in larkwend larkwend-practice; do
   zcat "$prefix/share/man/man1/$page.1.gz" | grep -q '^\.TH ' || fail "no manual page for $page"
