@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
+  if (parsed.version) {
+    std::puts("larkwend-practice " LARKWEND_VERSION);
+    return 0;
+  }
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "larkwend-practice: %s\n\n%s", parsed.error.c_str(), UsageText().c_str());
     return 2;

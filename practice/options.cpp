@@ -268,11 +268,15 @@ PracticeOptions DefaultOptions() {
 }
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
-  ParseResult result{DefaultOptions(), false, {}};
+  ParseResult result{DefaultOptions(), false, false, {}};
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (arg == "--help" || arg == "-h") {
       result.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      result.version = true;
       continue;
     }
     std::string_view value;
@@ -333,6 +337,7 @@ std::string UsageText() {
     text += left + std::string(spec.help) + "\n";
   }
   text += "  --help                    this text\n";
+  text += "  --version                 the version\n";
   return text;
 }
 

@@ -102,6 +102,7 @@ PracticeOptions DefaultOptions();
 struct ParseResult {
   PracticeOptions options;
   bool help = false;
+  bool version = false;
   std::string error;  // non-empty: the arguments were not usable
 };
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix, checks the desktop files with the desktop's own
-# validators, starts the installed program from its menu entry as the desktop does, on the
+# validators, asks the launcher on PATH for --help and --version without a display, starts the
+# installed program from its menu entry as the desktop does, on the
 # installed practice site playing the student until its study run sets its window timers, and
 # ends it as logging out does (run under Xvfb).
-# Usage: installed_program_test.sh BUILD_DIR APP_ID
+# Usage: installed_program_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
-build=$1 app_id=$2
+build=$1 app_id=$2 version=$3
 work=$(mktemp -d)
 program_pid= practice_pid=
 stop() {
@@ -33,10 +34,16 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
 key() { sed -n "s/^$1=//p" "$entry"; }
 [ "$(key Icon)" = "$app_id" ] || fail "Icon= is $(key Icon)"
 [ "$(key StartupWMClass)" = "$app_id" ] || fail "StartupWMClass= is $(key StartupWMClass)"
-# The launcher by its full path under the prefix, so the menu finds it whatever PATH says.
-launcher=$prefix/bin/larkwend-start
+# The launcher by its full path under the prefix, so the menu finds it whatever PATH says; on
+# PATH it is the one command beside the practice site, the program lies outside it.
+launcher=$prefix/bin/larkwend
 [ "$(key Exec)" = "\"$launcher\"" ] || fail "Exec= is $(key Exec), not \"$launcher\""
-[ -x "$launcher" ] || fail "$launcher is not installed"
+commands=$(cd "$prefix/bin" && echo *)
+[ "$commands" = "larkwend larkwend-practice" ] || fail "bin/ holds $commands"
+[ -x "$prefix/libexec/larkwend/larkwend" ] || fail "the program is not in libexec/larkwend/"
+for page in larkwend larkwend-practice; do
+  zcat "$prefix/share/man/man1/$page.1.gz" | grep -q '^\.TH ' || fail "no manual page for $page"
+done
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png
   identify -format '%wx%h' "$icon" | grep -qx "${size}x$size" || fail "no ${size}px icon"
@@ -68,10 +75,20 @@ timer_period() {
 # Diagnostics on, and the timer scale that only the build made for tests and benchmarks reads.
 tuned_run=(LARKWEND_TIMER_SCALE=0.05 G_MESSAGES_DEBUG=Larkwend)
 
-# Started from its entry as the desktop does, with the prefix's bin/ not on PATH, for a user whose
-# data folder does not exist yet.
+# The command line answers without a display, and without opening a window.
 home=$work/home
 mkdir -p "$home"
+answer() { env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_DATA_HOME HOME="$home" timeout 10 "$@" 2>&1; }
+help=$(answer "$launcher" --help) || fail "larkwend --help: $help"
+grep -q -- '--version' <<<"$help" || fail "larkwend --help: $help"
+[ "$(answer "$launcher" --version)" = "larkwend $version" ] || fail "larkwend --version"
+[ "$(answer "$prefix/bin/larkwend-practice" --version)" = "larkwend-practice $version" ] ||
+  fail "larkwend-practice --version"
+echo "larkwend --help and --version answered without a display"
+
+# Started from its entry as the desktop does, with the prefix's bin/ not on PATH, for a user whose
+# data folder does not exist yet.
+rm -rf "$home/.local"
 env -u XDG_DATA_HOME -u XDG_STATE_HOME HOME="$home" "${tuned_run[@]}" gio launch "$entry" \
   >"$work/program.log" 2>&1
 for _ in $(seq 600); do
@@ -84,6 +101,8 @@ program_pid=$(sed -n 's/^_NET_WM_PID(CARDINAL) = //p' "$work/window")
 folder=$home/.local/share/larkwend
 [ "$(readlink "/proc/$program_pid/cwd")" = "$folder" ] || fail "runs in $(readlink "/proc/$program_pid/cwd")"
 [ "$(stat -c %a "$folder")" = 700 ] || fail "$folder is open to others"
+exe=$(readlink "/proc/$program_pid/exe")
+[ "$exe" = "$prefix/libexec/larkwend/larkwend" ] || fail "the launcher started $exe"
 echo "installed program reached its main window in $folder"
 
 # The installed program reads no setting of its own: its timers keep their periods.

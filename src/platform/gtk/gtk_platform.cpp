@@ -67,16 +67,36 @@ void Activated(GApplication* application, gpointer data) {
   run->running = nullptr;
 }
 
+// --version: the version, and the application ends before it starts (-1 goes on).
+gint HandleLocalOptions(GApplication*, GVariantDict* options, gpointer version) {
+  if (!g_variant_dict_contains(options, "version")) return -1;
+  g_print("%s\n", static_cast<const char*>(version));
+  return 0;
+}
+
 }  // namespace
 
 int RunAsApplication(const char* applicationId, GtkPlatformOptions options,
-                     const std::function<void(Platform&)>& program) {
+                     const std::function<void(Platform&)>& program,
+                     const CommandLine& commandLine) {
   const auto application = GObjectPtr<GtkApplication>::Adopt(
       gtk_application_new(applicationId, G_APPLICATION_NON_UNIQUE));
   ApplicationRun run{options, program};
   g_signal_connect(application.get(), "activate", G_CALLBACK(Activated), &run);
-  // The program takes no arguments of its own; GTK has had its own already.
-  return g_application_run(G_APPLICATION(application.get()), 0, nullptr);
+  if (commandLine.version) {
+    static const GOptionEntry kEntries[] = {
+        {"version", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, nullptr,
+         "Print the program's version and exit", nullptr},
+        {}};
+    g_application_add_main_option_entries(G_APPLICATION(application.get()), kEntries);
+    g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(HandleLocalOptions),
+                     const_cast<char*>(commandLine.version));
+  }
+  if (commandLine.summary)
+    g_application_set_option_context_summary(G_APPLICATION(application.get()), commandLine.summary);
+  // GtkApplication parses GTK's own options with the program's, and opens the display when it
+  // starts (its gtk_init), after --help and --version have answered.
+  return g_application_run(G_APPLICATION(application.get()), commandLine.argc, commandLine.argv);
 }
 
 }  // namespace larkwend::gtk

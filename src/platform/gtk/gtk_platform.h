@@ -35,13 +35,26 @@ class GtkPlatform {
   std::unique_ptr<Services> services_;
 };
 
+// The program's command line, answered by the application before anything needs a display:
+// --version prints `version`, --help the options under `summary`; GTK's own options (--display
+// and the rest, listed by --help-all) are taken as gtk_init would take them.
+struct CommandLine {
+  int argc = 0;
+  char** argv = nullptr;
+  const char* version = nullptr;  // e.g. "larkwend 3.1.0"
+  const char* summary = nullptr;  // --help's text under its usage line
+};
+
 // Runs `program` as the desktop application `applicationId`, on a platform bundle made for it,
 // and answers the application's exit status once `program` has returned. The application is
 // registered on the session bus when there is one, non-unique: every start is a program of its
 // own, as two copies may run side by side. An activation while `program` runs (a click on one of
-// its notifications) brings its windows to the front instead of starting it again. gtk_init must
-// have run.
+// its notifications) brings its windows to the front instead of starting it again. With a
+// `commandLine`, its options are answered first (--help and --version print and return 0, an
+// unknown option returns 1, before any display is opened); GTK is initialised when the
+// application starts, unless gtk_init has run already.
 int RunAsApplication(const char* applicationId, GtkPlatformOptions options,
-                     const std::function<void(Platform&)>& program);
+                     const std::function<void(Platform&)>& program,
+                     const CommandLine& commandLine = {});
 
 }  // namespace larkwend::gtk
