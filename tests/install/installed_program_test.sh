@@ -117,7 +117,7 @@ for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; 
 kill -0 "$program_pid" 2>/dev/null && fail "still running 30 s after SIGTERM"
 program_pid=
 journal=$home/.local/state/larkwend/journal.log
-[ "$(tail -n 1 "$journal" | cut -c 21-)" = "program ended" ] ||
+[ "$(tail -n 1 "$journal" | cut -c 21-)" = "程序结束" ] ||
   { cat "$journal" >&2; fail "the journal does not end with the program's end"; }
 echo "installed program ended on SIGTERM with its journal's last line"
 
