@@ -169,7 +169,7 @@ TEST(ProgramEnd, SigtermDuringAStudyRunEndsItAsClosingTheWindowDoes) {
   ASSERT_TRUE(site.Ready()) << site.Error();
   Home home;
   ProgramProcess program(home);
-  ASSERT_TRUE(WaitUntil([&] { return home.Count("chapter opened: ") > 0; }, 90)) << home.Dump();
+  ASSERT_TRUE(WaitUntil([&] { return home.Count("打开章节：") > 0; }, 90)) << home.Dump();
   const std::string record = Read(home.work() / "record.ini");
 
   program.Signal(SIGTERM);
@@ -211,8 +211,9 @@ TEST(ProgramEnd, ARunKilledOutrightIsNotedAtTheNextStartAndACopyStillRunningIsNo
   const std::vector<std::string> events = home.Events();
   const auto noted = std::find_if(events.begin(), events.end(),
                                   [&](const std::string& e) { return e.rfind(unended, 0) == 0; });
-  EXPECT_TRUE(std::regex_match(*noted, std::regex(unended + "process " + std::to_string(killedPid) +
-                                                  R"(, started \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
+  EXPECT_TRUE(
+      std::regex_match(*noted, std::regex(unended + "进程 " + std::to_string(killedPid) +
+                                          "，启动于 " + R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
       << *noted;
   // Said right after the start of the copy that found it.
   EXPECT_EQ(*(noted - 1), "程序启动，版本 3.1");
