@@ -24,7 +24,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libgtk-3-0 libwebkit2gtk-4.1-0 libjs-jquery; do
+for library in 'libgtk-3-0(t64)?' libwebkit2gtk-4.1-0 libjs-jquery; do  # t64: Debian 13's name
   grep -qE "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends does not name $library"
 done
 
