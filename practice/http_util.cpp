@@ -36,9 +36,10 @@ const char* ReasonPhrase(int status) {
 }  // namespace
 
 std::string CookieValue(const httplib::Request& request, std::string_view name) {
-  for (std::size_t i = 0; i < request.get_header_value_count("Cookie"); ++i) {
-    std::string header = request.get_header_value("Cookie", i);
-    std::string_view rest = header;
+  // The headers themselves: get_header_value's index moved behind a default value in 0.18.
+  auto [first, last] = request.headers.equal_range("Cookie");
+  for (auto it = first; it != last; ++it) {
+    std::string_view rest = it->second;
     while (!rest.empty()) {
       auto end = rest.find(';');
       std::string_view pair = rest.substr(0, end);

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "http_util.h"
 #include "site_addresses.h"
 #include "site_client.h"
 
@@ -347,6 +348,17 @@ TEST_F(OutageTest, NoOutageUnlessAsked) {
   EXPECT_EQ(outage["kind"].String(), "none");
   EXPECT_FALSE(outage["started"].Bool());
   EXPECT_EQ(outage["requests"].Int(), 0);
+}
+
+// A client may split its cookies over several Cookie lines, and header names have no case.
+TEST(CookieValue, IsFoundInAnyCookieLineWhateverTheHeaderNamesCase) {
+  httplib::Request request;
+  request.headers.emplace("Cookie", "theme=dark; lang=zh");
+  request.headers.emplace("cookie", "sid=abc123");
+  EXPECT_EQ(CookieValue(request, "sid"), "abc123");
+  EXPECT_EQ(CookieValue(request, "lang"), "zh");
+  EXPECT_EQ(CookieValue(request, "the"), "");
+  EXPECT_EQ(CookieValue(httplib::Request{}, "sid"), "");
 }
 
 }  // namespace

@@ -29,9 +29,10 @@ httplib::Headers SiteClient::Headers() const {
 
 void SiteClient::Remember(const httplib::Result& result) {
   if (!result) return;
-  for (std::size_t i = 0; i < result->get_header_value_count("Set-Cookie"); ++i) {
-    std::string header = result->get_header_value("Set-Cookie", i);
-    std::string pair = header.substr(0, header.find(';'));
+  // The headers themselves: get_header_value's index moved behind a default value in 0.18.
+  auto [first, last] = result->headers.equal_range("Set-Cookie");
+  for (auto it = first; it != last; ++it) {
+    std::string pair = it->second.substr(0, it->second.find(';'));
     auto eq = pair.find('=');
     if (eq != std::string::npos) cookies_[pair.substr(0, eq)] = pair.substr(eq + 1);
   }

@@ -43,7 +43,14 @@ GLogWriterOutput CaptureWriter(GLogLevelFlags level, const GLogField* fields, gs
 DiagnosticsCapture::DiagnosticsCapture() {
   [[maybe_unused]] static const bool s_installed =
       (g_log_set_writer_func(CaptureWriter, nullptr, nullptr), true);
+  // The variable is for the processes the test starts, and for GLib before 2.80, which reads it
+  // at every message. Later GLib reads it once, at the first message, and since the program
+  // asks before logging, the domain is turned on where that reading is kept as well.
   ::setenv("G_MESSAGES_DEBUG", "Larkwend", 1);
+#if GLIB_CHECK_VERSION(2, 80, 0)
+  static const char* const kDomains[] = {"Larkwend", nullptr};
+  g_log_writer_default_set_debug_domains(kDomains);
+#endif
   std::lock_guard lock(g_captureMutex);
   g_captured = std::make_unique<std::vector<std::string>>();
 }
