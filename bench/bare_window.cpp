@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bare WebKit window: the engine alone, as the reference the program's cost is measured
 // against. It shows the address given on its command line; the session is kept in memory only,
 // as in the program, so neither writes a cache to disk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document-model bridge on real WebKit: one round trip, and the scanner's walk of a
 // 2,000-element chapter list reading every element's class name and inner markup.
 //

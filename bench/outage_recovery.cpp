@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the program comes back after the study platform was down.
 //
 // The real program (build/bin/larkwend, started as a user starts it, at its real timer periods)

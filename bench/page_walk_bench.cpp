@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking a large document through the document model, against the in-memory host: a page of N
 // links loaded (every new-window link is turned into a same-window one when the document
 // completes), and one input looked up by id at the very end of it. Both walks should grow

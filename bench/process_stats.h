@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What /proc tells about a process tree: CPU time, memory and context switches, by the kind of
 // process (the window process itself, WebKit's web and network processes, anything else).
 #pragma once

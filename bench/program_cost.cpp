@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program costs over the engine it hosts, side by side in one run.
 //
 // The real program (build/bin/larkwend, started as a user starts it) and a bare WebKit window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the benchmarks that run the real program as a process share: the practice site's ports
 // lock, waiting on a condition, and a program started in a working directory of its own and
 // stopped with every process it started.

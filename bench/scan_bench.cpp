@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chapter scan on real WebKit: a chapter list frame of 2,000 elements holding 200 unfinished
 // entries, read through the document-model bridge. What matters is how many bridge round trips
 // one scan costs (the "round_trips" counter, per scan) besides the time per scan.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up time to the main window, against a bare WebKit window.
 //
 // Each iteration measures from the start of the program's start-up (TheApp().InitInstance with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update exchange on loopback, and what the check costs at start when no service listens.
 //
 //   bench_update_bench                 one exchange against a loopback service, end to end

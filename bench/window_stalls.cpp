@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the window stops answering during a minute of studying, on a normal chapter page and
 // on one whose script spins forever.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by `cmake --install` (desktop/CMakeLists.txt sets the LARKWEND_ variables before it):
 # writes the launcher with the program's full path, and the menu entry with the launcher's, under
 # the prefix of this installation, and installs both. DESTDIR (a package being staged) is not

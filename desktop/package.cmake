@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --build build --target package`: the Debian packages of what `cmake --install` puts in
 # place (desktop/CMakeLists.txt), for /usr, one for each install component, named
 # <package>_<version>_<architecture>.deb:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack once the packages are made (CPACK_POST_BUILD_SCRIPTS, package.cmake): each symbols
 # package (*.ddeb) is made again as Debian's own are, for lintian: its md5sums naming its files
 # by their paths in the package (CPack 3.25 writes the paths it staged them at), its files not

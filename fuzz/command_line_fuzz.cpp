@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command lines: joining and splitting are inverse, a desktop Exec line becomes an open command
 // that splits back into its arguments, and the system-browser fallback cuts the registered command
 // at its placeholder and hands the link over as the last argument of its own, to no shell, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every harness needs: a property that must hold, and a look at UTF-8 text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GBK helpers on any bytes: cuts and searches respect character boundaries, case folding
 // keeps characters whole, and conversions keep every byte that no multi-byte character holds.
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON string literals: whatever is written reads back, and whatever is read is a literal.
 #include <cstdint>
 #include <string>

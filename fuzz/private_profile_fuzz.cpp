@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI reader and writer on any file and any names: a read fits its buffer, an accepted write
 // reads back exactly and changes no other line, a refused one leaves the file as it was, and no
 // other key changes its value.

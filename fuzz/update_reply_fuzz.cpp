@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update check against any reply a service could send: a loopback service sends the input as
 // its whole answer, and the check must do what a model of the protocol says: the request sent,
 // the result, the stored link, the question asked, and a link handed on only when it is a web

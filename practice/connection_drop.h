@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Closing the connection a request arrived on, from inside the request's handler, so that the
 // client gets no answer at all, as from a server that went away.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Requests the site never answers while it runs: each one's handler waits here until the site
 // stops. Only a few wait at once, so held requests can never take all of the server's workers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both sites share one port; the Host header says which site a request is for. The router keeps
 // each site's handlers apart and answers a request for a host it does not serve with an error.
 #pragma once

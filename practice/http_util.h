@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers every page handler uses: cookies, and the answers for pages, data and errors.
 #pragma once
 

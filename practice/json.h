@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small JSON writer for the state endpoint and the pages' script answers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // larkwend-practice: the practice portal, study platform and update service, on loopback, until
 // interrupted.
 #include <csignal>

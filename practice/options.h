@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line options of the practice site: what it serves, how fast chapters progress, and
 // how its update service answers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An outage of the study platform: from the moment a given number of chapter completions has
 // been accepted, for a given time, every request to the platform is refused, with a reverse
 // proxy's error page, by closing its connection unanswered, or with a maintenance notice. What

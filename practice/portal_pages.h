@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portal: home page, login page, the login form's target, the personal centre and the
 // download page the update service links to.
 #pragma once

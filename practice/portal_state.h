@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the portal remembers: browser sessions with their verification codes and logged-in
 // accounts, the tickets that carry a login over to the study platform, and every login attempt.
 #pragma once

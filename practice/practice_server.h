@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site as one object: both web sites on one HTTP port and the update service on
 // another, all on 127.0.0.1, with the state they keep. The program `larkwend-practice` runs one;
 // tests run one in-process on free ports.

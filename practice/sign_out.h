@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study platform signing the student out: from the moment a given number of chapter
 // completions has been accepted, the platform acts signed out, whatever session a request
 // carries, until the student logs in again on the portal. How a signed-out page answers is the

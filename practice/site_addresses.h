@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hosts, port and paths of the two sites, taken from the site profile the program is built
 // with, so the practice site always serves the addresses the program will visit.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site's clock: what study time is credited by, and what the state document's moments are
 // measured on, in milliseconds since the site started. Tests drive it by hand.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the page handlers of both sites share: the options, the addresses, the stored state and
 // the port the sites are reached on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study platform: the course list, the two-frame chapter page with its chapter list and
 // content frames, the content frame's heartbeat and completion requests, and the scripts the
 // pages load (jQuery and the site's own pop-up helper).

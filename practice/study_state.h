@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the study platform remembers: its sessions, every course's chapters with the study time
 // credited to each, which chapter each course shows, and which chapters were completed.
 //

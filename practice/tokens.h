@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random session ids, tickets and verification codes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update service: one TCP exchange per connection. It reads the client's 56-byte request and
 // answers with a little-endian 32-bit length and the reply text, or misbehaves in one of the
 // ways a client must survive (see UpdateFault).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Larkwend: a study assistant for the continuing-education portal and its study platform.
 #include <gtk/gtk.h>
 

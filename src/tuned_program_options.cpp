@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // larkwend-tuned only, never installed: LARKWEND_TIMER_SCALE, a number in (0, 1], multiplies the
 // window timers' periods (0.05 runs them twenty times as fast), for soak runs and profiling.
 #include <glib.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures build-sanitize/: clang with AddressSanitizer and UndefinedBehaviorSanitizer, the unit
 # tests that need no display, and the fuzzing harnesses. Used by ./test and tools/fuzz.sh.
 #

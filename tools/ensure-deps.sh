@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Larkwend needs, when missing; fast when everything is there.
 #
 #   tools/ensure-deps.sh run        building and running the program and the practice site (./run)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the two commands as on a fresh Debian machine: a root of the named release made with
 # debootstrap, a clone of this repository's HEAD in it (/src), then ./run and ./test there, each
 # timed. ./test runs in a network namespace of its own with only loopback, so the tests cannot

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzzing harness (fuzz/<NAME>_fuzz.cpp) for SECONDS on one core, by hand:
 #   tools/fuzz.sh NAME SECONDS [extra libFuzzer options]
 # It starts from the committed corpus (fuzz/corpus/NAME) and keeps what it learns in

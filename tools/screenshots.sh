@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pictures of the main window on the practice site's login page as three desktops show it: at
 # the usual scale, at a scale of 2 and with a dark theme. Each runs under an Xvfb of its own,
 # large enough for the window at scale 2; the program runs in a fresh directory, so no settings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The auto-study cycle: four window timers that open the first unfinished chapter, check its
 // progress, press the completion control, close the page's pop-up and move on, until no chapter
 // is left. Plus the auto-study button, which only says whether the cycle can run here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chapter scanner: reads the study platform's chapter page as the browser shows it.
 //
 // The page is a frameset. The chapter list and the content frame are told apart by the address

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/credential_file.h"
 
 #include "platform/private_profile.h"

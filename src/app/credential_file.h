@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remembered account and password: ./record.ini in the working directory, section "set".
 // Reads and writes are silent: a file that cannot be read or written is simply not remembered.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Login assistance: watching the browser's navigations, remembering the credentials typed on the
 // portal's login page, quick login from the window's edits, and the two navigation buttons.
 #include <algorithm>

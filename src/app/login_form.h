@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portal's login form: the elements quick login fills in and the credential capture reads.
 // The study run also knows a sign-out by them, wherever the site shows the form.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own settings, in the platform's settings file (platform/settings_file.h), never in
 // ./record.ini. A setting the file does not hold, or a file that cannot be read, is off; a change
 // that cannot be written is kept for this run only. A diagnostic says which.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/quillmoor_app.h"
 
 #include "app/quillmoor_dlg.h"

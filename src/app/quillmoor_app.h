@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CQuillmoorApp: the one application object, and the start-up sequence.
 #pragma once
 

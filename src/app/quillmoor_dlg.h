@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CQuillmoorDlg: the main window. A strip of login controls, five buttons and a banner above the
 // embedded browser; its handlers are the whole program's behaviour after start-up.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The usage dialog, and the main window's two handlers that lead away from its browser: the usage
 // button and the banner.
 #include "app/usage_dlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUsageDlg: the usage instructions, a modal dialog with one editable text (template 131).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alert dismisser: a worker thread that closes the browser's script message boxes.
 //
 // A page's alert() blocks that page until someone presses OK; during an unattended study run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study platform's course list, as a run that studies every course reads it: its links to
 // courses' chapter pages, in the list's order.
 #pragma once

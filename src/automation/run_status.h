@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a study run is doing, as the student reads it on the window's status line.
 #pragma once
 

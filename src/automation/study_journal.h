@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The events of the study journal, worded in one table (study_journal.cpp). Each one goes into
 // the journal in the student's language (Chinese) and, as the same fact in English, to the
 // diagnostics. Addresses and what the page showed are kept as they are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study run: from the arming on a chapter page to its end, one object owns what happens to
 // it. At every moment an armed run is doing one of these:
 //   - studying: a chapter was opened, its progress read or a chapter completed lately;

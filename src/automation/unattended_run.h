@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the desktop hears of a study run that works alone for hours:
 //   - while the run studies or waits for the site, the machine is kept awake; the block is taken
 //     once however often the run is armed again, and given back as soon as the run cannot go on

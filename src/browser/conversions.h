@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's GBK text to and from the browser's text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CDifferWeb: the page operations the login assistance needs.
 //
 // Stateless: each operation takes the document to work on and holds no reference after it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/link_targets.h"
 
 #include "browser/conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping every page inside the embedded browser.
 //
 // A link's own target is overwritten with "_self" once its top-level page has loaded, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/web_browser2.h"
 
 #include "browser/conversions.h"

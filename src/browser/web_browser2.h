@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CWebBrowser2: the main dialog's wrapper around the embedded browser control.
 //
 // It adds nothing of its own: each member forwards to the control, taking and giving the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The embedded browser control: the members and events the program uses.
 //
 // The real control is WebKitGTK (platform/gtk); the unit tests use an in-memory one. Both keep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time for the program's own waits that are not window timers: a one-shot call after a delay,
 // and the current time on a steady clock.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command lines in the Windows convention: one text that the started program splits into its
 // arguments itself. The program hands such texts to the shell service (the registered open
 // command of a file type, with the link appended), and this is how they become an argument list

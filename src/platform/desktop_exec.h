@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A desktop entry's Exec line, read as the open command of a file type.
 //
 // The file associations present the desktop's default web browser the way a registry would: as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a program that works alone for hours asks of the desktop session: that the machine does
 // not suspend under it, and that the student is told when something needs them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own top-level windows, as seen from a worker thread.
 //
 // The alert dismisser runs on its own thread and must never touch GTK or wait on the GUI thread:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Diagnostics: short messages for whoever maintains the program, saying what it did and why.
 //
 // Nothing is shown unless someone listens. The real platform hands the messages to GLib's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialogs built from templates, and the small dialog framework the program's windows derive from.
 //
 // `DialogSystem` and `DialogWindow` are the platform's side (GTK in the program, in-memory in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document model as the automation sees it.
 //
 // These interfaces are exactly the calls the program makes into a loaded page: nothing more, so a

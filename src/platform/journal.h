@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study journal: a plain record of what the program did, one line per event, for the
 // student to read after leaving the program alone for hours.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON string literals, written and read. Shared by the browser bridge (which passes every
 // argument to the page as JSON), the practice site and the test tools.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform services the program's code is written against, as one bundle.
 //
 // The program gets the real bundle (GTK, WebKit, GIO, the desktop) from platform/gtk; the unit

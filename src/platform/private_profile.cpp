@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private-profile (INI) files, read and written as the program's settings file needs them.
 //
 // Reading is tolerant: CRLF or LF line breaks, a missing final line break, ";" and "#" comment

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private-profile (INI) files: one value per section and key, read and written by path.
 // Section and key names compare without regard to case; where one appears twice, the first counts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file access for settings files: a read that never blocks or fails loudly, and a rewrite
 // that replaces the file in one step so that a reader sees either the old content or the new.
 #pragma once

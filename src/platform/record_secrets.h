@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts that must never be written into a record of the program's work (the study journal, the
 // diagnostics): the student's password above all. Whatever goes into a record passes through
 // WithoutSecrets, so even an address that happens to carry the password in its query is kept

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The box a page's script raises (alert, confirm, prompt), as the browser shows it: a window of
 // the program's own with this title and one button. The alert dismisser finds and clicks boxes by
 // the same two texts, so they are written here once for both. UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program keeps its own settings: an INI file of the student's (private_profile.h),
 // apart from ./record.ini, whose format other copies of the program rely on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Handing documents and links to the desktop, and starting programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A blocking TCP connection over IPv4 whose transfers are bounded by a time limit.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in the program's code page (GBK) and its edges to UTF-8.
 //
 // Every narrow string inside the program holds GBK bytes. GTK and WebKit speak UTF-8, so text is

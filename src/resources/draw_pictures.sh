@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program's pictures: icon 128 (64 x 64, with transparency) and the same icon at the
 # desktop's other sizes, and banner 130 (280 x 60, 24 bits per pixel) with its double-size twin.
 # Needs ImageMagick and the WenQuanYi Micro Hei font; the PNGs are committed, so the build never

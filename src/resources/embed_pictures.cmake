@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Turns the program's PNG pictures into a C++ header of byte arrays, so the program carries its
 # pictures inside and finds them wherever it is started from.
 # Usage:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures (icon 128, banner 130) as PNG bytes built into the program, each at its
 // own size and at twice it for screens of twice the pixel density.
 #pragma once

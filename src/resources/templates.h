@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's dialog templates and picture resources, as data.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own words, in one place. Kept here as UTF-8 source text; the program's code
 // works in GBK and converts with Gbk() where it uses them.
 #pragma once

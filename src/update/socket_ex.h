@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSocketEx: the update client's TCP stream, every send and receive bounded by a time limit.
 #pragma once
 

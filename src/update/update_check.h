@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version gate at start-up: one exchange with the update service, then go on, offer the
 // download, or stop.
 #pragma once

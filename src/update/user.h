@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUser: the client of the update service, for one exchange.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmark's reading of a process tree from /proc: who belongs to it, which kind each
 // process is, and how its CPU time is split between two samples.
 #include "process_stats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script message boxes and the re-entrancy rule: an alert() raised inside a document-model call
 // is shown and closed by a click posted from another thread while the call still waits, and the
 // dialogs' own handlers that come due meanwhile run only after the call has returned.

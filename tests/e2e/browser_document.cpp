@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document model on real pages through the bridge: the page operations of the login
 // assistance, frames by index, link targets, execScript, handles of pages that have gone.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the browser end-to-end tests share: a shown window holding the real control, a sink that
 // records its events, a loopback server, and short ways to reach the page.
 #pragma once

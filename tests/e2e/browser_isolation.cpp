@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge lives in a script world of its own: what a page does to its own globals and to the
 // DOM prototypes of its world does not change what the document model reports.
 #include "browser/differ_web.h"

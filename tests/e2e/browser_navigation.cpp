@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control's members and events on real WebKit: loads, redirects, reloads, frames and requests
 // for new windows.
 #include <netinet/in.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chapter scanner on real WebKit against the practice site's chapter page: the unfinished
 // chapters it lists, the completion it presses once the required time is reached, and the reload
 // of a chapter whose progress display has stalled.

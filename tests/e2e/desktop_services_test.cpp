@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's stand-ins, asked over D-Bus by this process as the program would ask them: what
 // they record, and what the tests count from it. Runs under dbus-run-session.
 #include <gio/gio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Login assistance on the real desktop against the practice site: quick login of both kinds, the
 // capture of a login typed into the page by hand, the credential file they leave for the next
 // start, and the personal-centre and course-list buttons on each site.

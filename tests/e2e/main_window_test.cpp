@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the real desktop: the program runs in this process against the practice
 // site, and a script looks at the window and presses its keys.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site's pages in the real browser host: the login form submits to the user pages
 // while the login page can still be read, the personal centre leads into the study platform, and
 // the chapter page offers its two frames, its chapter list and its progress to the document model,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program as a process of its own, ended from outside: SIGTERM in the middle of a study
 // run ends it as closing its window does, and a run killed outright is noted in the journal at
 // the next start, while a copy still running is not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the desktop's web browser, so that no test ever opens a real one.
 //
 // It lives in a temporary XDG data directory: a desktop entry that the user's own mimeapps.list

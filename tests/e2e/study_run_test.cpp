@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One whole study run on the real desktop against the practice site: the program starts, the
 // student types the verification code and logs in with one click, opens the course list and a
 // course's chapter page, and the program studies every chapter by itself. The completion alerts

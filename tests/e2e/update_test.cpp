@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update gate of the real program at start, against the practice site's update service, and
 // an end of the program asked while the gate holds it.
 #include <gtest/gtest.h>

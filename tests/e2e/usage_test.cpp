@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The usage dialog and the banner on the real desktop services: GIO's default handler, the
 // association read from the default text/html application, and programs started directly.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a fresh prefix, checks the desktop files with the desktop's own
 # validators, asks the launcher on PATH for --help and --version without a display, starts the
 # installed program from its menu entry as the desktop does, on the

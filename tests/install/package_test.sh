@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages from the build, checks them with lintian (no error), installs them
 # into a scratch root and checks what lies where: the program's package holds the launcher as its
 # one command, the program outside PATH and no practice site; each has its manual page, copyright

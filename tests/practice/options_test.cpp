@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site's command line, and the program's own start-up and refusals.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portal's login page and personal centre, driven over HTTP.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One port, two sites: the Host header decides; anything else is a clear error. Also malformed
 // and concurrent requests, and the study platform's outages.
 #include <gtest/gtest.h>

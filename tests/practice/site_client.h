@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for the practice site: an in-process site on free ports with a clock the test
 // moves, and an HTTP client that speaks to one of its hosts and keeps that host's cookies.
 #pragma once

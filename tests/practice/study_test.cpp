@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study platform: access, the chapter page's frames and list, progress, stall and completion.
 #include <gtest/gtest.h>
 

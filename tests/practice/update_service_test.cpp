@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update service over a raw socket: the request it records and every way it answers.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

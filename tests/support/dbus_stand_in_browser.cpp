@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for a web browser that the desktop starts over D-Bus: the session bus starts it on
 // the first call for its name, and the links it is asked to open are written to a file, one a
 // line. It ends once it has written them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stand-ins for the desktop's D-Bus services, for the end-to-end tests: a session manager and a
 // notification server on the session bus, logind on the system bus. Each records what it is
 // asked, one line per event, appended and flushed at once so that a test reads it while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's D-Bus services for end-to-end tests: stand-ins (desktop_stand_ins) for the
 // session manager and the notification server on the test's session bus (the one
 // dbus-run-session gives the test process), and for logind on a private system bus. They

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's diagnostics caught in an end-to-end test, through GLib's own log machinery.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Look-ups of the program's dialog windows and their controls, for the end-to-end tests and the
 // benchmarks, from the marks the GTK dialog window leaves on its widgets (gtk_dialog_tags.h). The
 // program itself never needs them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the end-to-end tests: driving the real GTK main loop from a test.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small HTTP server on 127.0.0.1 for the end-to-end tests: pages registered by path, answered
 // from a thread of its own on a port the system picks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small JSON reader for tests that inspect the practice site's state document.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "e2e_message_boxes.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding and answering the program's windows in end-to-end tests: message boxes, dialogs, the
 // browser's script boxes.
 //

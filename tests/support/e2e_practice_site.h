@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site for end-to-end tests: runs the built larkwend-practice on the site profile's
 // fixed ports (the program under test has them built in), waits until it answers, reads its
 // state document, and ends it when the test is done.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real program in the test's own process, on the real GTK + WebKit platform, with a
 // test script that drives it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a test script reads of the main window and does to it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge's round trips into pages, as the end-to-end tests and benchmarks count them.
 #pragma once
 

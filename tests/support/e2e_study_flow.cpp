@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "e2e_study_flow.h"
 
 #include "app/quillmoor_dlg.h"

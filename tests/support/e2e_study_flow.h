@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The student's road from the login page to a course's chapter page, on the real program.
 #pragma once
 

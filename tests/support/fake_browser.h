@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory browser host: pages built compactly by a test, a control that raises the same
 // events in the same order as the real one, and a way to make any single call fail.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-memory platform services for unit tests: dialogs whose controls are plain values, timers the
 // test fires, message boxes the test answers, and a recording shell, association table and
 // desktop. Nothing here draws, sleeps or touches the network.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catches what the program records while it lives: the study journal's events (without the date
 // and time a real journal puts in front) and the diagnostics. Secrets registered by earlier tests
 // of the process are forgotten, so each test sees only its own masked.

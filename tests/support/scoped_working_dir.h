@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fresh temporary directory made the process's working directory for one test, for code that
 // uses paths relative to it (the settings file "./record.ini"). The previous working directory
 // comes back and the directory is removed when the object goes.

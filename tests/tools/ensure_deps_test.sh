@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tools/ensure-deps.sh against a stand-in dpkg, apt-get and clang: which packages each kind of
 # run asks for, the sanitizer runtime named after the installed clang, and no apt at all when
 # everything is there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study cycle's window on the in-memory platform, with a course of chapters on its chapter
 // page: what the cycle's tests and the study run's tests share.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The auto-study cycle on the in-memory platform: every transition of its timers, the chapter
 // opening, the pop-up closing, the end of the run, the auto-study button and the alert dismisser.
 // What the study run makes of a page that goes wrong is study_run_test.cpp's.

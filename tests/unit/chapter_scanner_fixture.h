@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the in-memory platform, for the chapter scanner's tests, and the chapter
 // page of the study platform built the way the platform lays it out.
 #pragma once

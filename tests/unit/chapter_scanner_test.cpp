@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chapter scanner against the in-memory browser: which frames it takes, which chapters it
 // lists, when it presses the completion control, and that every failing call into the page is
 // survived without a leaked reference.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command lines split and joined by the Windows rules, and desktop Exec lines read as open
 // commands.
 #include <gtest/gtest.h>

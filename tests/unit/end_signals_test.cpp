@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that ask the program to end: recorded as a request instead of ending the process,
 // the earlier dispositions back afterwards, and a wait on the network given up when one comes.
 #include "platform/posix/end_signals.h"

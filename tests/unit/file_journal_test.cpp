@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study journal's file: its lines, its rotation, a place it cannot write, two writers at
 // once, the secrets it never writes, and the runs of the copies that share it.
 #include "platform/posix/file_journal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Login assistance against the in-memory browser: credential capture on the way to the portal's
 // user pages, arming of the study cycle, quick login, and the two navigation buttons. The
 // credential file is real, in a fresh working directory per test.

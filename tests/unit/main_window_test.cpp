@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and the main window against the in-memory platform: the update gate before any window,
 // the order of the initialisation, resizing, the data exchange and the routing of clicks and
 // browser events to the handlers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page operations and link handling of the browser wrapper, against the in-memory host.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file against real files in a fresh directory: reading limits, tolerant parsing,
 // writes that keep every other line, owner-only atomic replacement, and concurrent writers.
 #include "platform/private_profile.h"

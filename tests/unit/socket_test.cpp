@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSocketEx on real loopback connections: the time limits and what a receive hands back.
 #include <gtest/gtest.h>
 

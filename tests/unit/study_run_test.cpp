@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study run on the in-memory platform and the fake clock: what it makes of a page that goes
 // wrong, the states it is always in, and what the desktop and the student are told.
 #include <gtest/gtest.h>

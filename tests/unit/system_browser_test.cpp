@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening links in the system browser: the shell first, then the registered ".htm" open command,
 // bounded by its buffers, for web links only.
 #include <gtest/gtest.h>

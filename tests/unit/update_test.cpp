@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update gate against a real loopback service: what each reply makes of the start, what the
 // download link becomes, and what is asked of the user.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scriptable update service on a loopback port the system chooses: it records the request of
 // each connection and then answers as the test says (bytes, a close, or silence).
 #pragma once

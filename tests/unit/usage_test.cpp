@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The usage dialog and the banner of the main window.
 #include <gtest/gtest.h>
 

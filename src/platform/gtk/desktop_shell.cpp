@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gtk/desktop_shell.h"
 
 #include <gio/gdesktopappinfo.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's shell and file associations (GIO and the freedesktop default applications).
 #pragma once
 

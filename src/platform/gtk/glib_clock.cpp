@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gtk/glib_clock.h"
 
 #include "platform/gtk/common/handler_gate.h"

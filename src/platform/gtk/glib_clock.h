@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one-shot waits on the GUI thread's main loop.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostics' real sink: GLib's structured logging, log domain "Larkwend", debug level.
 //
 // GLib prints debug messages only for the domains listed in G_MESSAGES_DEBUG, so by default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop session as GTK and the freedesktop services reach it:
 //   - the suspend block is asked of GtkApplication (the session manager, or the portal inside a
 //     sandbox) and, where the system runs logind, taken as a "sleep" lock in block mode over the

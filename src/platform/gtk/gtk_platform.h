@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real platform bundle: GTK dialogs with WebKit browsers, the desktop's shell and file
 // associations, and the registry of the program's own windows.
 #pragma once

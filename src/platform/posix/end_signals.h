@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that ask the program to end: SIGTERM (the session ends, or someone runs `kill`),
 // SIGINT (Ctrl-C in a terminal) and SIGHUP (the terminal went away). Left to their default
 // action they end the process wherever it stands, without the journal's last line; while an

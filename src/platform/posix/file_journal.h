@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study journal as a plain text file: $XDG_STATE_HOME/larkwend/journal.log.
 //
 // Each event is one line, "2026-12-07T14:03:11 chapter opened: ...", in local time. The file is

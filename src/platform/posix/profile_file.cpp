@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files on POSIX: read whole, rewritten aside and renamed into place.
 #include "platform/profile_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting another program directly: no shell ever sees its arguments.
 #pragma once
 

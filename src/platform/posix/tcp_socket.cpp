@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TcpSocket on POSIX sockets; the time limits are waits in poll, measured on the monotonic clock.
 #include "platform/tcp_socket.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One owned POSIX file descriptor, closed when its owner goes.
 #pragma once
 

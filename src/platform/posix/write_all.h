@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a whole buffer to a file descriptor, through short writes and interruptions.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's files in the student's XDG base folders.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first completion check of a process: the last progress text starts empty, so a page whose
 // progress display is empty is taken for a stalled one and reloaded. This needs a process in
 // which no check has run yet, hence an executable of its own with this one test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owning references to GObjects (and other GLib-counted things), released on scope exit.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds back the dialogs' own handlers while a document-model call waits on WebKit.
 //
 // The program sees every document-model call as synchronous, as it was on the platform it was

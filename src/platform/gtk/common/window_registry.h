@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own top-level windows and their buttons, readable from any thread.
 //
 // GTK may only be touched on the GUI thread, yet the alert dismisser looks for windows from its

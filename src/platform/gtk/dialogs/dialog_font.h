@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog font: its look for a dialog's controls, and its base units for the conversion of the
 // templates' dialog units to pixels.
 #pragma once

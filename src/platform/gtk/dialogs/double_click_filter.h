@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tells the second press of a double-click from a press of its own, by the desktop's double-click
 // time and distance: a notifying picture reports a click for the first press only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gtk/dialogs/end_on_signals.h"
 
 #include <glib-unix.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ends the program from outside as its windows' close boxes would: on SIGTERM (the desktop
 // session ends), SIGINT or SIGHUP, every modal loop that runs is answered as its own close box
 // answers it, innermost first, and a dialog or box about to open does not. The main window ends

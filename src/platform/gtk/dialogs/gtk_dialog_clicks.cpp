@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clicks, a combo box's new selection and the close box as commands: what a dialog window's handler
 // hears of them goes through the handler gate.
 #include "platform/gtk/common/handler_gate.h"

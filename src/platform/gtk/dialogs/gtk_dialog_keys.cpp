@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys and focus in a dialog window: Tab through the tab stops in template order, Enter for the
 // default push button, Escape for the cancel command.
 #include "platform/gtk/dialogs/gtk_dialog_tags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog window's modal run: shown, known to the desktop's window list, and a nested main loop
 // until EndDialog.
 #include "platform/gtk/common/window_registry.h"

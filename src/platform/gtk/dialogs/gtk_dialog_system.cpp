@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gtk/dialogs/gtk_dialog_system.h"
 
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windowing layer on GTK: modal dialogs from templates, boxes without an owner, the bell.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Marks that tie GTK widgets and windows back to a dialog's template: the dialog window finds the
 // control a signal came from through them, and so do the look-ups for tests and tools.
 #pragma once

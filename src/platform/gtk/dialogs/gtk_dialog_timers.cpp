@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window timers on GLib timeouts; their ticks reach the handler through the handler gate.
 #include <cmath>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widgets that stand for a template's controls.
 #include "platform/gtk/dialogs/gtk_dialog_window.h"
 #include "platform/gtk/dialogs/picture_pixbuf.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog window on GTK, built from a template: controls at their template rectangles (dialog
 // units converted with the dialog font's base units), found by id, Tab moving through the tab
 // stops in template order, Enter for the default push button, Escape and the close box for the

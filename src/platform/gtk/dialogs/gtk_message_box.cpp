@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gtk/dialogs/gtk_message_box.h"
 
 #include <gdk/gdkkeysyms.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modal message boxes: caption as title, the icon of the message type, OK or Yes/No buttons.
 #pragma once
 

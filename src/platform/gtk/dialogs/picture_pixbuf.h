@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures handed over as encoded bytes, as GdkPixbufs, and as surfaces drawn for the screen's
 // scale.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synchronous channel to the script that serves the document model inside the page.
 //
 // The script lives in an isolated script world of every page (the page's own scripts can neither

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge: serves the document model to the program from an isolated script world of every
 // frame, and reports each frame's own load.
 //

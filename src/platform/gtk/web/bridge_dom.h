@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document model on top of the bridge: documents, windows, collections and elements of the
 // page the web view shows.
 //

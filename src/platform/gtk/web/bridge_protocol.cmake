@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the protocol tables at the top of bridge.js (OP, FIELD, NAME) as C++ constants:
 #   cmake -DINPUT=bridge.js -DOUTPUT=bridge_protocol.h -P bridge_protocol.cmake
 # Each entry `longName: 'wire',  // comment` becomes `inline constexpr char kLongName[] = "wire";`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge script, read once from the resources compiled into the program.
 #include <gio/gio.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script that serves the document model from an isolated world of every frame (bridge.js,
 // built into the program).
 #pragma once

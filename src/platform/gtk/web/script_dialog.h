@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes raised by page scripts: alert(), confirm() and prompt().
 //
 // The box is a window of the program's own, with the title and the one button of

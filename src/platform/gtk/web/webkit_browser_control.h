@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The embedded browser on WebKitGTK: the BrowserControl the main window hosts as control 1000.
 #pragma once
 
