@@ -274,10 +274,8 @@ TEST_F(EndAskedAtStart, WhileTheQuestionIsOpenItIsAnsweredNoAndNoMainWindowOpens
   EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
   EXPECT_EQ(logout.Handled(), 1);
   EXPECT_TRUE(g_browser.Calls().empty());  // no download begun as the program ends
-  EXPECT_EQ(JournalEvents(),
-            (std::vector<std::string>{"程序启动，版本 3.1",
-                                      "检查更新：有新版本，未下载",
-                                      "程序结束"}));
+  EXPECT_EQ(JournalEvents(), (std::vector<std::string>{"程序启动，版本 3.1",
+                                                       "检查更新：有新版本，未下载", "程序结束"}));
 }
 
 TEST_F(EndAskedAtStart, WhileTheServiceKeepsSilentTheStartEndsWithoutAMainWindow) {
@@ -292,10 +290,8 @@ TEST_F(EndAskedAtStart, WhileTheServiceKeepsSilentTheStartEndsWithoutAMainWindow
   });
   EXPECT_EQ(MainWindowsOfAStoppedStart(), 0);
   logout.join();
-  EXPECT_EQ(JournalEvents(),
-            (std::vector<std::string>{"程序启动，版本 3.1",
-                                      "检查更新：更新服务没有回应",
-                                      "程序结束"}));
+  EXPECT_EQ(JournalEvents(), (std::vector<std::string>{"程序启动，版本 3.1",
+                                                       "检查更新：更新服务没有回应", "程序结束"}));
 }
 
 TEST_F(UpdateGateAtStart, WithoutAServiceTheMainWindowOpensAtOnce) {

@@ -118,9 +118,7 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
   EXPECT_EQ(std::count(window.journal().begin(), window.journal().end(), "RequestAttention"), 1);
 
   // A completion is journalled with what the page showed; a check below the level says so.
-  EXPECT_EQ(
-      records.events().at(1).rfind("完成章节：right.aspx?c=7&ch=1（进度 00:02:00#", 0),
-      0u);
+  EXPECT_EQ(records.events().at(1).rfind("完成章节：right.aspx?c=7&ch=1（进度 00:02:00#", 0), 0u);
   EXPECT_TRUE(records.Diagnosed("tick 45000: below the required level"));
 
   // A further study page navigation starts the cycle again, awake again; the window's end lets
