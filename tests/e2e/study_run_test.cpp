@@ -140,8 +140,14 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
           return false;
         },
         120000);
-    EXPECT_TRUE(ended) << "the run did not end; chapters completed: "
-                       << site.CompletedChapterCount();
+    if (!ended) {
+      // What the program decided last says why it stopped.
+      const std::vector<std::string> said = diagnostics.Messages();
+      ADD_FAILURE() << "the run did not end; chapters completed: " << site.CompletedChapterCount()
+                    << "; its last diagnostics:\n"
+                    << ::testing::PrintToString(std::vector<std::string>(
+                           said.end() - std::min<std::ptrdiff_t>(40, said.size()), said.end()));
+    }
     // Give any timer still running a few of its periods to show itself.
     PumpFor(3000);
     outcome.messages = boxes.Texts();
