@@ -162,6 +162,12 @@ void CQuillmoorDlg::LoadFinished(const std::string& address, bool topLevel) {
 }
 
 void CQuillmoorDlg::LoadFailed(const LoadFailure& failure) {
+  // An answer that asks for credentials says what the login form would: the session is gone,
+  // and loading the page again cannot bring it back.
+  if (failure.httpStatus == 401) {
+    studyRun_.LoadStopped(failure.address, failure.topLevel);
+    return studyRun_.LoginFormShown(failure.address);
+  }
   const std::string why = failure.httpStatus ? "HTTP " + std::to_string(failure.httpStatus)
                                              : "network error: " + failure.networkError;
   studyRun_.LoadFailed(failure.address, failure.topLevel, why);

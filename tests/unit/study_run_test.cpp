@@ -193,6 +193,7 @@ TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
   struct Road {
     const char* name;
     std::function<void(StudyRunTest&)> signOut;
+    std::string where = kLoginUrl;  // the page the journal names
   };
   const std::vector<Road> roads = {
       {"a redirect at top level",
@@ -203,6 +204,11 @@ TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
       {"a redirect in a frame", [](StudyRunTest& t) { t.engine().LoadFinished(kLoginUrl, false); }},
       {"a login page that breaks out of its frame",
        [](StudyRunTest& t) { t.window.browser().LoadUrl(kLoginUrl); }},
+      {"an answer that asks for credentials (HTTP 401)",
+       [](StudyRunTest& t) {
+         t.engine().LoadFailed({kListUrl, false, 401, {}});
+       },
+       kListUrl},
       {"during a failure, a reload that lands on the login page",
        [](StudyRunTest& t) {
          t.FailFrame(502);
@@ -222,7 +228,7 @@ TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
 
     EXPECT_EQ(t.run().state(), State::kSignedOut);
     EXPECT_EQ(t.Events("signed out by the site: "),
-              std::vector<std::string>{"signed out by the site: " + kLoginUrl});
+              std::vector<std::string>{"signed out by the site: " + road.where});
     EXPECT_EQ(t.Told("signed-out"), 1);
     EXPECT_EQ(t.Told("page-failing"), 0);
     EXPECT_EQ(t.session.blocksHeld, 0) << "the machine kept awake for a run that cannot go on";
