@@ -141,8 +141,12 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
         },
         120000);
     if (!ended) {
-      // What the program decided last says why it stopped.
-      const std::vector<std::string> said = diagnostics.Messages();
+      // What the program decided last, ticks aside, says why it stopped.
+      std::vector<std::string> said;
+      for (const std::string& message : diagnostics.Messages())
+        if (!message.starts_with("tick ") && !message.starts_with("window timer ") &&
+            !message.starts_with("progress "))
+          said.push_back(message);
       ADD_FAILURE() << "the run did not end; chapters completed: " << site.CompletedChapterCount()
                     << "; its last diagnostics:\n"
                     << ::testing::PrintToString(std::vector<std::string>(
