@@ -165,9 +165,10 @@ void CQuillmoorDlg::PageNotAsExpected(int scan) {
   long count = 0;
   if (!top || dom::Failed(top->get_frames(frames)) || !frames ||
       dom::Failed(frames->get_length(count)))
-    return;
+    return studyRun_.NothingDecided();
   if (count == 0 || (scan != SCAN_UNDECIDED && !FindChapterFrames()))
-    studyRun_.NotAChapterPage(location, "no chapter frames");
+    return studyRun_.NotAChapterPage(location, "no chapter frames");
+  studyRun_.NothingDecided();
 }
 
 int CQuillmoorDlg::OpenFirstUnfinishedChapter() {

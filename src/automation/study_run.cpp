@@ -216,7 +216,15 @@ void StudyRun::SignOfLife(bool provesThePage) {
   unattended_.PageBack();
 }
 
+void StudyRun::NothingDecided() {
+  if (!armed() || retryCall_ || clock_.Now() - lastLife_ < timings_.noProgress) return;
+  const StatusUpdate update(*this);
+  clock_.Cancel(std::exchange(lifeCall_, 0));
+  NoSignOfLife();
+}
+
 void StudyRun::WatchForLife() {
+  lastLife_ = clock_.Now();
   clock_.Cancel(lifeCall_);
   lifeCall_ = clock_.After(timings_.noProgress, [this] { NoSignOfLife(); });
 }

@@ -103,6 +103,9 @@ class StudyRun {
   void ChapterListRead(std::size_t unfinished);
   // The page at `address` is no chapter page or its list frame holds no chapter entry.
   void NotAChapterPage(const std::string& address, const std::string& why);
+  // A tick could not decide anything on the page (a call failed). The run's own clock may not
+  // get to run while such ticks keep the window busy, so the liveness rule is also checked here.
+  void NothingDecided();
   // A page of the run shows the portal's login form.
   void LoginFormShown(const std::string& address);
   void ChapterOpened();
@@ -176,6 +179,7 @@ class StudyRun {
   bool failedSinceTopStart_ = false;
   std::map<std::string, Clock::CallId> loadWatches_;  // loads under way, by "top" or address
   Clock::CallId lifeCall_ = 0;
+  Clock::TimePoint lastLife_;
 
   bool answering_ = true;
   Clock::CallId hungCall_ = 0;
