@@ -142,15 +142,18 @@ RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
         120000);
     if (!ended) {
       // What the program decided last, ticks aside, says why it stopped.
+      // One to a line: a printed container stops after its 32nd element.
       std::vector<std::string> said;
       for (const std::string& message : diagnostics.Messages())
         if (!message.starts_with("tick ") && !message.starts_with("window timer ") &&
             !message.starts_with("progress "))
           said.push_back(message);
+      std::string last;
+      for (auto it = said.end() - std::min<std::ptrdiff_t>(40, said.size()); it != said.end(); ++it)
+        last += "  " + *it + "\n";
       ADD_FAILURE() << "the run did not end; chapters completed: " << site.CompletedChapterCount()
                     << "; its last diagnostics:\n"
-                    << ::testing::PrintToString(std::vector<std::string>(
-                           said.end() - std::min<std::ptrdiff_t>(40, said.size()), said.end()));
+                    << last;
     }
     // Give any timer still running a few of its periods to show itself.
     PumpFor(3000);
