@@ -2,10 +2,14 @@
 // The control's members and events on real WebKit: loads, redirects, reloads, frames and requests
 // for new windows.
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "browser_fixture.h"
 #include "e2e_round_trips.h"
@@ -244,6 +248,50 @@ TEST_F(BrowserTest, AHungPageFailsCallsAtOnceAndIsEndedAndLoadedAgainWhenAsked) 
   ASSERT_TRUE(Load(server.Url("/spin")));
   ASSERT_EQ(sink->before.size(), announced + 1);
   EXPECT_EQ(sink->before.back().url, server.Url("/spin"));
+}
+
+// WebKit's network process, a child of this one; 0 if there is none.
+pid_t NetworkProcess() {
+  const std::string parent = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (comm) state ppid ...
+    const auto close = line.rfind(')');
+    const auto open = line.find('(');
+    if (close == std::string::npos || open == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    std::string state, ppid;
+    rest >> state >> ppid;
+    if (ppid == parent && line.substr(open + 1, close - open - 1).starts_with("WebKitNetwork"))
+      return static_cast<pid_t>(std::stoi(line.substr(0, open)));
+  }
+  return 0;
+}
+
+// The session lives in the network process: one that dies takes the login with it unless it is
+// put back. A page loaded again finds its cookies; one the site removed stays removed.
+TEST_F(BrowserTest, ASessionOutlivesItsNetworkProcess) {
+  server.Page("/c", "<html><body>c</body></html>");
+  ASSERT_TRUE(Load(server.Url("/c")));
+  StartPageScript("document.cookie = 'sid=abc; path=/'; document.cookie = 'gone=1; path=/';");
+  PumpFor(300);
+  StartPageScript("document.cookie = 'gone=; path=/; max-age=0';");
+  PumpFor(300);
+  ASSERT_TRUE(Load(server.Url("/c")));
+  ASSERT_EQ(server.Requests().back().cookies, "sid=abc");
+
+  const pid_t lost = NetworkProcess();
+  ASSERT_NE(lost, 0);
+  ASSERT_EQ(kill(lost, SIGKILL), 0);
+  ASSERT_TRUE(PumpUntil([&] { return NetworkProcess() != lost; }, 5000));
+
+  const int completions = sink->TopCompletions();
+  control->LoadAgain(server.Url("/c"));
+  ASSERT_TRUE(WaitForTopCompletion(completions));
+  EXPECT_NE(NetworkProcess(), 0) << "the page came from another process than a new one";
+  EXPECT_EQ(server.Requests().back().cookies, "sid=abc") << "the request went without the session";
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ struct HttpServer::State {
 
   void Answer(const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex);
-    HttpRequest seen{request.method, request.path, {}, request.body};
+    HttpRequest seen{
+        request.method, request.path, {}, request.body, request.get_header_value("Cookie")};
     if (auto q = request.target.find('?'); q != std::string::npos)
       seen.query = request.target.substr(q + 1);
     requests.push_back(seen);

@@ -15,6 +15,7 @@ struct HttpRequest {
   std::string path;   // without the query
   std::string query;  // the text after "?", if any
   std::string body;
+  std::string cookies;  // the Cookie header, if any
 };
 
 class HttpServer {

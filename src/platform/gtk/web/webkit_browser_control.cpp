@@ -17,6 +17,7 @@
 #include "platform/gtk/web/bridge_protocol.h"
 #include "platform/gtk/web/bridge_script.h"
 #include "platform/gtk/web/script_dialog.h"
+#include "platform/gtk/web/session_keeper.h"
 
 namespace larkwend::gtk {
 namespace {
@@ -50,6 +51,12 @@ bool IsCancellation(const GError* error) {
 WebKitWebContext* SharedContext() {
   static WebKitWebContext* context = webkit_web_context_new_ephemeral();  // lives for the process
   return context;
+}
+
+// Watches that session's cookies from the first view on, so a lost network process costs no login.
+SessionKeeper& SharedSession() {
+  static SessionKeeper keeper(webkit_web_context_get_cookie_manager(SharedContext()));
+  return keeper;
 }
 
 class Control final : public WebKitBrowserControl {
@@ -128,8 +135,9 @@ class Control final : public WebKitBrowserControl {
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
 
-  std::string committedUri_;  // the page shown, as its address was when it was committed
-  std::string recoveryUri_;   // a load the program asked for with LoadAgain, not yet decided
+  std::string committedUri_;      // the page shown, as its address was when it was committed
+  std::string recoveryUri_;       // a load the program asked for with LoadAgain, not yet decided
+  std::uint64_t loadsAsked_ = 0;  // by Navigate and LoadAgain, to tell the latest
   guint processEndedSource_ = 0;
   PageProcessEnd processEnd_ = PageProcessEnd::kCrashed;
 
@@ -166,6 +174,7 @@ Control::Control() {
   const std::string received = std::string("script-message-received::") + protocol::name::kChannel;
   g_signal_connect(content_.get(), received.c_str(), G_CALLBACK(OnFrameMessage), this);
 
+  SharedSession();
   GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
                                               "user-content-manager", content_.get(), nullptr));
   view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
@@ -206,14 +215,23 @@ Control::~Control() {
 void Control::Load(const dom::WideText& url) {
   if (!url || destroyed_) return;
   recoveryUri_.clear();  // an address asked for now is announced, whatever was loaded before
+  ++loadsAsked_;
   webkit_web_view_load_uri(view(), url->c_str());
 }
 
 void Control::LoadAgain(const dom::WideText& url) {
   if (!url || destroyed_) return;
-  // Like Refresh, not announced: its navigation decision is let through as the control's own.
-  recoveryUri_ = *url;
-  webkit_web_view_load_uri(view(), url->c_str());
+  // A page is loaded again after its loads failed, and they may have failed because the network
+  // process died with the session in it: the session goes back first.
+  SharedSession().MakeWhole(
+      [weak = std::weak_ptr<Control*>(self_), asked = ++loadsAsked_, uri = *url] {
+        auto self = weak.lock();
+        // A load asked for meanwhile goes ahead of this one.
+        if (!self || (*self)->destroyed_ || (*self)->loadsAsked_ != asked) return;
+        // Like Refresh, not announced: its navigation decision is let through as the control's own.
+        (*self)->recoveryUri_ = uri;
+        webkit_web_view_load_uri((*self)->view(), uri.c_str());
+      });
 }
 
 bool Control::StopLoading() {
