@@ -107,6 +107,7 @@ struct SessionKeeper::State : std::enable_shared_from_this<State> {
       state->reading = false;
       // Nothing can be done for the session: whoever waits for it goes on as it is.
       state->RunWaiting();
+      if (std::exchange(state->readAgain, false)) state->Read();
       return;
     }
     if (state) state->Answered(std::move(jar));
