@@ -104,6 +104,94 @@ TEST_F(BrowserNavigation, FrameLoadsCarryTheirOwnObjectsAndTheTopCompletesOnce) 
   EXPECT_EQ(LocationUrl(), server.Url("/frames"));
 }
 
+// Frames of another host than the page's are the page's frames all the same: their loads, a
+// failure, a redirect to a login page and their own navigations are told as a frame of the page's
+// own host has them told. Every load told started is told ended, at the address it ended at.
+TEST_F(BrowserNavigation, FramesOfAnyHostAreSeenAlike) {
+  // The server is 127.0.0.1 to the engine, and localhost another host.
+  const std::string pageHost = server.Url("");
+  const std::string otherHost = "http://localhost" + pageHost.substr(pageHost.find(':', 5));
+  server.Page("/loads", "<html><body>loads</body></html>");
+  server.Page("/login/", "<html><body><input id='txtCode'></body></html>");
+  // A frame that follows its own link, and one that moves itself by script, as courseware does.
+  server.Page("/clicks",
+              "<html><body><a id='a' href='/loads?clicked'>next</a><script>onload = function () {"
+              " setTimeout(function () { document.getElementById('a').click(); }, 300); }"
+              "</script></body></html>");
+  server.Page("/moves",
+              "<html><body><script>onload = function () { setTimeout(function () {"
+              " location.href = '/loads?moved'; }, 300); }</script></body></html>");
+  struct Row {
+    const char* what;
+    std::string host;
+    std::vector<std::string> frames;   // paths on `host`
+    std::vector<std::string> movedTo;  // where they went by themselves, on `host`
+  };
+  // A frame of the page's host that moves itself by script is not told from one that sends the
+  // top page away (which such a frame may do without the student): the page's bridge takes it
+  // for the top page's navigation. One of another host may not move the top page by script.
+  const Row rows[] = {
+      {"frames of the page's host",
+       pageHost,
+       {"/loads", "/missing", "/clicks"},
+       {"/loads?clicked"}},
+      {"frames of another host",
+       otherHost,
+       {"/loads", "/missing", "/clicks", "/moves"},
+       {"/loads?clicked", "/loads?moved"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string& host = row.host;
+    // The signed-out site sends a frame of its own to the login page of the frames' host.
+    server.Redirect("/moved", host + "/login/");
+    std::string frames;
+    for (const std::string& path : row.frames)
+      frames += "<iframe src='" + host + path + "'></iframe>";
+    server.Page("/outer", "<html><body>" + frames + "<iframe src='/moved'></iframe></body></html>");
+    sink->facts.clear();
+    sink->before.clear();
+    ASSERT_TRUE(Load(server.Url("/outer")));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          return std::all_of(row.movedTo.begin(), row.movedTo.end(), [&](const std::string& path) {
+            return sink->Saw("finished frame " + host + path);
+          });
+        },
+        10000))
+        << ::testing::PrintToString(sink->facts);
+    PumpFor(200);
+
+    std::vector<std::string> expected = {
+        "started top " + server.Url("/outer"), "finished top " + server.Url("/outer"),
+        "started frame " + host + "/login/", "finished frame " + host + "/login/",
+        // The redirect: the frame's load gives way to the login page's.
+        "started frame " + server.Url("/moved"), "stopped frame " + server.Url("/moved")};
+    std::vector<std::string> frameNavigations = {server.Url("/moved")};
+    for (const auto* paths : {&row.frames, &row.movedTo}) {
+      for (const std::string& path : *paths) {
+        expected.push_back("started frame " + host + path);
+        expected.push_back(path == "/missing" ? "failed frame " + host + path + " 404"
+                                              : "finished frame " + host + path);
+        frameNavigations.push_back(host + path);
+      }
+    }
+    std::vector<std::string> facts = sink->facts;
+    std::sort(facts.begin(), facts.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(facts, expected);
+
+    // Only the page itself navigated the top level; the frames' own navigations were theirs.
+    std::vector<std::string> top, inFrames;
+    for (const auto& e : sink->before) (e.topLevel ? top : inFrames).push_back(e.url);
+    std::sort(inFrames.begin(), inFrames.end());
+    std::sort(frameNavigations.begin(), frameNavigations.end());
+    EXPECT_EQ(top, std::vector<std::string>{server.Url("/outer")});
+    EXPECT_EQ(inFrames, frameNavigations);
+    EXPECT_EQ(LocationUrl(), server.Url("/outer"));
+  }
+}
+
 TEST_F(BrowserNavigation, NewWindowRequestsLoadInTheSameView) {
   server.Page("/opener",
               "<html><body>"

@@ -27,7 +27,7 @@ class HttpServer {
 
   // Serves `html` (UTF-8) at `path` for GET and POST.
   void Page(const std::string& path, const std::string& html);
-  // Answers a request for `from` with a 302 to `to` (a path of this server).
+  // Answers a request for `from` with a 302 to `to` (a path of this server, or an address).
   void Redirect(const std::string& from, const std::string& to);
 
   // http://127.0.0.1:<port><path>
