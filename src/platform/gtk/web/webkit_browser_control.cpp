@@ -78,6 +78,7 @@ class Control final : public WebKitBrowserControl {
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  gboolean DecideWithSession(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   void RaiseBeforeNavigate(WebKitPolicyDecision* decision, WebKitNavigationAction* action,
                            const std::string& uri);
   void TopLoadFinished();
@@ -95,6 +96,7 @@ class Control final : public WebKitBrowserControl {
                                gpointer self);
   static void OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                     gpointer self);
+  static void OnAnswerArrived(WebKitWebResource*, gpointer);
   static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
   static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
                                  gpointer self);
@@ -122,9 +124,8 @@ class Control final : public WebKitBrowserControl {
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
 
-  std::string committedUri_;      // the page shown, as its address was when it was committed
-  std::string recoveryUri_;       // a load the program asked for with LoadAgain, not yet decided
-  std::uint64_t loadsAsked_ = 0;  // by Navigate and LoadAgain, to tell the latest
+  std::string committedUri_;  // the page shown, as its address was when it was committed
+  std::string recoveryUri_;   // a load the program asked for with LoadAgain, not yet decided
   guint processEndedSource_ = 0;
   PageProcessEnd processEnd_ = PageProcessEnd::kCrashed;
 
@@ -221,23 +222,15 @@ void Control::KeepPagesFocused(bool keep) {
 void Control::Load(const dom::WideText& url) {
   if (!url || destroyed_) return;
   recoveryUri_.clear();  // an address asked for now is announced, whatever was loaded before
-  ++loadsAsked_;
   webkit_web_view_load_uri(view(), url->c_str());
 }
 
 void Control::LoadAgain(const dom::WideText& url) {
   if (!url || destroyed_) return;
-  // A page is loaded again after its loads failed, and they may have failed because the network
-  // process died with the session in it: the session goes back first.
-  SharedSession().MakeWhole(
-      [weak = std::weak_ptr<Control*>(self_), asked = ++loadsAsked_, uri = *url] {
-        auto self = weak.lock();
-        // A load asked for meanwhile goes ahead of this one.
-        if (!self || (*self)->destroyed_ || (*self)->loadsAsked_ != asked) return;
-        // Like Refresh, not announced: its navigation decision is let through as the control's own.
-        (*self)->recoveryUri_ = uri;
-        webkit_web_view_load_uri((*self)->view(), uri.c_str());
-      });
+  // Like Refresh, not announced: its navigation decision is let through as the control's own
+  // (once the session is whole, as every navigation's).
+  recoveryUri_ = *url;
+  webkit_web_view_load_uri(view(), url->c_str());
 }
 
 bool Control::StopLoading() {
@@ -336,15 +329,35 @@ gboolean Control::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
 gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
   const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   std::string uri = requested ? requested : "";
+  // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
+  // page's process waiting: a document-model call made from the event could not be answered.
+  if (IsSameDocument(uri)) return FALSE;
+  // Every other navigation asks the site for a document (a reload, a redirect and a frame's
+  // too): after the loss of the network process it waits until the session is back.
+  if (!SharedSession().Whole()) {
+    SharedSession().MakeWhole([weak = std::weak_ptr<Control*>(self_),
+                               held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), action] {
+      auto self = weak.lock();
+      if (!self || (*self)->destroyed_)
+        webkit_policy_decision_ignore(held.get());
+      else if (!(*self)->DecideWithSession(held.get(), action))
+        webkit_policy_decision_use(held.get());
+    });
+    return TRUE;
+  }
+  return DecideWithSession(decision, action);
+}
+
+gboolean Control::DecideWithSession(WebKitPolicyDecision* decision,
+                                    WebKitNavigationAction* action) {
+  const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  std::string uri = requested ? requested : "";
   // A document load follows, reloads and redirects too: its resource tells a frame's load.
   frameLoads_.NavigationDecided(uri);
   // The original control announced neither server redirects nor reloads.
   if (webkit_navigation_action_is_redirect(action) ||
       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD)
     return FALSE;
-  // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
-  // page's process waiting: a document-model call made from the event could not be answered.
-  if (IsSameDocument(uri)) return FALSE;
   if (!recoveryUri_.empty() && uri == recoveryUri_) {
     recoveryUri_.clear();
     return FALSE;
@@ -518,12 +531,18 @@ gboolean Control::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
 void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                     gpointer self) {
   auto* control = static_cast<Control*>(self);
+  SharedSession().RequestStarting();
+  g_signal_connect(resource, "finished", G_CALLBACK(OnAnswerArrived), nullptr);
   const char* uri = webkit_web_resource_get_uri(resource);
   const char* top = control->CurrentUri();
   if (resource == webkit_web_view_get_main_resource(control->view()) ||
       (uri && top && WithoutFragment(uri) == WithoutFragment(top)))
     return;
   control->frameLoads_.ResourceStarted(resource);
+}
+
+void Control::OnAnswerArrived(WebKitWebResource*, gpointer) {
+  SharedSession().AnswerArrived();
 }
 
 void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
