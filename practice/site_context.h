@@ -11,6 +11,7 @@
 #include "portal_state.h"
 #include "sign_out.h"
 #include "site_addresses.h"
+#include "study_session.h"
 #include "study_state.h"
 
 namespace larkwend::practice {
@@ -26,6 +27,7 @@ struct SiteContext {
   Outage& outage;
   SignOut& signOut;
   HeldRequests& held;
+  StudySession& session;
   int httpPort = 0;  // set once the port is bound, before the first request
 
   // "http://host:port", for links from one site to the other.

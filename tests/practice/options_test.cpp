@@ -68,6 +68,7 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
            {"list-form", SignOutHow::kListForm},
            {"frame-redirect", SignOutHow::kFrameRedirect},
            {"break-out", SignOutHow::kBreakOut},
+           {"portal-frames", SignOutHow::kPortalFrames},
            {"top-redirect", SignOutHow::kTopRedirect}}) {
     ParseResult parsed = ParseOptions({"--sign-out-after-completions", "2", "--sign-out-how", how});
     ASSERT_EQ(parsed.error, "") << how;
@@ -76,6 +77,8 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
   }
   EXPECT_EQ(ParseOptions({"--courses", "5", "--finished-courses", "4,2"}).options.finishedCourses,
             (std::vector<int>{4, 2}));
+  EXPECT_FALSE(defaults.options.cookieSession);
+  EXPECT_TRUE(ParseOptions({"--cookie-session"}).options.cookieSession);
 }
 
 TEST(OptionsTest, UnusableArgumentsAreErrors) {
@@ -98,6 +101,7 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--finished-courses", "1,"},
                                                {"--finished-courses", "3"},
                                                {"--content-placeholder=1"},
+                                               {"--cookie-session=1"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
                                                {"--log=yes"},
@@ -118,7 +122,7 @@ TEST(OptionsTest, HelpListsEveryOption) {
         "--time-scale", "--stall-chapter", "--update-fault", "--outage",
         "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
         "--never-loads-how", "--content-placeholder", "--sign-out-after-completions",
-        "--sign-out-how", "--finished-courses", "--help"}) {
+        "--sign-out-how", "--finished-courses", "--cookie-session", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
