@@ -48,8 +48,8 @@ class PortalState {
     std::string code;
   };
   // A fresh verification code for the session `sessionId`, opening a new session when it is
-  // empty or unknown. Each login page shows a new code; only the latest one counts, and the
-  // codes issued count the login pages shown.
+  // empty or unknown. Each login page shows a new code; only the latest one counts. The codes
+  // issued count the login pages shown.
   IssuedCode IssueCode(const std::string& sessionId);
 
   // Checks the form against the session's code and the accounts. The code is used up by any
