@@ -61,7 +61,8 @@ class BrowserEvents {
   // after any redirect.
   virtual void LoadFinished(const std::string& /*address*/, bool /*topLevel*/) {}
   virtual void LoadFailed(const LoadFailure& /*failure*/) {}
-  // That load was given up before it ended: another load took its place, or it was stopped.
+  // That load was given up before it ended: another load took its place, or it was stopped. A
+  // frame's load redirected elsewhere is given up too, and its load of the new address started.
   virtual void LoadStopped(const std::string& /*address*/, bool /*topLevel*/) {}
   // The page stopped answering document-model calls (each now fails at once), or answers again.
   virtual void AnsweringChanged(bool /*answering*/) {}
