@@ -142,10 +142,11 @@ void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
 // The event sink of control 1000.
 void CQuillmoorDlg::BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
                                     bool& cancel) {
-  dom::Ref<dom::Dispatch> control = m_browser.GetControlUnknown();
-  if (browserObject && browserObject == control.get())
-    studyRun_.TopLevelNavigation(url.value_or(""));
   OnBeforeNavigate2(browserObject, url, cancel);
+}
+
+void CQuillmoorDlg::TopLevelNavigationAsked(const std::string& address, bool byUser) {
+  studyRun_.TopLevelNavigation(address, byUser);
 }
 
 void CQuillmoorDlg::DocumentComplete(dom::Dispatch* browserObject, const dom::WideText&) {
@@ -166,15 +167,7 @@ void CQuillmoorDlg::LoadFinished(const std::string& address, bool topLevel) {
 }
 
 void CQuillmoorDlg::LoadFailed(const LoadFailure& failure) {
-  // An answer that asks for credentials says what the login form would: the session is gone,
-  // and loading the page again cannot bring it back.
-  if (failure.httpStatus == 401) {
-    studyRun_.LoadStopped(failure.address, failure.topLevel);
-    return studyRun_.LoginFormShown(failure.address);
-  }
-  const std::string why = failure.httpStatus ? "HTTP " + std::to_string(failure.httpStatus)
-                                             : "network error: " + failure.networkError;
-  studyRun_.LoadFailed(failure.address, failure.topLevel, why);
+  studyRun_.LoadFailed(failure);
 }
 
 void CQuillmoorDlg::LoadStopped(const std::string& address, bool topLevel) {

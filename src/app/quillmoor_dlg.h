@@ -95,6 +95,8 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
 
   // Auto-study cycle.
   void ArmAutoStudy();
+  // The unfinished chapters last scanned, as the run reads addresses (UTF-8).
+  std::vector<std::string> ChapterUrlsUtf8() const;
   int OpenFirstUnfinishedChapter();
   bool RemovePagePopup(dom::Document* document);
   void OnAutoStudyButton();
@@ -120,6 +122,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) override;
   void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                   const dom::WideText& url) override;
+  void TopLevelNavigationAsked(const std::string& address, bool byUser) override;
   void LoadStarted(const std::string& address, bool topLevel) override;
   void LoadFinished(const std::string& address, bool topLevel) override;
   void LoadFailed(const LoadFailure& failure) override;

@@ -69,6 +69,9 @@ std::string DescribeRun(const RunStatus& s) {
       text = "课程视频无法播放（" + DescribeMediaFault(s.videoFault) +
              "）：已暂停，解决后重新打开学习页面";
       break;
+    case RunState::kCompletionRefused:
+      text = "网站没有接受章节完成：已暂停，请查看学习日志";
+      break;
     case RunState::kEnded:
       text = "全部学完：没有找到未完成章节";
       break;

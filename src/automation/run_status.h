@@ -16,7 +16,8 @@ enum class RunState {
   kSignedOut,
   kLeftByStudent,
   kNothingLeft,
-  kVideoCannotPlay,  // waits for the student: a chapter's video cannot play on this machine
+  kVideoCannotPlay,    // waits for the student: a chapter's video cannot play on this machine
+  kCompletionRefused,  // waits for the student: the site took no completion of a chapter
   kEnded,
 };
 

@@ -34,6 +34,17 @@ constexpr Wording kRecovered{"页面已恢复：{1}（{2}）", "page recovered: 
 constexpr Wording kFailed{"页面无法打开：{1}（{2}）", "page failed to load: {1} ({2})"};
 constexpr Wording kBack{"页面在 {1} 秒后恢复：{2}", "page loaded again after {1} s: {2}"};
 constexpr Wording kVideoCannotPlay{"课程视频无法播放：{1}（{2}）", "video cannot play: {1} ({2})"};
+constexpr Wording kNotTaken{"完成未生效：{1}（第 {2} 次），再次完成",
+                            "completion did not take: {1} ({2} of {3}), pressing again"};
+constexpr Wording kNotTakenAtAll{
+    "完成一直未生效：{1}（已重试 {3} 次），等待学员处理",
+    "completion never took: {1} ({3} retries), waiting for the student"};
+constexpr Wording kSitesOwnPage{"网站转到了其他页面：{1}，将回到学习页面",
+                                "the site went to another page: {1}, back to the study page"};
+constexpr Wording kOtherFrame{"页面中其他框架无法打开（不影响学习）：{1}（{2}）",
+                              "a frame that is not the study page's failed to load: {1} ({2})"};
+constexpr Wording kPassedOver{"课程长时间无法打开，暂时跳过：{1}",
+                              "course passed over, its chapter list unread for long: {1}"};
 constexpr Wording kSignedOut{"网站已退出登录：{1}", "signed out by the site: {1}"};
 constexpr Wording kLeft{"学员离开了学习页面：{1}", "run left by the student: {1}"};
 constexpr Wording kNoProgress{"{1} 分钟没有学习进展：重新打开学习页面",
@@ -45,21 +56,6 @@ constexpr Wording kCourseOpened{"打开课程：{1}（第 {2} 门，共 {3} 门�
 constexpr Wording kRunEnded{"自动学习结束：{1}", "run ended: {1}"};
 constexpr Wording kProgramEnded{"程序结束", "program ended"};
 }  // namespace line
-
-// Why a page was not what it should be, or was lost; a reason not listed here is shown as it is.
-// An entry ending in a space is a prefix whose rest is kept (the engine's own words, a number).
-constexpr Wording kReasons[] = {
-    {"HTTP ", "HTTP "},
-    {"网络错误：", "network error: "},
-    {"仍未加载完成，已等待 ", "still loading after "},
-    {"章节列表中没有任何章节", "no chapter entry in the list"},
-    {"页面上没有章节框架", "no chapter frames"},
-    {"页面上没有课程列表", "no course list"},
-    {"网页进程已结束", "its web process ended"},
-    {"网页进程内存不足", "its web process ran out of memory"},
-    {"页面停止响应", "it stopped answering"},
-    {"页面一直未加载完成", "it did not finish loading"},
-};
 
 constexpr Wording kUpdateOutcomes[] = {
     {"没有新版本", "nothing newer"},
@@ -86,24 +82,43 @@ void Record(const Wording& wording, std::initializer_list<std::string_view> valu
   Diagnose(Fill(wording.diagnostics, values));
 }
 
-// The reason in the journal's words; the diagnostics keep it as given.
-std::string Reason(std::string_view why) {
-  for (const Wording& reason : kReasons) {
-    if (why == reason.diagnostics) return std::string(reason.journal);
-    if (reason.diagnostics.ends_with(' ') && why.starts_with(reason.diagnostics)) {
-      std::string rest(why.substr(reason.diagnostics.size()));
-      if (rest.ends_with(" s")) rest.replace(rest.size() - 2, 2, " 秒");
-      if (rest.ends_with(" min")) rest.replace(rest.size() - 4, 4, " 分钟");
-      return std::string(reason.journal) + rest;
-    }
+// Why a page failed or was lost, in the journal's words.
+std::string InJournal(const Failure& f) {
+  switch (f.why) {
+    case Why::kHttpStatus:
+      return "HTTP " + std::to_string(f.number);
+    case Why::kNetworkError:
+      return "网络错误：" + f.detail;
+    case Why::kStillLoading:
+      return "仍未加载完成，已等待 " + f.detail + " 秒";
+    case Why::kNoChapterEntry:
+      return "章节列表中没有任何章节";
+    case Why::kNoChapterFrames:
+      return "页面上没有章节框架";
+    case Why::kNoCourseList:
+      return "页面上没有课程列表";
+    case Why::kProcessEnded:
+      return "网页进程已结束";
+    case Why::kOutOfMemory:
+      return "网页进程内存不足";
+    case Why::kStoppedAnswering:
+      return "页面停止响应";
+    case Why::kNeverFinishedLoading:
+      return "页面一直未加载完成";
+    case Why::kNoProgress:
+      return f.detail + " 秒没有学习进展";
+    case Why::kVideoCannotPlay:
+      return "课程视频无法播放";
+    case Why::kSitesOwnPage:
+      return "网站转到了非学习页面";
   }
-  return std::string(why);
+  return {};
 }
 
-// Records `wording` whose {2} is a reason: the journal gets the reason in its own words.
-void RecordWithReason(const Wording& wording, std::string_view value, std::string_view why) {
-  RecordInJournal(Fill(wording.journal, {value, Reason(why)}));
-  Diagnose(Fill(wording.diagnostics, {value, why}));
+// Records `wording` whose {2} is why: each record gets it in its own words.
+void RecordWithReason(const Wording& wording, std::string_view value, const Failure& why) {
+  RecordInJournal(Fill(wording.journal, {value, InJournal(why)}));
+  Diagnose(Fill(wording.diagnostics, {value, InEnglish(why)}));
 }
 
 Wording UpdateOutcome(int result) {
@@ -167,11 +182,11 @@ void StalledPageRefreshed(std::string_view progress) {
   Record(line::kStalled, {progress});
 }
 
-void PageRecovered(std::string_view address, std::string_view reason) {
+void PageRecovered(std::string_view address, const Failure& reason) {
   RecordWithReason(line::kRecovered, address, reason);
 }
 
-void PageFailedToLoad(std::string_view address, std::string_view why) {
+void PageFailedToLoad(std::string_view address, const Failure& why) {
   RecordWithReason(line::kFailed, address, why);
 }
 
@@ -195,6 +210,25 @@ void VideoCannotPlay(std::string_view address, MediaFault fault, int httpStatus)
   }
   RecordInJournal(Fill(line::kVideoCannotPlay.journal, {address, journal}));
   Diagnose(Fill(line::kVideoCannotPlay.diagnostics, {address, diagnostics}));
+}
+
+void CompletionNotTaken(std::string_view address, int count, int retries) {
+  Record(count <= retries ? line::kNotTaken : line::kNotTakenAtAll,
+         {address, std::to_string(count), std::to_string(retries)});
+}
+
+void SitesOwnPage(std::string_view address) {
+  Record(line::kSitesOwnPage, {address});
+}
+
+void OtherFrameFailed(std::string_view address, int httpStatus) {
+  const std::string status = httpStatus ? "HTTP " + std::to_string(httpStatus) : std::string();
+  RecordInJournal(Fill(line::kOtherFrame.journal, {address, httpStatus ? status : "网络错误"}));
+  Diagnose(Fill(line::kOtherFrame.diagnostics, {address, httpStatus ? status : "network error"}));
+}
+
+void CoursePassedOver(std::string_view address) {
+  Record(line::kPassedOver, {address});
 }
 
 void RunLeftByStudent(std::string_view address) {

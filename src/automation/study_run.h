@@ -37,7 +37,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "automation/course_list.h"
+#include "automation/run_failure.h"
 #include "automation/run_status.h"
 #include "automation/unattended_run.h"
 #include "browser/web_browser2.h"
@@ -103,29 +106,33 @@ class StudyRun {
   // ---- what the window's cycle found ----
   // The cycle was armed on a chapter page (again).
   void Armed();
-  // A chapter list was read: `unfinished` entries are left (0: nothing left in this course).
-  void ChapterListRead(std::size_t unfinished);
+  // A chapter list was read: the addresses of its unfinished entries, in order (none: nothing
+  // left in this course). False when the cycle is not to go on to the first of them.
+  bool ChapterListRead(const std::vector<std::string>& unfinished);
   // The page at `address` is no chapter page or its list frame holds no chapter entry.
-  void NotAChapterPage(const std::string& address, const std::string& why);
+  void NotAChapterPage(const std::string& address, Why why);
   // A tick could not decide anything on the page (a call failed). The run's own clock may not
   // get to run while such ticks keep the window busy, so the liveness rule is also checked here.
   void NothingDecided();
   // A page of the run shows the portal's login form.
   void LoginFormShown(const std::string& address);
-  void ChapterOpened();
-  void ProgressRead();
-  void ChapterCompleted();
+  void ChapterOpened(const std::string& address);
+  // The chapter's progress as its page shows it.
+  void ProgressRead(const std::string& progress);
+  // The completion control of the chapter at `address` was pressed.
+  void ChapterCompleted(const std::string& address);
   // The program refreshed the page itself because the chapter stood still.
   void PageRefreshed();
   // The move to the next chapter found none left: the run ends, or goes on to the next course.
   void NoChapterLeft();
 
   // ---- what the browser reported ----
-  // A top-level navigation of the page's or the student's (never a load of the program's own).
-  void TopLevelNavigation(const std::string& address);
+  // A top-level navigation of the student's (`byStudent`) or of the page's own (never a load of
+  // the program's own).
+  void TopLevelNavigation(const std::string& address, bool byStudent);
   void LoadStarted(const std::string& address, bool topLevel);
   void LoadFinished(const std::string& address, bool topLevel);
-  void LoadFailed(const std::string& address, bool topLevel, const std::string& why);
+  void LoadFailed(const LoadFailure& failure);
   void LoadStopped(const std::string& address, bool topLevel);
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
@@ -147,6 +154,7 @@ class StudyRun {
     kLeftByStudent,
     kNothingLeft,
     kVideoCannotPlay,
+    kCompletionRefused,
     kEnded
   };
   bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
@@ -157,10 +165,15 @@ class StudyRun {
   void CourseDone();
   void ReadCourseList();
   void OpenCourse(const std::string& address, int index, int count);
+  void PassOverCourse();
+  void GoToCourseList();
+  // Whether the completion last pressed took, by the list read after it.
+  bool CompletionTook(const std::vector<std::string>& unfinished);
 
   class StatusUpdate;
 
-  void SignOfLife(bool provesThePage);
+  void SignOfLife();
+  void PageProven();
   void WatchForLife();
   void NoSignOfLife();
 
@@ -173,8 +186,10 @@ class StudyRun {
   std::string StudyPage() const;
   void BeginEpisode();
   void EndEpisode(bool studiesAgain);
-  void Failed(const std::string& address, const std::string& why);
-  void ReloadPaced(const std::string& why);
+  void Failed(const std::string& address, const Failure& why);
+  void WaitAndLoadAgain();
+  void ReloadPaced(const Failure& why);
+  bool OwnFrame(const std::string& address, bool topLevel) const;
   void ScheduleRetry();
   void Retry();
   void CancelRetry();
@@ -198,7 +213,7 @@ class StudyRun {
 
   bool answering_ = true;
   Clock::CallId hungCall_ = 0;
-  const char* processEndReason_ = nullptr;  // set when the program ends the process itself
+  std::optional<Why> processEndReason_;  // set when the program ends the process itself
   std::optional<Clock::TimePoint> lastPacedReload_;
   std::optional<Clock::TimePoint> lastLostOutsideRun_;
 
@@ -221,8 +236,22 @@ class StudyRun {
   std::map<std::string, VideoFailures> videoFailures_;
   MediaFault videoFault_ = MediaFault::kUnsupported;
 
-  // The course walk: the courses this run finished, and where it is on its way.
-  std::set<std::string> finishedCourses_;
+  // Progress as the site shows it: the last progress text, and the chapter whose completion was
+  // pressed until the list says whether it took, with how often it did not.
+  std::string progressShown_;
+  std::string pressedChapter_;
+  std::map<std::string, int> completionsNotTaken_;
+  // The top-level navigation under way is the site's own, not the student's.
+  bool sitesNavigation_ = false;
+  // A frame that is none of the study page's own failed: said once a page.
+  bool otherFrameFailureJournaled_ = false;
+
+  // The course walk: the courses this run finished or passed over, and where it is on its way.
+  course_list::Courses finishedCourses_;
+  course_list::Courses passedOver_;
+  std::vector<std::string> lastCourseList_;   // as last read, to learn what changes in it
+  std::set<std::string> changingParameters_;  // the list's links' tokens: no part of a course
+  std::optional<Clock::TimePoint> courseFailingSince_;
   std::string ownNavigation_;  // a page the run itself opens: no student leaving
   bool toCourseList_ = false;  // going to the course list, or reading it
   Clock::CallId readCall_ = 0;

@@ -45,6 +45,11 @@ void UnattendedRun::VideoCannotPlay() {
   Tell("video-cannot-play", texts::kSignedOutTitle, texts::kVideoCannotPlayBody);
 }
 
+void UnattendedRun::CompletionRefused() {
+  LetSleep();
+  Tell("completion-refused", texts::kSignedOutTitle, texts::kCompletionRefusedBody);
+}
+
 void UnattendedRun::PageFailing(std::chrono::milliseconds tellAfter) {
   if (longFailureCall_ || failureTold_) return;
   longFailureCall_ = clock_.After(tellAfter, [this] {

@@ -34,6 +34,8 @@ class UnattendedRun {
   void SignedOut();
   // A chapter's video cannot play on this machine: the run waits for the student.
   void VideoCannotPlay();
+  // The site did not take a chapter's completion, however often it was pressed.
+  void CompletionRefused();
   // The study page stopped loading: the student is told after `tellAfter` unless it answers by
   // then, and only once until it is back.
   void PageFailing(std::chrono::milliseconds tellAfter);

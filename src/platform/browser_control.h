@@ -52,6 +52,11 @@ class BrowserEvents {
   virtual void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                           const dom::WideText& url) = 0;
 
+  // A top-level navigation is about to be decided (BeforeNavigate2 follows for it): whether the
+  // user asked for it (a click or key of theirs, a page the program was told to open) or the
+  // page went there by itself (a script, a window it opened, a click the program made).
+  virtual void TopLevelNavigationAsked(const std::string& /*address*/, bool /*byUser*/) {}
+
   // What the engine reports beyond those events: facts about loads and about the page's process.
   // The program decides what to make of them; a sink that does not care ignores them.
   //

@@ -460,6 +460,7 @@ dom::Status Control::get_ReadyState(long& out) {
 
 void Control::Load(const PagePtr& page) {
   bool cancel = false;
+  if (sink_) sink_->TopLevelNavigationAsked(page->url, navigationsByUser_);
   if (sink_) sink_->BeforeNavigate2(identity_, page->url, cancel);
   if (cancel) return;
   page_ = page;

@@ -148,6 +148,8 @@ class Control : public BrowserControl {
   bool muted() const { return muted_; }
   bool keepsPagesFocused() const { return keepsFocus_; }
   void SetAnswersAfterStop(bool answers) { answersAfterStop_ = answers; }
+  // Whether the top-level navigations from now on are the user's (true) or the page's own.
+  void SetNavigationsByUser(bool byUser) { navigationsByUser_ = byUser; }
 
   PagePtr page() const { return page_; }
   void SetReadyState(long state) { readyState_ = state; }
@@ -180,6 +182,7 @@ class Control : public BrowserControl {
   bool muted_ = false;
   bool keepsFocus_ = false;
   bool answersAfterStop_ = true;
+  bool navigationsByUser_ = true;
   dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
 };
 

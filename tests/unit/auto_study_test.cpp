@@ -238,8 +238,11 @@ TEST_F(AutoStudy, TheButtonOnlySaysWhetherTheCycleCanRunHere) {
   dlg.OnAutoStudyButton();
   window.browser().Load(fake::MakePage("http://learn.qmstudy.localhost:18080/stu/study_v2.aspx"));
   dlg.OnAutoStudyButton();
-  EXPECT_EQ(MessagesShown(), (std::vector<std::string>{Gbk(texts::kAutoStudyStarted),
-                                                       Gbk(texts::kOpenBookStudyFirst)}));
+  window.browser().Load(fake::MakePage("http://learn.qmstudy.localhost:18080/stu/clslist.aspx"));
+  dlg.OnAutoStudyButton();
+  EXPECT_EQ(MessagesShown(),
+            (std::vector<std::string>{Gbk(texts::kAutoStudyStarted), Gbk(texts::kAutoStudyStarted),
+                                      Gbk(texts::kOpenBookStudyFirst)}));
   for (const fake::ShownMessage& m : dialogs.messages) {
     EXPECT_EQ(m.type, MB_ICONINFORMATION);
     EXPECT_EQ(m.caption, Gbk(site::MessageCaption));

@@ -243,7 +243,9 @@ TEST_F(MainWindow, ItsChoicesAreRememberedAcrossWindowsInTheSettingsFile) {
       EXPECT_EQ((dialog.*chosen)(), expected);
       w.Click(box);
       EXPECT_EQ((dialog.*chosen)(), !expected);
-      if (box == IDC_MUTE) EXPECT_EQ(w.browser().muted(), !expected);
+      if (box == IDC_MUTE) {
+        EXPECT_EQ(w.browser().muted(), !expected);
+      }
     }
     std::ifstream file(dir.path() / "config/larkwend/settings.ini");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "[study]\n" + line + "\n");

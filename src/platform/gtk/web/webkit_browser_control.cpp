@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -91,7 +92,9 @@ class Control final : public WebKitBrowserControl {
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
-  void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri);
+  bool ByUser(const std::string& uri, WebKitNavigationAction* action);
+  void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri, bool byUser);
+  unsigned NewWindowFlags(WebKitNavigationAction* action) const;
   void WatchFrameLoad(WebKitWebResource* resource);
   void FrameLoadEnded(WebKitWebResource* resource, const GError* error);
   void FrameDocumentComplete(const std::string& uri);
@@ -143,6 +146,13 @@ class Control final : public WebKitBrowserControl {
   std::string committedUri_;      // the page shown, as its address was when it was committed
   std::string recoveryUri_;       // a load the program asked for with LoadAgain, not yet decided
   std::uint64_t loadsAsked_ = 0;  // by Navigate and LoadAgain, to tell the latest
+  // The last address Navigate asked for, and whether the user asked, until its decision comes.
+  struct AskedLoad {
+    std::string uri;
+    bool byUser = true;
+  };
+  AskedLoad askedLoad_;
+  std::optional<bool> newWindowByUser_;  // while a NewWindow3 event is raised
   guint processEndedSource_ = 0;
   PageProcessEnd processEnd_ = PageProcessEnd::kCrashed;
 
@@ -251,6 +261,8 @@ void Control::Load(const dom::WideText& url) {
   if (!url || destroyed_) return;
   recoveryUri_.clear();  // an address asked for now is announced, whatever was loaded before
   ++loadsAsked_;
+  // The program opens what the user asked for, unless it opens a window the page asked for.
+  askedLoad_ = {*url, newWindowByUser_.value_or(true)};
   webkit_web_view_load_uri(view(), url->c_str());
 }
 
@@ -379,30 +391,41 @@ gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigat
     return FALSE;
   }
   if (!sink_) return FALSE;
+  const bool byUser = ByUser(uri, action);
 
   if (HandlerGate::Busy() && !bridge_->ActingCallInProgress()) {
     // Neither the program nor anything it did asked for this navigation, and a document-model
     // call is waiting: the program sees calls as instant, so the event comes once the outermost
     // handler has returned. WebKit waits for the decision; the page being left stays current.
     HandlerGate::RunOrDefer([weak = std::weak_ptr<Control*>(self_),
-                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), uri] {
+                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), uri,
+                             byUser] {
       if (auto self = weak.lock())
-        (*self)->RaiseBeforeNavigate(held.get(), uri);
+        (*self)->RaiseBeforeNavigate(held.get(), uri, byUser);
       else
         webkit_policy_decision_ignore(held.get());
     });
     return TRUE;
   }
-  RaiseBeforeNavigate(decision, uri);
+  RaiseBeforeNavigate(decision, uri, byUser);
   return TRUE;
 }
 
-void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri) {
+bool Control::ByUser(const std::string& uri, WebKitNavigationAction* action) {
+  if (const auto asked = std::exchange(askedLoad_, {}); !asked.uri.empty() && asked.uri == uri)
+    return asked.byUser;
+  // A click the program makes in the page runs as a gesture of the user's: the program's own.
+  return webkit_navigation_action_is_user_gesture(action) && !bridge_->ActingCallInProgress();
+}
+
+void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri,
+                                  bool byUser) {
   bool cancel = false;
   if (sink_ && !destroyed_) {
-    dom::Ref<dom::Dispatch> browserObject =
-        IsFrameNavigation(uri) ? NewBrowserIdentity() : identity_;
-    sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
+    const bool frame = IsFrameNavigation(uri);
+    if (!frame) sink_->TopLevelNavigationAsked(uri, byUser);
+    dom::Ref<dom::Dispatch> browserObject = frame ? NewBrowserIdentity() : identity_;
+    if (sink_ && !destroyed_) sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
   }
   if (cancel)
     webkit_policy_decision_ignore(decision);
@@ -432,16 +455,26 @@ gboolean Control::DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigati
   // not cancel it gets the page in this view, the closest this control has to a new window.
   webkit_policy_decision_ignore(decision);
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  RaiseNewWindow(uri ? uri : "",
-                 webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  RaiseNewWindow(uri ? uri : "", NewWindowFlags(action));
   return TRUE;
+}
+
+unsigned Control::NewWindowFlags(WebKitNavigationAction* action) const {
+  // As for a navigation: a window opened by a click of the program's is not the user's.
+  return webkit_navigation_action_is_user_gesture(action) && !bridge_->ActingCallInProgress()
+             ? kNewWindowUserInitiated
+             : 0;
 }
 
 void Control::RaiseNewWindow(const std::string& uri, unsigned flags) {
   bool cancel = false;
   const char* current = CurrentUri();
+  // The handler may open the page in this view: that load is the page's, or the user's, as the
+  // window was.
+  newWindowByUser_ = (flags & kNewWindowUserInitiated) != 0;
   if (sink_) sink_->NewWindow3(cancel, flags, std::string(current ? current : ""), uri);
   if (!cancel) Load(uri);
+  newWindowByUser_.reset();
 }
 
 GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
@@ -449,9 +482,7 @@ GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpo
   // once the page has its (empty) answer: its handlers may then use the document model.
   auto* control = static_cast<Control*>(self);
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  control->windowRequests_.emplace_back(
-      uri ? uri : "",
-      webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  control->windowRequests_.emplace_back(uri ? uri : "", control->NewWindowFlags(action));
   if (!control->windowRequestSource_) {
     control->windowRequestSource_ = g_idle_add(
         [](gpointer c) -> gboolean {
