@@ -78,6 +78,12 @@ struct PracticeOptions {
   // The chapter page opens its content frame on a placeholder instead of the current chapter.
   bool contentPlaceholder = false;
 
+  // Everyday quirks of real platforms (quirks.h).
+  int refuseCompletionOnce = 0;  // chapter whose first completion, in each course, is refused
+  bool foreignFrame = false;     // each content page embeds a player frame of another host that fails
+  int evaluationChapter = 0;     // chapter whose completion opens an evaluation with window.open
+  bool oddCourseLinks = false;   // the course list writes its links in odd but valid ways
+
   std::string userName = "Student01";
   std::string password = "pass123";
   std::string idCard = "11010519491231002X";

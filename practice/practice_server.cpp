@@ -135,6 +135,7 @@ std::string PracticeServer::StateJson() const {
   study_.AddJson(state);
   outage_.AddJson(state);
   signOut_.AddJson(state);
+  state.Add("completionsRefusedOnce", context_.quirks.CompletionsRefused());
   if (update_) {
     update_->AddJson(state);
   } else {

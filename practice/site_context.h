@@ -9,6 +9,7 @@
 #include "options.h"
 #include "outage.h"
 #include "portal_state.h"
+#include "quirks.h"
 #include "sign_out.h"
 #include "site_addresses.h"
 #include "study_state.h"
@@ -27,6 +28,7 @@ struct SiteContext {
   SignOut& signOut;
   HeldRequests& held;
   int httpPort = 0;  // set once the port is bound, before the first request
+  Quirks quirks{};
 
   // "http://host:port", for links from one site to the other.
   std::string PortalOrigin() const {

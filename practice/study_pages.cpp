@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -88,6 +89,8 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
   }
   if (!allowed) return SendLoginRequired(context, response);
   // One row a course, as the platform lists them: its name, how far it is, and the way in.
+  static std::atomic<int> reads{0};
+  const int read = ++reads;
   std::string rows;
   for (int id = 1; id <= context.study.CourseCount(); ++id) {
     auto course = context.study.Course(id);
@@ -100,7 +103,7 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
             "\"><td class=\"name\">" + EscapeHtml(course->name) +
             "</td><td class=\"progress\">已完成 " + std::to_string(done) + "/" +
             std::to_string(total) + " 章</td><td><a id=\"course" + number + "\" href=\"" +
-            kChapterPagePath + "?courseId=" + number +
+            EscapeHtml(CourseLink(context, id, read)) +
             "\" target=\"_blank\">进入学习</a></td></tr>\n";
   }
   std::string body =
@@ -177,12 +180,13 @@ std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFini
 }
 
 // `spin`: a script in the middle of the body spins for good while the page is parsed.
-std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
+std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin,
+                        const std::string& quirks) {
   const ChapterInfo& chapter = opened.chapter;
   char id[32];
   std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
   std::string body =
-      ChapterDisplay(chapter, "finishChapter()", spin ? kSpinWhileParsing : "") +
+      ChapterDisplay(chapter, "finishChapter()", spin ? kSpinWhileParsing : "") + quirks +
       "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
       "<script>\n"
       "var chapterId = " +
@@ -216,6 +220,7 @@ std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
       "  parent." +
       std::string(kListFrame) +
       ".location.reload();\n"
+      "  if (r.evaluation) window.open(r.evaluation);\n"
       "}\n"
       "</script>";
   return HtmlPage(chapter.title, body, kStudyStyle);
@@ -253,7 +258,7 @@ void HandleContent(SiteContext& context, const httplib::Request& request,
                                 ChapterDisplay(opened->chapter, {}, spin ? kSpinWhileParsing : ""),
                                 kStudyStyle));
   } else {
-    SendHtml(response, ContentPage(*opened, spin));
+    SendHtml(response, ContentPage(*opened, spin, QuirkMarkup(context)));
   }
 }
 
@@ -276,14 +281,19 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
   if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
   auto id = ParseChapterId(request.get_param_value("id"));
   if (!id) return SendJsonError(response, 400, "id must name a chapter as course-chapter.");
+  if (context.quirks.RefuseCompletion(context.options, id->first, id->second))
+    return SendJsonError(response, 500, "提交失败");
   switch (context.study.Finish(id->first, id->second)) {
     case FinishOutcome::kDone:
       // This answer still goes out; an outage or a sign-out that starts now meets what follows.
       context.outage.CompletionAccepted(context.study.CompletedCount());
       if (context.signOut.CompletionAccepted(context.study.CompletedCount()))
         context.portal.SignOutAll();
-      return SendJson(response,
-                      JsonObject().Add("ok", true).Add("message", "恭喜，本章学习已完成！").str());
+      return SendJson(response, JsonObject()
+                                    .Add("ok", true)
+                                    .Add("message", "恭喜，本章学习已完成！")
+                                    .Add("evaluation", EvaluationAfter(context, id->first, id->second))
+                                    .str());
     case FinishOutcome::kAlreadyDone:
       return SendJson(response,
                       JsonObject().Add("ok", true).Add("message", "本章已经完成。").str());
@@ -292,6 +302,12 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
     case FinishOutcome::kUnknownChapter:
       return SendJsonError(response, 404, "No such chapter.");
   }
+}
+
+void HandleEvaluation(SiteContext& context, const httplib::Request& request,
+                      httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  SendHtml(response, EvaluationPage());
 }
 
 }  // namespace
@@ -355,6 +371,7 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Get(Site::kStudy, "/stu/book_right.aspx", page(HandleContent));
   router.Post(Site::kStudy, kHeartbeatPath, page(HandleHeartbeat));
   router.Post(Site::kStudy, "/stu/finish.aspx", page(HandleFinish));
+  router.Get(Site::kStudy, "/stu/evaluate.aspx", page(HandleEvaluation));
   router.Post(Site::kStudy, "/stu/popup_closed.aspx",
               [&context](const httplib::Request&, httplib::Response& response) {
                 context.study.RecordPopupClosed();

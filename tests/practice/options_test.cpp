@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site's command line, and the program's own start-up and refusals.
 #include <gtest/gtest.h>
+
+#include <tuple>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -55,6 +57,12 @@ TEST(OptionsTest, FaultsOfTheStudyPlatform) {
   EXPECT_EQ(parsed.options.neverLoadsChapter, 3);
   EXPECT_EQ(parsed.options.neverLoadsHow, NeverLoads::kSpin);
   EXPECT_TRUE(parsed.options.contentPlaceholder);
+  const PracticeOptions quirks = ParseOptions({"--refuse-completion-once", "1", "--foreign-frame",
+                                               "--evaluation-after=2", "--odd-course-links"})
+                                     .options;
+  EXPECT_EQ(std::tuple(quirks.refuseCompletionOnce, quirks.foreignFrame, quirks.evaluationChapter,
+                       quirks.oddCourseLinks),
+            std::tuple(1, true, 2, true));
   EXPECT_EQ(ParseOptions({"--outage=drop"}).options.outage, OutageKind::kDrop);
   EXPECT_EQ(ParseOptions({"--outage=maintenance"}).options.outage, OutageKind::kMaintenance);
 }
@@ -118,7 +126,8 @@ TEST(OptionsTest, HelpListsEveryOption) {
         "--time-scale", "--stall-chapter", "--update-fault", "--outage",
         "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
         "--never-loads-how", "--content-placeholder", "--sign-out-after-completions",
-        "--sign-out-how", "--finished-courses", "--help"}) {
+        "--sign-out-how", "--finished-courses", "--refuse-completion-once", "--foreign-frame",
+        "--evaluation-after", "--odd-course-links", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
