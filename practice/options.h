@@ -80,9 +80,9 @@ struct PracticeOptions {
 
   // Everyday quirks of real platforms (quirks.h).
   int refuseCompletionOnce = 0;  // chapter whose first completion, in each course, is refused
-  bool foreignFrame = false;     // each content page embeds a player frame of another host that fails
-  int evaluationChapter = 0;     // chapter whose completion opens an evaluation with window.open
-  bool oddCourseLinks = false;   // the course list writes its links in odd but valid ways
+  bool foreignFrame = false;  // each content page embeds a player frame of another host that fails
+  int evaluationChapter = 0;  // chapter whose completion opens an evaluation with window.open
+  bool oddCourseLinks = false;  // the course list writes its links in odd but valid ways
 
   std::string userName = "Student01";
   std::string password = "pass123";

@@ -22,7 +22,8 @@ int Quirks::CompletionsRefused() const {
 std::string QuirkMarkup(const SiteContext& context) {
   if (!context.options.foreignFrame) return {};
   // Another host, on this server's port: it answers no host but its own two, with an error.
-  return "<iframe id=\"player\" width=\"320\" height=\"60\" src=\"http://player.qmvideo.localhost:" +
+  return "<iframe id=\"player\" width=\"320\" height=\"60\" "
+         "src=\"http://player.qmvideo.localhost:" +
          std::to_string(context.httpPort) + "/embed.html\"></iframe>\n";
 }
 

@@ -2,8 +2,8 @@
 #include "study_pages.h"
 
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -289,11 +289,12 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
       context.outage.CompletionAccepted(context.study.CompletedCount());
       if (context.signOut.CompletionAccepted(context.study.CompletedCount()))
         context.portal.SignOutAll();
-      return SendJson(response, JsonObject()
-                                    .Add("ok", true)
-                                    .Add("message", "恭喜，本章学习已完成！")
-                                    .Add("evaluation", EvaluationAfter(context, id->first, id->second))
-                                    .str());
+      return SendJson(response,
+                      JsonObject()
+                          .Add("ok", true)
+                          .Add("message", "恭喜，本章学习已完成！")
+                          .Add("evaluation", EvaluationAfter(context, id->first, id->second))
+                          .str());
     case FinishOutcome::kAlreadyDone:
       return SendJson(response,
                       JsonObject().Add("ok", true).Add("message", "本章已经完成。").str());

@@ -7,7 +7,6 @@
 #include "automation/run_status.h"
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
-#include "update/update_check.h"
 
 namespace larkwend::study_journal {
 namespace {
@@ -56,15 +55,6 @@ constexpr Wording kCourseOpened{"打开课程：{1}（第 {2} 门，共 {3} 门�
 constexpr Wording kRunEnded{"自动学习结束：{1}", "run ended: {1}"};
 constexpr Wording kProgramEnded{"程序结束", "program ended"};
 }  // namespace line
-
-constexpr Wording kUpdateOutcomes[] = {
-    {"没有新版本", "nothing newer"},
-    {"有新版本，未下载", "a newer version was offered and declined"},
-    {"更新服务没有回应", "no reply from the update service"},
-    {"更新服务的回复为空", "an empty reply"},
-    {"更新服务的回复中没有版本", "a reply without a version"},
-    {"必须更新后才能使用", "the program must end"},
-};
 
 std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
   std::string text(pattern);
@@ -121,30 +111,9 @@ void RecordWithReason(const Wording& wording, std::string_view value, const Fail
   Diagnose(Fill(wording.diagnostics, {value, InEnglish(why)}));
 }
 
-Wording UpdateOutcome(int result) {
-  switch (result) {
-    case UPDATE_NOTHING_NEWER:
-      return kUpdateOutcomes[0];
-    case UPDATE_DECLINED:
-      return kUpdateOutcomes[1];
-    case UPDATE_NO_REPLY:
-      return kUpdateOutcomes[2];
-    case UPDATE_EMPTY_REPLY:
-      return kUpdateOutcomes[3];
-    case UPDATE_NO_SEPARATOR:
-      return kUpdateOutcomes[4];
-    case UPDATE_STOP:
-      return kUpdateOutcomes[5];
-    default:
-      return {};
-  }
-}
-
 }  // namespace
 
-void ProgramStarted() {
-  const std::string version =
-      std::to_string(APP_VERSION / 100) + "." + std::to_string(APP_VERSION % 100);
+void ProgramStarted(std::string_view version) {
   Record(line::kProgramStarted, {version});
   // Said after this run's start, so that whoever reads the journal meets it where the program
   // found it out. A copy that still runs is not among them.
@@ -152,13 +121,9 @@ void ProgramStarted() {
     Record(line::kUnendedRun, {std::to_string(run.processId), run.started});
 }
 
-void UpdateChecked(int result) {
-  const Wording outcome = UpdateOutcome(result);
-  const std::string other = "result " + std::to_string(result);
-  RecordInJournal(Fill(line::kUpdateChecked.journal,
-                       {outcome.journal.empty() ? std::string_view(other) : outcome.journal}));
-  Diagnose(Fill(line::kUpdateChecked.diagnostics,
-                {outcome.diagnostics.empty() ? std::string_view(other) : outcome.diagnostics}));
+void UpdateChecked(const Words& outcome) {
+  RecordInJournal(Fill(line::kUpdateChecked.journal, {outcome.journal}));
+  Diagnose(Fill(line::kUpdateChecked.diagnostics, {outcome.diagnostics}));
 }
 
 void LoginCaptured(std::string_view account) {

@@ -14,10 +14,16 @@
 
 namespace larkwend::study_journal {
 
-// Also notes each earlier run that ended without its last line (journal.h, OpenRun).
-void ProgramStarted();
-// `result` is what CheckForUpdate answered (update/update_check.h).
-void UpdateChecked(int result);
+// One fact in the words of both records: the journal's (Chinese) and the diagnostics' (English).
+struct Words {
+  std::string_view journal, diagnostics;
+};
+
+// `version` as the title shows it ("3.1"). Also notes each earlier run that ended without its
+// last line (journal.h, OpenRun).
+void ProgramStarted(std::string_view version);
+// What the update check came to, in the words of the application, which knows its results.
+void UpdateChecked(const Words& outcome);
 void LoginCaptured(std::string_view account);
 void StudyRunArmed(std::string_view address);
 // `address` as the chapter list gives it.

@@ -487,10 +487,10 @@ TEST(StudyRun, EveryCourseOfTheListIsStudiedWhenTheStudentAsksAndTheStatusLineSa
   // it would end the run after chapter 1.
   // The list writes course 1's link through "..", course 2's with the host in capitals and
   // course 3's with a token new at every load: none of them is opened again once finished.
-  PracticeSite site(SiteOptions({"--courses", "3", "--finished-courses", "2", "--outage",
-                                 "maintenance", "--outage-after-completions", "1",
-                                 "--outage-seconds", "5", "--content-placeholder",
-                                 "--odd-course-links"}));
+  PracticeSite site(
+      SiteOptions({"--courses", "3", "--finished-courses", "2", "--outage", "maintenance",
+                   "--outage-after-completions", "1", "--outage-seconds", "5",
+                   "--content-placeholder", "--odd-course-links"}));
   ASSERT_TRUE(site.Ready()) << site.Error();
 
   std::string studying, waiting, done;
@@ -539,8 +539,8 @@ TEST(StudyRun, EveryCourseOfTheListIsStudiedWhenTheStudentAsksAndTheStatusLineSa
 // the page says 提交失败), every content page holds a player frame of another host that fails,
 // and chapter 2's completion opens a course evaluation with window.open.
 TEST(StudyRun, ARefusedCompletionAFailingPlayerFrameAndAnEvaluationWindowKeepTheRunGoing) {
-  PracticeSite site(SiteOptions(
-      {"--refuse-completion-once", "1", "--foreign-frame", "--evaluation-after", "2"}));
+  PracticeSite site(
+      SiteOptions({"--refuse-completion-once", "1", "--foreign-frame", "--evaluation-after", "2"}));
   ASSERT_TRUE(site.Ready()) << site.Error();
 
   RunOutcome outcome = StudyTheCourse(site);

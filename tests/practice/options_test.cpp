@@ -2,8 +2,8 @@
 // The practice site's command line, and the program's own start-up and refusals.
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <sys/wait.h>
+#include <tuple>
 
 #include <cstdio>
 
@@ -121,13 +121,28 @@ TEST(OptionsTest, FinishedChaptersNeverExceedTheChapters) {
 TEST(OptionsTest, HelpListsEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}).help);
   std::string usage = UsageText();
-  for (const char* option :
-       {"--http-port", "--update-port", "--courses", "--chapters", "--chapter-seconds",
-        "--time-scale", "--stall-chapter", "--update-fault", "--outage",
-        "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
-        "--never-loads-how", "--content-placeholder", "--sign-out-after-completions",
-        "--sign-out-how", "--finished-courses", "--refuse-completion-once", "--foreign-frame",
-        "--evaluation-after", "--odd-course-links", "--help"}) {
+  for (const char* option : {"--http-port",
+                             "--update-port",
+                             "--courses",
+                             "--chapters",
+                             "--chapter-seconds",
+                             "--time-scale",
+                             "--stall-chapter",
+                             "--update-fault",
+                             "--outage",
+                             "--outage-after-completions",
+                             "--outage-seconds",
+                             "--never-loads-chapter",
+                             "--never-loads-how",
+                             "--content-placeholder",
+                             "--sign-out-after-completions",
+                             "--sign-out-how",
+                             "--finished-courses",
+                             "--refuse-completion-once",
+                             "--foreign-frame",
+                             "--evaluation-after",
+                             "--odd-course-links",
+                             "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -292,10 +292,9 @@ TEST(StudyQuirksTest, ARefusalOnceAnEvaluationAPlayerFrameAndOddCourseLinks) {
 
   const std::string first = study.Get("/stu/clslist.aspx")->body;
   const std::string second = study.Get("/stu/clslist.aspx")->body;
-  for (const char* link : {"href=\"../stu/./Study_v2.aspx?courseId=1\"",
-                           "href=\"HTTP://LEARN.QMSTUDY.LOCALHOST:",
-                           "href=\"/stu/Study_v2.aspx?courseId=3&amp;t=",
-                           "href=\"/stu/study_v2.aspx?courseId=%34\""})
+  for (const char* link :
+       {"href=\"../stu/./Study_v2.aspx?courseId=1\"", "href=\"HTTP://LEARN.QMSTUDY.LOCALHOST:",
+        "href=\"/stu/Study_v2.aspx?courseId=3&amp;t=", "href=\"/stu/study_v2.aspx?courseId=%34\""})
     EXPECT_NE(first.find(link), std::string::npos) << link;
   EXPECT_NE(Match(first, "courseId=3&amp;t=([0-9]+)"), Match(second, "courseId=3&amp;t=([0-9]+)"))
       << "the token is new at every load";

@@ -214,6 +214,8 @@ class DesktopWindows : public larkwend::DesktopWindows {
   WindowId FindChildWindow(WindowId parent, const std::string& text) override;
   void PostClick(WindowId button) override;
   std::vector<WindowId> Clicks();
+  // How often a top-level window was looked for.
+  int Searches();
 
  private:
   struct Window {
@@ -224,6 +226,7 @@ class DesktopWindows : public larkwend::DesktopWindows {
   std::mutex mutex_;
   std::vector<Window> windows_;
   std::vector<WindowId> clicks_;
+  int searches_ = 0;
   WindowId next_ = 1;
 };
 
