@@ -17,6 +17,7 @@ UnattendedRun::~UnattendedRun() {
 }
 
 void UnattendedRun::KeepAwake() {
+  if (stopped_) return;
   // The run is armed again on every reload the program makes: one block covers them all.
   if (block_) return;
   Diagnose("study run going: asking the desktop not to suspend");
@@ -70,9 +71,11 @@ void UnattendedRun::PageBack() {
 
 void UnattendedRun::Stop() {
   LetSleep();
+  stopped_ = true;
 }
 
 void UnattendedRun::Tell(std::string_view id, std::string_view title, std::string_view body) {
+  if (stopped_) return;
   Diagnose("telling the student: " + std::string(title));
   session_.Notify(std::string(id), std::string(title), std::string(body));
 }

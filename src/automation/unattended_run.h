@@ -53,6 +53,7 @@ class UnattendedRun {
   std::unique_ptr<DesktopSession::SuspendBlock> block_;
   Clock::CallId longFailureCall_ = 0;
   bool failureTold_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace larkwend
