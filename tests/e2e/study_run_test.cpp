@@ -5,6 +5,7 @@
 // are clicked away by the program's own dismisser: nothing here touches them. Afterwards the study
 // journal and the diagnostics (turned on as a maintainer would) tell the run.
 #include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
 
 #include <algorithm>
 #include <fstream>
@@ -560,6 +561,48 @@ TEST(StudyRun, ARefusedCompletionAFailingPlayerFrameAndAnEvaluationWindowKeepThe
   EXPECT_TRUE(Events(outcome, "run left by the student: ").empty());
 }
 
+// ---- courseware videos -------------------------------------------------------------------------
+
+// Video chapters in three forms (progressive MP4, WebM, MSE), whose page pauses the video when
+// it is hidden or the window loses the focus, and counts study time only while it plays. The
+// student turns the sound off; chapter 2's view is hidden and the focus goes elsewhere for a
+// while. The page hears neither, plays on with the view muted, not the element, and every chapter
+// is completed once.
+TEST(StudyRun, VideoChaptersStudyOnHiddenAndMutedAndThePageNeverKnows) {
+  PracticeSite site(SiteOptions({"--video-chapters", "mp4,webm,mse", "--video-pause-when", "both"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+
+  bool viewMuted = false;
+  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+    program.Click(IDC_MUTE);
+    viewMuted = webkit_web_view_get_is_muted(program.Browser());
+    gtk_window_present(program.MainWindow());
+    ASSERT_TRUE(PumpUntil([&] { return site.CurrentChapter(1) == 2; }, 60000));
+    GtkWidget* elsewhere = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_widget_show(elsewhere);
+    gtk_window_present(GTK_WINDOW(elsewhere));  // without a window manager: the focus goes there
+    gtk_widget_hide(GTK_WIDGET(program.Browser()));
+    PumpFor(1500);
+    gtk_widget_show(GTK_WIDGET(program.Browser()));
+    gtk_widget_destroy(elsewhere);
+  });
+
+  ExpectEveryChapterOnce(site);
+  ExpectOneEnd(outcome);
+  EXPECT_TRUE(viewMuted);
+  for (int chapter = 1; chapter <= kChapters; ++chapter) {
+    SCOPED_TRACE(chapter);
+    const PracticeMedia media = site.Media(1, chapter);
+    EXPECT_TRUE(media.video);
+    EXPECT_GT(media.played, 0);
+    EXPECT_FALSE(media.muted) << "the element was muted, not the view";
+    EXPECT_EQ(media.hiddenEvents, 0);
+    EXPECT_EQ(media.blurEvents, 0);
+    EXPECT_EQ(media.error, 0);
+  }
+  EXPECT_TRUE(Events(outcome, "video cannot play: ").empty());
+}
+
 // ---- the desktop around a run ----------------------------------------------------------------
 // Stand-ins record what the program asks of the desktop: a session manager and a notification
 // server on the test's own session bus, logind on a private system bus.
@@ -662,6 +705,49 @@ TEST_F(StudyRunOnADesktop, ALoginFormInPlaceOfTheListIsASignOutAndTheRunGoesOnAf
   EXPECT_EQ(Events(outcome, "signed out by the site: ").size(), 1u);
   EXPECT_TRUE(Events(outcome, "page failed to load: ").empty())
       << "a sign-out was taken for a failed load";
+}
+
+// A clip this machine cannot play: said once in the journal with why, loaded again once, then
+// the student is told and the machine may sleep. Nothing is retried while the student is away.
+TEST_F(StudyRunOnADesktop, AVideoThatCannotPlayIsToldToTheStudentAndNotRetried) {
+  const DesktopServices& services = *desktop;
+  const std::size_t noticesBefore = services.Events("notify").size();
+  PracticeSite site(SiteOptions({"--video-chapters", "broken"}));
+  ASSERT_TRUE(site.Ready()) << site.Error();
+  fixtures::ScopedWorkingDir state;
+  DiagnosticsCapture diagnostics;
+  ProgramOptions options;
+  options.timerScale = kTimerScale;
+  options.studyRun = ScaledStudyRun();
+  options.stateHome = state.path();
+  std::string status;
+  int openingsWhenTold = 0;
+  RunProgram(options, [&](Program& program) {
+    MessageBoxAnswerer boxes("提示", "确定");
+    std::string failure;
+    ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
+    ASSERT_TRUE(services.WaitFor([&](const auto& s) {
+      return s.Events("notify").size() > noticesBefore;
+    }));
+    openingsWhenTold = site.Openings(1, 1);
+    EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }));
+    PumpFor(3000);  // some dozens of the cycle's periods
+    status = program.Text(IDC_RUN_STATUS);
+  });
+
+  auto notices = services.Events("notify");
+  ASSERT_EQ(notices.size(), noticesBefore + 1);
+  EXPECT_EQ(notices.back().fields.at("summary"), "自动学习已暂停");
+  EXPECT_NE(notices.back().fields.at("body").find("视频"), std::string::npos);
+  EXPECT_TRUE(status.starts_with("课程视频无法播放（视频格式不受支持）")) << status;
+  EXPECT_EQ(site.Openings(1, 1), openingsWhenTold) << "retried while the student was away";
+  EXPECT_EQ(site.Media(1, 1).error, 4);
+  int lines = 0;
+  for (const std::string& message : diagnostics.Messages())
+    lines += message.starts_with("video cannot play: ") &&
+             message.ends_with("/stu/book_right.aspx?id=1-001 (unsupported format)");
+  EXPECT_EQ(lines, 1);
+  EXPECT_EQ(site.CompletedChapterCount(), 0);
 }
 
 TEST_F(StudyRunOnADesktop, EndingTheProgramDuringARunGivesTheBlocksBack) {
