@@ -13,27 +13,46 @@ namespace {
 
 constexpr std::string_view kStudySection = "study";
 constexpr std::string_view kAllCoursesKey = "all_courses";
+constexpr std::string_view kMutedKey = "muted";
+
+std::string Where(const std::string& path) {
+  return path.empty() ? std::string("(no home folder)") : path;
+}
+
+// `what` names the setting in the diagnostics.
+bool ReadSwitch(std::string_view key, std::string_view what) {
+  const std::string path = ProgramSettingsPath();
+  const std::string value =
+      path.empty() ? "" : GetPrivateProfileString(kStudySection, key, "", 8, path);
+  if (value == "1") return true;
+  if (value != "0") Diagnose("no " + std::string(what) + " setting in " + Where(path) + ": off");
+  return false;
+}
+
+void WriteSwitch(std::string_view key, bool on, std::string_view what) {
+  const std::string path = ProgramSettingsPath();
+  if (!MakeProgramSettingsFolder() ||
+      !WritePrivateProfileString(kStudySection, key, on ? "1" : "0", path))
+    Diagnose("cannot write the " + std::string(what) + " setting to " + Where(path) +
+             ": the choice holds for this run only");
+}
 
 }  // namespace
 
 bool ReadStudyAllCourses() {
-  const std::string path = ProgramSettingsPath();
-  const std::string value =
-      path.empty() ? "" : GetPrivateProfileString(kStudySection, kAllCoursesKey, "", 8, path);
-  if (value == "1") return true;
-  if (value != "0")
-    Diagnose("no study setting in " + (path.empty() ? std::string("(no home folder)") : path) +
-             ": studying every course is off");
-  return false;
+  return ReadSwitch(kAllCoursesKey, "every-course");
 }
 
 void WriteStudyAllCourses(bool on) {
-  const std::string path = ProgramSettingsPath();
-  if (!MakeProgramSettingsFolder() ||
-      !WritePrivateProfileString(kStudySection, kAllCoursesKey, on ? "1" : "0", path))
-    Diagnose("cannot write the study setting to " +
-             (path.empty() ? std::string("(no home folder)") : path) +
-             ": the choice holds for this run only");
+  WriteSwitch(kAllCoursesKey, on, "every-course");
+}
+
+bool ReadMuted() {
+  return ReadSwitch(kMutedKey, "sound");
+}
+
+void WriteMuted(bool on) {
+  WriteSwitch(kMutedKey, on, "sound");
 }
 
 }  // namespace larkwend

@@ -10,4 +10,8 @@ namespace larkwend {
 bool ReadStudyAllCourses();
 void WriteStudyAllCourses(bool on);
 
+// Whether the pages' sound is off (section "study", key "muted", 0 or 1).
+bool ReadMuted();
+void WriteMuted(bool on);
+
 }  // namespace larkwend

@@ -90,6 +90,9 @@ bool CQuillmoorDlg::OnInitDialog() {
   journalButtonRect_ = w.GetItemRect(IDC_OPEN_JOURNAL);
   studyAllCourses_ = ReadStudyAllCourses();
   w.SetCheck(IDC_STUDY_ALL_COURSES, studyAllCourses_);
+  muted_ = ReadMuted();
+  w.SetCheck(IDC_MUTE, muted_);
+  m_browser.SetMuted(muted_);
   OnLoginTypeChanged();
   w.SetItemAccessibleName(IDC_BANNER, Gbk(texts::kBannerName));
   return true;
@@ -111,6 +114,7 @@ void CQuillmoorDlg::OnCommand(int id, int notifyCode) {
       {IDC_AUTO_STUDY, &CQuillmoorDlg::OnAutoStudyButton},
       {IDC_BANNER, &CQuillmoorDlg::OnBannerClicked},
       {IDC_STUDY_ALL_COURSES, &CQuillmoorDlg::OnStudyAllCoursesClicked},
+      {IDC_MUTE, &CQuillmoorDlg::OnMuteClicked},
       {IDC_OPEN_JOURNAL, &CQuillmoorDlg::OnOpenJournal},
       {IDC_LOGIN_TYPE, &CQuillmoorDlg::OnLoginTypeChanged, CBN_SELCHANGE},
   };
@@ -185,6 +189,10 @@ void CQuillmoorDlg::PageProcessEnded(PageProcessEnd why) {
   studyRun_.PageProcessEnded(why);
 }
 
+void CQuillmoorDlg::MediaFailed(const MediaFailure& failure) {
+  studyRun_.MediaFailed(failure);
+}
+
 void CQuillmoorDlg::RestartFromChapterList() {
   Diagnose("the study page was loaded again: the run starts over from the chapter list");
   ArmAutoStudy();
@@ -211,6 +219,14 @@ void CQuillmoorDlg::OnStudyAllCoursesClicked() {
   if (!window()) return;
   studyAllCourses_ = window()->GetCheck(IDC_STUDY_ALL_COURSES);
   WriteStudyAllCourses(studyAllCourses_);
+}
+
+void CQuillmoorDlg::OnMuteClicked() {
+  if (!window()) return;
+  muted_ = window()->GetCheck(IDC_MUTE);
+  // The whole view, at once: a page's own media keep the volume and muted state it gave them.
+  m_browser.SetMuted(muted_);
+  WriteMuted(muted_);
 }
 
 void CQuillmoorDlg::OnOpenJournal() {

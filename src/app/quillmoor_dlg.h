@@ -44,6 +44,7 @@ enum : int {
   IDC_STUDY_ALL_COURSES = 1010,
   IDC_RUN_STATUS = 1011,
   IDC_OPEN_JOURNAL = 1012,
+  IDC_MUTE = 1013,
 };
 
 // Auto-study timers; each one's period in milliseconds equals its id.
@@ -125,6 +126,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void LoadStopped(const std::string& address, bool topLevel) override;
   void AnsweringChanged(bool answering) override;
   void PageProcessEnded(PageProcessEnd why) override;
+  void MediaFailed(const MediaFailure& failure) override;
 
   // StudyCycle: what the study run asks of the window.
   void RestartFromChapterList() override;
@@ -155,20 +157,25 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
  private:
   StudyRun studyRun_;
 
-  // The window's controls around a study run: the choice to study every course (remembered in
-  // the program's settings file), the status line at the foot and the journal button.
+  // The window's controls around a study run: the choices to study every course and to turn the
+  // pages' sound off (remembered in the program's settings file), the status line at the foot
+  // and the journal button.
  public:
   // Shows `gbkText` in the status line.
   void ShowRunStatus(const std::string& gbkText);
   // Whether the student has chosen to study every course; kept after the window has gone.
   bool StudyAllCourses() const { return studyAllCourses_; }
   void OnStudyAllCoursesClicked();
+  // Whether the student has turned the sound of the pages off; kept after the window has gone.
+  bool Muted() const { return muted_; }
+  void OnMuteClicked();
   void OnOpenJournal();
   // The account edit is named for what the login type selects.
   void OnLoginTypeChanged();
 
  private:
   bool studyAllCourses_ = false;
+  bool muted_ = false;
   // The client area and the foot's controls as the template laid them out, which resizing
   // keeps at the same distance from the bottom (and the right) edge.
   PixelRect initialClient_{};

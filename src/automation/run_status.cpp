@@ -31,6 +31,20 @@ std::string Studying(const RunStatus& s) {
 
 }  // namespace
 
+std::string DescribeMediaFault(MediaFault fault) {
+  switch (fault) {
+    case MediaFault::kNetwork:
+      return "视频数据下载中断";
+    case MediaFault::kDecode:
+      return "视频解码出错";
+    case MediaFault::kUnsupported:
+      return "视频格式不受支持";
+    case MediaFault::kNotFound:
+      return "找不到视频文件";
+  }
+  return {};
+}
+
 std::string DescribeRun(const RunStatus& s) {
   std::string text;
   switch (s.state) {
@@ -50,6 +64,10 @@ std::string DescribeRun(const RunStatus& s) {
       break;
     case RunState::kNothingLeft:
       text = "本课程没有未完成章节";
+      break;
+    case RunState::kVideoCannotPlay:
+      text = "课程视频无法播放（" + DescribeMediaFault(s.videoFault) +
+             "）：已暂停，解决后重新打开学习页面";
       break;
     case RunState::kEnded:
       text = "全部学完：没有找到未完成章节";

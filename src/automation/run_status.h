@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/browser_control.h"
+
 namespace larkwend {
 
 enum class RunState {
@@ -14,6 +16,7 @@ enum class RunState {
   kSignedOut,
   kLeftByStudent,
   kNothingLeft,
+  kVideoCannotPlay,  // waits for the student: a chapter's video cannot play on this machine
   kEnded,
 };
 
@@ -23,9 +26,12 @@ struct RunStatus {
   int course = 0, courses = 0;    // course k of K, when the run walks the course list
   int secondsToNextAttempt = 0;   // while waiting for the site
   std::time_t since = 0;          // when the run began doing this (0: not said)
+  MediaFault videoFault = MediaFault::kUnsupported;  // why the video cannot play
 };
 
 // One line of Chinese text (UTF-8).
 std::string DescribeRun(const RunStatus& status);
+// Why a video cannot play, in a few Chinese words (UTF-8).
+std::string DescribeMediaFault(MediaFault fault);
 
 }  // namespace larkwend

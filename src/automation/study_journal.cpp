@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "automation/run_status.h"
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
 #include "update/update_check.h"
@@ -32,6 +33,7 @@ constexpr Wording kStalled{"进度停滞，刷新页面：进度仍为 {1}",
 constexpr Wording kRecovered{"页面已恢复：{1}（{2}）", "page recovered: {1} ({2})"};
 constexpr Wording kFailed{"页面无法打开：{1}（{2}）", "page failed to load: {1} ({2})"};
 constexpr Wording kBack{"页面在 {1} 秒后恢复：{2}", "page loaded again after {1} s: {2}"};
+constexpr Wording kVideoCannotPlay{"课程视频无法播放：{1}（{2}）", "video cannot play: {1} ({2})"};
 constexpr Wording kSignedOut{"网站已退出登录：{1}", "signed out by the site: {1}"};
 constexpr Wording kLeft{"学员离开了学习页面：{1}", "run left by the student: {1}"};
 constexpr Wording kNoProgress{"{1} 分钟没有学习进展：重新打开学习页面",
@@ -179,6 +181,20 @@ void PageLoadedAgain(std::string_view seconds, std::string_view address) {
 
 void SignedOutBySite(std::string_view address) {
   Record(line::kSignedOut, {address});
+}
+
+void VideoCannotPlay(std::string_view address, MediaFault fault, int httpStatus) {
+  std::string journal = DescribeMediaFault(fault);
+  std::string diagnostics = fault == MediaFault::kNetwork    ? "network error"
+                            : fault == MediaFault::kDecode   ? "decode error"
+                            : fault == MediaFault::kNotFound ? "source not found"
+                                                             : "unsupported format";
+  if (httpStatus > 0) {
+    journal += "，HTTP " + std::to_string(httpStatus);
+    diagnostics += ", HTTP " + std::to_string(httpStatus);
+  }
+  RecordInJournal(Fill(line::kVideoCannotPlay.journal, {address, journal}));
+  Diagnose(Fill(line::kVideoCannotPlay.diagnostics, {address, diagnostics}));
 }
 
 void RunLeftByStudent(std::string_view address) {

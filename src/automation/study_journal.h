@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "platform/browser_control.h"
+
 namespace larkwend::study_journal {
 
 // Also notes each earlier run that ended without its last line (journal.h, OpenRun).
@@ -29,6 +31,8 @@ void PageRecovered(std::string_view address, std::string_view reason);
 void PageFailedToLoad(std::string_view address, std::string_view why);
 void PageLoadedAgain(std::string_view seconds, std::string_view address);
 void SignedOutBySite(std::string_view address);
+// A video or audio of the chapter at `address` cannot play; `httpStatus` with kNotFound.
+void VideoCannotPlay(std::string_view address, MediaFault fault, int httpStatus);
 // The student's own navigation took the browser away from the study pages.
 void RunLeftByStudent(std::string_view address);
 // Nothing was opened, read or completed for `minutes`: the study page is loaded again.

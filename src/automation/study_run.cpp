@@ -99,6 +99,8 @@ StudyRun::State StudyRun::state() const {
       return State::kLeftByStudent;
     case Phase::kNothingLeft:
       return State::kNothingLeft;
+    case Phase::kVideoCannotPlay:
+      return State::kVideoCannotPlay;
     case Phase::kEnded:
       return State::kEnded;
   }
@@ -119,6 +121,10 @@ void StudyRun::Armed() {
     phase_ = Phase::kArmed;
     // A failed load is the run's to handle now; the engine's error page would only be read.
     browser_.ShowErrorPages(false);
+    // Pages that pause their video when the window loses the focus study on behind others.
+    browser_.KeepPagesFocused(true);
+    // The student may have mended what kept a video from playing.
+    videoFailures_.clear();
   }
   if (const std::string location = GbkToUtf8(browser_.GetLocationURL()); IsChapterPage(location))
     studyPage_ = location;
@@ -133,6 +139,7 @@ void StudyRun::WaitForStudent(Phase phase) {
   clock_.Cancel(std::exchange(lifeCall_, 0));
   failing_ = failureJournaled_ = false;
   browser_.ShowErrorPages(true);
+  browser_.KeepPagesFocused(false);
   unattended_.LetSleep();
 }
 
@@ -263,6 +270,7 @@ void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
     // be read of the page before.
     ForgetAllLoads();
     clock_.Cancel(std::exchange(readCall_, 0));
+    ++pageLoads_;
     pageAddress_ = address;
     failedSinceTopStart_ = false;
   }
@@ -411,6 +419,36 @@ void StudyRun::SignedOut(const std::string& address) {
   unattended_.SignedOut();
 }
 
+void StudyRun::MediaFailed(const MediaFailure& failure) {
+  const StatusUpdate update(*this);
+  if (!armed()) {
+    Diagnose("not studying, a video that failed is left as it is: " + failure.address);
+    return;
+  }
+  VideoFailures& failures = videoFailures_[failure.address];
+  if (!std::exchange(failures.journaled, true))
+    study_journal::VideoCannotPlay(failure.address, failure.fault, failure.httpStatus);
+  else
+    Diagnose("a video failed again: " + failure.address + " (" + failure.source + ")");
+  if (failure.fault == MediaFault::kNetwork || failure.fault == MediaFault::kNotFound) {
+    // The site's fault: it may mend, so the page is loaded again with the failed loads' waits
+    // (the line above said it; the episode's first line would only say it again).
+    failedSinceTopStart_ = true;
+    failureJournaled_ = true;
+    BeginEpisode();
+    return ScheduleRetry();
+  }
+  // No reload brings a decoder: one tells it was no passing fault, then the student decides.
+  // Several videos of one page, or one the page tries again itself, are one failure.
+  if (std::exchange(failures.lastPageLoad, pageLoads_) == pageLoads_) return;
+  if (++failures.cannotPlay < 2) return ReloadPaced("its video cannot play");
+  Diagnose("the video cannot play after the page was loaded again: the run waits for the student");
+  videoFault_ = failure.fault;
+  cycle_.StopCycle();
+  WaitForStudent(Phase::kVideoCannotPlay);
+  unattended_.VideoCannotPlay();
+}
+
 void StudyRun::LoadAgain(const std::string& address) {
   browser_.LoadAgain(Utf8ToGbk(address));
   // On the course list there is no cycle to start: its load is read when it ends.
@@ -478,6 +516,7 @@ void StudyRun::PublishStatus() {
     status.course = course_;
     status.courses = courses_;
   }
+  status.videoFault = videoFault_;
   if (now == State::kWaitingForSite) {
     const auto left = std::chrono::ceil<std::chrono::seconds>(retryDue_ - clock_.Now());
     status.secondsToNextAttempt = static_cast<int>(std::max<long long>(left.count(), 0));

@@ -20,6 +20,10 @@
 //   - every load the program makes by itself starts the run over from the chapter list;
 //   - the portal's login page or its login form, by whatever road, means signed out: the run
 //     waits for the student, who logs in and opens a chapter page again;
+//   - a chapter's video that the site failed to deliver is a failed load; one that this machine
+//     cannot play (no decoder for its format, data it cannot decode) is loaded again once, and
+//     then left to the student, who is told why;
+//   - while armed, the pages never see the window lose the focus;
 //   - the machine is kept awake only while the run studies or waits for the site;
 //   - when the student asked for every course, a course with nothing left is not the end: the
 //     run goes to the course list and opens the next course it has not finished, in list order,
@@ -125,6 +129,9 @@ class StudyRun {
   void LoadStopped(const std::string& address, bool topLevel);
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
+  // A video or audio of the page failed for good. One the site failed to deliver is retried as
+  // a failed load; one this machine cannot play is loaded again once, then left to the student.
+  void MediaFailed(const MediaFailure& failure);
 
   // Says on the status line what the run does, if that changed (the window's template says
   // that nothing has started yet).
@@ -133,7 +140,15 @@ class StudyRun {
   void Stop();
 
  private:
-  enum class Phase { kNotStarted, kArmed, kSignedOut, kLeftByStudent, kNothingLeft, kEnded };
+  enum class Phase {
+    kNotStarted,
+    kArmed,
+    kSignedOut,
+    kLeftByStudent,
+    kNothingLeft,
+    kVideoCannotPlay,
+    kEnded
+  };
   bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
   void WaitForStudent(Phase phase);
   void End();
@@ -194,6 +209,17 @@ class StudyRun {
   std::chrono::milliseconds nextWait_{0};
   Clock::CallId retryCall_ = 0;
   Clock::TimePoint retryDue_;
+
+  // Videos that failed, by the document that holds them (the chapter): journalled once each; one
+  // that cannot play is loaded again once before the student is told.
+  struct VideoFailures {
+    bool journaled = false;
+    int cannotPlay = 0;     // page loads in which it could not play
+    int lastPageLoad = -1;  // the last of them (pageLoads_)
+  };
+  int pageLoads_ = 0;  // top-level loads started
+  std::map<std::string, VideoFailures> videoFailures_;
+  MediaFault videoFault_ = MediaFault::kUnsupported;
 
   // The course walk: the courses this run finished, and where it is on its way.
   std::set<std::string> finishedCourses_;

@@ -55,6 +55,14 @@ void CWebBrowser2::ShowErrorPages(bool show) {
   if (control_) control_->ShowErrorPages(show);
 }
 
+void CWebBrowser2::SetMuted(bool muted) {
+  if (control_) control_->SetMuted(muted);
+}
+
+void CWebBrowser2::KeepPagesFocused(bool keep) {
+  if (control_) control_->KeepPagesFocused(keep);
+}
+
 dom::Ref<dom::Dispatch> CWebBrowser2::GetControlUnknown() {
   return control_ ? control_->ControlIdentity() : nullptr;
 }

@@ -34,6 +34,8 @@ class CWebBrowser2 {
   bool StopLoading();
   void EndPageProcess();
   void ShowErrorPages(bool show);
+  void SetMuted(bool muted);
+  void KeepPagesFocused(bool keep);
   // The hosted control object, for comparing with the object an event carries.
   dom::Ref<dom::Dispatch> GetControlUnknown();
 

@@ -24,6 +24,21 @@ struct LoadFailure {
   std::string networkError;  // the engine's words, when httpStatus is 0
 };
 
+// Why a page's video or audio could not play, as the engine told the page.
+enum class MediaFault {
+  kNetwork,      // its data stopped coming in the middle of playing
+  kDecode,       // its data could not be decoded
+  kUnsupported,  // no decoder for its format, or nothing the engine can play at all
+  kNotFound,     // the server answered its address with an error status
+};
+
+struct MediaFailure {
+  std::string address;  // the document that holds the media element (a frame's, or the page's)
+  std::string source;   // what it tried to play (empty when unknown)
+  MediaFault fault = MediaFault::kUnsupported;
+  int httpStatus = 0;  // with kNotFound: the server's answer
+};
+
 // Why the page's process went away.
 enum class PageProcessEnd { kCrashed, kOutOfMemory, kEndedByProgram };
 
@@ -52,6 +67,8 @@ class BrowserEvents {
   virtual void AnsweringChanged(bool /*answering*/) {}
   // The page's process is gone; nothing is shown until a page is loaded again.
   virtual void PageProcessEnded(PageProcessEnd /*why*/) {}
+  // A media element of the page or of one of its frames failed for good.
+  virtual void MediaFailed(const MediaFailure& /*failure*/) {}
 
  protected:
   ~BrowserEvents() = default;
@@ -86,6 +103,14 @@ class BrowserControl {
   // Whether a failed top-level load shows the engine's own error page (the default) or leaves
   // the view as the failure left it.
   virtual void ShowErrorPages(bool show) = 0;
+
+  // The whole view's sound, off or on. The pages' own media keep their volume and muted state:
+  // a page that checks them sees what it set.
+  virtual void SetMuted(bool muted) = 0;
+  // Pages always see themselves shown, whatever happens to the window (minimised, covered, on
+  // another workspace); with `keep`, they also never see the window lose the focus, from now on
+  // and in the pages loaded after.
+  virtual void KeepPagesFocused(bool keep) = 0;
 
   // At most one sink; null detaches.
   virtual void SetEventSink(BrowserEvents* sink) = 0;

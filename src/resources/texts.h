@@ -37,6 +37,8 @@ inline constexpr std::string_view kKeepAwakeReason = "正在自动学习，学�
 inline constexpr std::string_view kRunEndedTitle = "自动学习已结束";
 inline constexpr std::string_view kSignedOutTitle = "自动学习已暂停";
 inline constexpr std::string_view kSignedOutBody = "网站已退出登录，请重新登录后再进入学习页面。";
+inline constexpr std::string_view kVideoCannotPlayBody =
+    "本机无法播放课程视频，自动学习已暂停；请查看学习日志，解决后重新打开学习页面。";
 inline constexpr std::string_view kPageFailingTitle = "学习页面无法打开";
 inline constexpr std::string_view kPageFailingBody =
     "学习页面已超过 10 分钟无法打开，程序仍在重试；请检查网络。";

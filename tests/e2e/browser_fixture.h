@@ -70,6 +70,12 @@ class RecordingSink : public BrowserEvents {
   void PageProcessEnded(PageProcessEnd why) override {
     facts.push_back("process ended " + std::to_string(static_cast<int>(why)));
   }
+  // "media failed <document> <fault> <status>", the fault as MediaFault's value.
+  void MediaFailed(const MediaFailure& failure) override {
+    facts.push_back("media failed " + failure.address + " " +
+                    std::to_string(static_cast<int>(failure.fault)) + " " +
+                    std::to_string(failure.httpStatus));
+  }
   bool Saw(const std::string& fact) const {
     for (const std::string& f : facts)
       if (f == fact) return true;

@@ -2,6 +2,7 @@
 // The main window on the real desktop: the program runs in this process against the practice
 // site, and a script looks at the window and presses its keys.
 #include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -118,7 +119,7 @@ void ExpectBannerDrawnFor(Program& program, int scale) {
 void ExpectNothingCut(Program& program) {
   for (int id : {IDC_USAGE, IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER,
                  IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_LOGIN_TYPE, IDC_BANNER, IDC_STUDY_ALL_COURSES,
-                 IDC_RUN_STATUS, IDC_OPEN_JOURNAL}) {
+                 IDC_MUTE, IDC_RUN_STATUS, IDC_OPEN_JOURNAL}) {
     SCOPED_TRACE(id);
     const GdkRectangle rect = program.ControlRect(id);
     EXPECT_LE(rect.x + rect.width, program.ClientRect().width);
@@ -204,9 +205,9 @@ TEST(MainWindowOnTheDesktop, TabFollowsTheStripFromLeftToRight) {
     ASSERT_EQ(program.FocusedControl(), IDC_LOGIN_TYPE);
     // The labels, the two rules and the banner are no tab stops; after the strip comes the
     // journal button at the foot, then the browser, the first control.
-    for (int next :
-         {IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER, IDC_COURSE_LIST,
-          IDC_AUTO_STUDY, IDC_STUDY_ALL_COURSES, IDC_USAGE, IDC_OPEN_JOURNAL, IDC_BROWSER}) {
+    for (int next : {IDC_ACCOUNT, IDC_PASSWORD, IDC_QUICK_LOGIN, IDC_PERSONAL_CENTER,
+                     IDC_COURSE_LIST, IDC_AUTO_STUDY, IDC_STUDY_ALL_COURSES, IDC_MUTE, IDC_USAGE,
+                     IDC_OPEN_JOURNAL, IDC_BROWSER}) {
       program.PressKey(GDK_KEY_Tab);
       EXPECT_EQ(program.FocusedControl(), next);
     }
@@ -243,15 +244,20 @@ TEST(MainWindowOnTheDesktop, ControlsCarryAccessibleNamesAndTheCheckBoxIsOne) {
     // The status line beside it names nothing.
     EXPECT_EQ(AccessibleName(program.Control(IDC_OPEN_JOURNAL)), "学习日志");
 
-    // The check box: off at first, and a click reaches the program, which remembers it.
-    GtkWidget* box = program.Control(IDC_STUDY_ALL_COURSES);
-    ASSERT_TRUE(GTK_IS_CHECK_BUTTON(box));
-    EXPECT_EQ(AccessibleName(box), "学完全部课程");
-    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(box)));
-    program.Click(IDC_STUDY_ALL_COURSES);
+    // The check boxes: off at first, and a click reaches the program, which remembers it; the
+    // sound goes off in the view itself.
+    for (const auto& [id, name] :
+         {std::pair{IDC_STUDY_ALL_COURSES, "学完全部课程"}, std::pair{IDC_MUTE, "静音"}}) {
+      GtkWidget* box = program.Control(id);
+      ASSERT_TRUE(GTK_IS_CHECK_BUTTON(box));
+      EXPECT_EQ(AccessibleName(box), name);
+      EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(box)));
+      program.Click(id);
+    }
     std::ifstream settings("config/larkwend/settings.ini");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(settings), {}),
-              "[study]\nall_courses=1\n");
+              "[study]\nall_courses=1\nmuted=1\n");
+    EXPECT_TRUE(webkit_web_view_get_is_muted(WEBKIT_WEB_VIEW(program.Control(IDC_BROWSER))));
   });
 }
 

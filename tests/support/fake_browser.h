@@ -122,6 +122,8 @@ class Control : public BrowserControl {
   }
   void EndPageProcess() override { ++processEnds_; }
   void ShowErrorPages(bool show) override { showErrorPages_ = show; }
+  void SetMuted(bool muted) override { muted_ = muted; }
+  void KeepPagesFocused(bool keep) override { keepsFocus_ = keep; }
 
   // Pages the control can load, by URL; an address with no page loads an empty one.
   void Serve(const PagePtr& page) { served_[page->url] = page; }
@@ -143,6 +145,8 @@ class Control : public BrowserControl {
   int stops() const { return stops_; }
   int processEnds() const { return processEnds_; }
   bool showsErrorPages() const { return showErrorPages_; }
+  bool muted() const { return muted_; }
+  bool keepsPagesFocused() const { return keepsFocus_; }
   void SetAnswersAfterStop(bool answers) { answersAfterStop_ = answers; }
 
   PagePtr page() const { return page_; }
@@ -173,6 +177,8 @@ class Control : public BrowserControl {
   int stops_ = 0;
   int processEnds_ = 0;
   bool showErrorPages_ = true;
+  bool muted_ = false;
+  bool keepsFocus_ = false;
   bool answersAfterStop_ = true;
   dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
 };

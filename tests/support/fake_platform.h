@@ -55,6 +55,8 @@ class JournalingBrowser : public BrowserControl {
   bool StopLoading() override { return control_.StopLoading(); }
   void EndPageProcess() override { control_.EndPageProcess(); }
   void ShowErrorPages(bool show) override { control_.ShowErrorPages(show); }
+  void SetMuted(bool muted) override { control_.SetMuted(muted); }
+  void KeepPagesFocused(bool keep) override { control_.KeepPagesFocused(keep); }
 
  private:
   Control& control_;

@@ -148,10 +148,11 @@ TEST_F(MainWindow, InitialisesInOrder) {
       "SetItemText 1002 430102199001011234",
       "SetItemText 1003 " + Gbk("密码"),
       "SetComboSelection 1009 0",
-      // The foot, as the template places it, and the remembered choice (none here).
+      // The foot, as the template places it, and the remembered choices (none here).
       "GetItemRect 1011",
       "GetItemRect 1012",
       "SetCheck 1010 0",
+      "SetCheck 1013 0",
   };
   EXPECT_EQ(w.journal(), expected);
   EXPECT_EQ(w.comboItems(IDC_LOGIN_TYPE), (std::vector<std::string>{Gbk("身份证"), Gbk("用户名")}));
@@ -221,28 +222,43 @@ TEST_F(MainWindow, TheFootGoesWithTheBottomEdge) {
 }
 
 // Off until the student checks it; each window after that starts as the last one was left. A
-// choice that cannot be written holds for its window only, and the diagnostics say why.
-TEST_F(MainWindow, StudyAllCoursesIsRememberedAcrossWindowsInTheSettingsFile) {
-  for (const bool expected : {false, true, false}) {
-    CQuillmoorDlg dialog(f.platform);
-    fake::DialogWindow& w = f.dialogs.Open(MainDialogTemplate(), dialog);
-    EXPECT_EQ(w.GetCheck(IDC_STUDY_ALL_COURSES), expected);
-    EXPECT_EQ(dialog.StudyAllCourses(), expected);
-    w.Click(IDC_STUDY_ALL_COURSES);
-    EXPECT_EQ(dialog.StudyAllCourses(), !expected);
-  }
-  std::ifstream file(dir.path() / "config/larkwend/settings.ini");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "[study]\nall_courses=1\n");
+// choice that cannot be written holds for its window only, and the diagnostics say why. The
+// sound goes off for the whole view, at once.
+TEST_F(MainWindow, ItsChoicesAreRememberedAcrossWindowsInTheSettingsFile) {
+  struct Choice {
+    int box;
+    bool (CQuillmoorDlg::*chosen)() const;
+    std::string line, diagnostic;
+  };
+  for (const auto& [box, chosen, line, diagnostic] :
+       {Choice{IDC_STUDY_ALL_COURSES, &CQuillmoorDlg::StudyAllCourses, "all_courses=1",
+               "cannot write the every-course setting"},
+        Choice{IDC_MUTE, &CQuillmoorDlg::Muted, "muted=1", "cannot write the sound setting"}}) {
+    SCOPED_TRACE(line);
+    std::filesystem::remove_all(dir.path() / "config");
+    for (const bool expected : {false, true, false}) {
+      CQuillmoorDlg dialog(f.platform);
+      fake::DialogWindow& w = f.dialogs.Open(MainDialogTemplate(), dialog);
+      EXPECT_EQ(w.GetCheck(box), expected);
+      EXPECT_EQ((dialog.*chosen)(), expected);
+      w.Click(box);
+      EXPECT_EQ((dialog.*chosen)(), !expected);
+      if (box == IDC_MUTE) EXPECT_EQ(w.browser().muted(), !expected);
+    }
+    std::ifstream file(dir.path() / "config/larkwend/settings.ini");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "[study]\n" + line + "\n");
 
-  std::filesystem::remove_all(dir.path() / "config");
-  std::ofstream(dir.path() / "config") << "a file where the folder should be";
-  std::string said;
-  ScopedDiagnosticSink sink([&](std::string_view text) { said = text; });
-  for (int window = 0; window < 2; ++window) {  // neither finds the other's choice
-    CQuillmoorDlg dialog(f.platform);
-    f.dialogs.Open(MainDialogTemplate(), dialog).Click(IDC_STUDY_ALL_COURSES);
-    EXPECT_TRUE(dialog.StudyAllCourses());
-    EXPECT_NE(said.find("cannot write the study setting"), std::string::npos) << said;
+    std::filesystem::remove_all(dir.path() / "config");
+    std::ofstream(dir.path() / "config") << "a file where the folder should be";
+    std::string said;
+    ScopedDiagnosticSink sink([&](std::string_view text) { said = text; });
+    for (int window = 0; window < 2; ++window) {  // neither finds the other's choice
+      CQuillmoorDlg dialog(f.platform);
+      f.dialogs.Open(MainDialogTemplate(), dialog).Click(box);
+      EXPECT_TRUE((dialog.*chosen)());
+      EXPECT_NE(said.find(diagnostic), std::string::npos) << said;
+    }
+    std::filesystem::remove(dir.path() / "config");
   }
 }
 

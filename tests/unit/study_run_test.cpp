@@ -648,6 +648,59 @@ TEST_F(EveryCourse, ACourseListThatFailsToLoadIsLoadedAgainWithTheUsualWaits) {
   EXPECT_EQ(run().state(), State::kStudying);
 }
 
+// A chapter's video that fails: the site's faults are failed loads, this machine's are given one
+// reload and then told to the student. Each chapter's failure is journalled once.
+TEST_F(StudyRunTest, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
+  struct Case {
+    MediaFault fault;
+    int httpStatus;
+    std::string line;  // the journal's event, in the diagnostics' words
+    bool sitesFault;
+  };
+  for (const Case& c : {Case{MediaFault::kNetwork, 0, "network error", true},
+                        Case{MediaFault::kNotFound, 404, "source not found, HTTP 404", true},
+                        Case{MediaFault::kUnsupported, 0, "unsupported format", false},
+                        Case{MediaFault::kDecode, 0, "decode error", false}}) {
+    SCOPED_TRACE(c.line);
+    Scenario t;
+    Course course(2);
+    const MediaFailure failure{kContentUrl, kContentUrl + "&clip.mp4", c.fault, c.httpStatus};
+    t.engine().MediaFailed(failure);
+    EXPECT_TRUE(t.Events("video cannot play").empty()) << "outside a run it is left as it is";
+    t.StartStudying(course);
+    EXPECT_TRUE(t.window.browser().keepsPagesFocused());
+
+    t.engine().MediaFailed(failure);
+    t.engine().MediaFailed(failure);  // a second video of the page, or the page trying again
+    EXPECT_EQ(t.Events("video cannot play: "),
+              std::vector<std::string>{"video cannot play: " + kContentUrl + " (" + c.line + ")"});
+    if (c.sitesFault) {
+      EXPECT_EQ(t.run().state(), State::kWaitingForSite);
+      t.ReloadsAsAsked(1);
+      t.engine().MediaFailed(failure);
+      EXPECT_EQ(t.NextAttemptIn(), 10s) << "the failed loads' growing waits";
+      EXPECT_EQ(t.Events("video cannot play: ").size(), 1u);
+      continue;
+    }
+    // Loaded again at once, once; the chapter is opened again and fails again.
+    EXPECT_EQ(t.window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+    EXPECT_EQ(t.run().state(), State::kStudying);
+    t.LoadsAgain();
+    t.Fire(TIMER_WAIT_FOR_LIST);
+    t.engine().MediaFailed(failure);
+    EXPECT_EQ(t.run().state(), State::kVideoCannotPlay);
+    EXPECT_EQ(t.Told("video-cannot-play"), 1);
+    EXPECT_EQ(t.session.blocksHeld, 0);
+    EXPECT_EQ(t.RunningTimers(), std::vector<unsigned>{}) << "no refresh for standing still";
+    EXPECT_FALSE(t.window.browser().keepsPagesFocused());
+    EXPECT_TRUE(GbkToUtf8(t.window.GetItemText(IDC_RUN_STATUS))
+                    .starts_with("课程视频无法播放（" + DescribeMediaFault(c.fault) + "）"));
+    t.clock.Advance(30min);
+    EXPECT_EQ(t.window.browser().loadsAgain().size(), 1u) << "nothing retried silently";
+    EXPECT_EQ(t.Events("video cannot play: ").size(), 1u);
+  }
+}
+
 TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
   struct Case {
     RunStatus status;
@@ -667,6 +720,8 @@ TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
        "等待学习网站恢复，40 秒后重试（自 12:05 起）"},
       {{RunState::kSignedOut, 0, 0, 0, 0, 0, noon},
        "网站已退出登录：请重新登录后打开课程的学习页面（自 12:05 起）"},
+      {{RunState::kVideoCannotPlay, 0, 0, 0, 0, 0, noon, MediaFault::kUnsupported},
+       "课程视频无法播放（视频格式不受支持）：已暂停，解决后重新打开学习页面（自 12:05 起）"},
       {{RunState::kEnded}, "全部学完：没有找到未完成章节"},
   };
   for (const Case& c : cases) EXPECT_EQ(DescribeRun(c.status), c.text);

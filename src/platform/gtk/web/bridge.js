@@ -65,7 +65,9 @@
     id: 'id',
     code: 'code',
     url: 'url',
-    event: 'ev',  // a frame's report: start or complete
+    event: 'ev',  // a frame's report: start, complete or mediaError
+    source: 'src',  // with mediaError: what the media element tried to play
+    httpStatus: 'hs',  // with mediaError: the server's answer for it (0: not known)
   });
   const PROPERTY = Object.freeze({
     className: 'className',
@@ -79,6 +81,7 @@
     channel: 'larkwend',  // the message handler frames report on
     start: 'start',  // a frame's report that it started loading
     complete: 'complete',  // a frame's report that it finished
+    mediaError: 'mediaError',  // a media element of the frame failed for good
   });
   // ---- end of protocol ------------------------------------------------------------------------
 
@@ -407,18 +410,57 @@
     }
   }});
 
-  // ---- a frame reports its own load -----------------------------------------------------------
+  // ---- reports of the frame's own ----------------------------------------------------------------
+  const report = (what, more) => {
+    try {
+      window.webkit.messageHandlers[NAME.channel].postMessage(
+          encode(Object.assign({event: what, url: D.url.call(document)}, more)));
+    } catch (e) {}
+  };
+
+  // A frame reports its own load.
   if (window !== window.top) {
     // A frame that navigates keeps its old, complete document until the new one's answer
     // arrives: from the moment it is let go, it counts as loading.
     E.listen.call(window, 'beforeunload', () => { document[LEAVING] = Date.now(); });
-    const report = (what) => {
-      try {
-        window.webkit.messageHandlers[NAME.channel].postMessage(
-            encode({event: what, url: D.url.call(document)}));
-      } catch (e) {}
-    };
     report(NAME.start);
     E.listen.call(window, 'load', () => report(NAME.complete));
   }
+
+  // Every frame, the top one too, reports a video or audio that failed for good. The engine says
+  // "not supported" alike for a format it has no decoder for and for an address the server did
+  // not serve: the server's answer tells them apart.
+  const M = {
+    error: getter(HTMLMediaElement.prototype, 'error'),
+    code: getter(MediaError.prototype, 'code'),
+    currentSrc: getter(HTMLMediaElement.prototype, 'currentSrc'),
+    networkState: getter(HTMLMediaElement.prototype, 'networkState'),
+    sourceSrc: getter(HTMLSourceElement.prototype, 'src'),
+    parent: getter(Node.prototype, 'parentNode'),
+  };
+  const kSrcNotSupported = 4;
+  const mediaFailed = (code, src) => {
+    if (code !== kSrcNotSupported || !/^https?:/i.test(src)) {
+      report(NAME.mediaError, {code, source: src, httpStatus: 0});
+      return;
+    }
+    fetch(src, {method: 'HEAD', cache: 'no-store', credentials: 'same-origin'}).then(
+        (r) => report(NAME.mediaError, {code, source: src, httpStatus: r.status}),
+        () => report(NAME.mediaError, {code, source: src, httpStatus: 0}));
+  };
+  E.listen.call(window, 'error', (event) => {
+    const target = event.target;
+    try {
+      if (target instanceof HTMLMediaElement) {
+        const error = M.error.call(target);
+        if (error) mediaFailed(M.code.call(error), M.currentSrc.call(target));
+      } else if (target instanceof HTMLSourceElement) {
+        // Sources are tried in turn; the element has failed once the last has.
+        const media = M.parent.call(target);
+        if (media instanceof HTMLMediaElement &&
+            M.networkState.call(media) === HTMLMediaElement.NETWORK_NO_SOURCE)
+          mediaFailed(kSrcNotSupported, M.sourceSrc.call(target));
+      }
+    } catch (e) {}
+  }, true);
 })();

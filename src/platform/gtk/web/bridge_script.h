@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The script that serves the document model from an isolated world of every frame (bridge.js,
-// built into the program).
+// The scripts built into the program: the bridge, which serves the document model from an
+// isolated world of every frame (bridge.js), and how pages see the window (page_presence.js).
 #pragma once
+
+#include <string>
 
 namespace larkwend::gtk {
 
@@ -9,5 +11,11 @@ namespace larkwend::gtk {
 // top frame it answers requests; in every frame it notes which frame a clicked link or a
 // submitted form will navigate and reports the frame's own load progress.
 const char* BridgeScript();
+
+// For the page's own world of every frame: the page always sees itself shown, and with
+// `keepFocus` never sees the window lose the focus (until told otherwise by message).
+std::string PagePresenceScript(bool keepFocus);
+// Run in the top frame's own world: tells the pages shown now whether the focus is kept.
+std::string PagePresenceChange(bool keepFocus);
 
 }  // namespace larkwend::gtk

@@ -80,8 +80,12 @@ class Control final : public WebKitBrowserControl {
   bool StopLoading() override;
   void EndPageProcess() override;
   void ShowErrorPages(bool show) override { showErrorPages_ = show; }
+  void SetMuted(bool muted) override;
+  void KeepPagesFocused(bool keep) override;
 
  private:
+  void AddUserScripts();
+  void ReportMediaFailure(JSCValue* message, const std::string& address);
   WebKitWebView* view() const { return view_.get(); }
   void Load(const dom::WideText& url);
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
@@ -127,6 +131,7 @@ class Control final : public WebKitBrowserControl {
   dom::Ref<dom::Dispatch> identity_ = NewBrowserIdentity();
   BrowserEvents* sink_ = nullptr;
   bool silent_ = false;
+  bool keepFocus_ = false;
   bool destroyed_ = false;
   bool committed_ = false;
   std::set<std::string> frameUris_;        // frames of the current page, without fragments
@@ -164,19 +169,20 @@ class Control final : public WebKitBrowserControl {
 
 Control::Control() {
   content_ = GObjectPtr<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
-  WebKitUserScript* script = webkit_user_script_new_for_world(
-      BridgeScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, Bridge::kWorldName, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content_.get(), script);
-  webkit_user_script_unref(script);
+  AddUserScripts();
   webkit_user_content_manager_register_script_message_handler_in_world(
       content_.get(), protocol::name::kChannel, Bridge::kWorldName);
   const std::string received = std::string("script-message-received::") + protocol::name::kChannel;
   g_signal_connect(content_.get(), received.c_str(), G_CALLBACK(OnFrameMessage), this);
 
   SharedSession();
+  // Courseware starts its video with sound from the page's own script, with no click of the
+  // student's; the original control let it. The student mutes the view instead (SetMuted).
+  auto policies = GObjectPtr<WebKitWebsitePolicies>::Adopt(
+      webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr));
   GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
-                                              "user-content-manager", content_.get(), nullptr));
+                                              "user-content-manager", content_.get(),
+                                              "website-policies", policies.get(), nullptr));
   view_ = GObjectPtr<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(widget)));
   bridge_ = std::make_shared<Bridge>(view());
   bridge_->SetAnsweringObserver([this](bool answering) {
@@ -210,6 +216,35 @@ Control::~Control() {
   g_signal_handlers_disconnect_by_data(content_.get(), this);
   webkit_user_content_manager_unregister_script_message_handler_in_world(
       content_.get(), protocol::name::kChannel, Bridge::kWorldName);
+}
+
+void Control::AddUserScripts() {
+  WebKitUserScript* bridge = webkit_user_script_new_for_world(
+      BridgeScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, Bridge::kWorldName, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content_.get(), bridge);
+  webkit_user_script_unref(bridge);
+  const std::string presence = PagePresenceScript(keepFocus_);
+  WebKitUserScript* shown =
+      webkit_user_script_new(presence.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content_.get(), shown);
+  webkit_user_script_unref(shown);
+}
+
+void Control::SetMuted(bool muted) {
+  if (!destroyed_) webkit_web_view_set_is_muted(view(), muted);
+}
+
+void Control::KeepPagesFocused(bool keep) {
+  if (keep == keepFocus_ || destroyed_) return;
+  keepFocus_ = keep;
+  // Documents loaded from now on start with the new choice; those shown now are told.
+  webkit_user_content_manager_remove_all_scripts(content_.get());
+  AddUserScripts();
+  const std::string change = PagePresenceChange(keep);
+  webkit_web_view_evaluate_javascript(view(), change.c_str(), -1, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr);
 }
 
 void Control::Load(const dom::WideText& url) {
@@ -586,14 +621,49 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   std::unique_ptr<gchar, GFreeDeleter> whatText(jsc_value_to_string(what.get()));
   std::unique_ptr<gchar, GFreeDeleter> urlText(jsc_value_to_string(url.get()));
   std::string uri = urlText.get();
+  const std::string event = whatText.get();
+  if (event == protocol::name::kMediaError) return control->ReportMediaFailure(message, uri);
   control->frameUris_.insert(WithoutFragment(uri));
   control->bridge_->Touch();
-  if (std::string(whatText.get()) != protocol::name::kComplete) return;
+  if (event != protocol::name::kComplete) return;
   if (control->sink_) {
     dom::Ref<dom::Dispatch> frame = NewBrowserIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }
   control->FrameDocumentComplete(uri);
+}
+
+void Control::ReportMediaFailure(JSCValue* message, const std::string& address) {
+  auto field = [message](const char* name) {
+    return GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, name));
+  };
+  auto code = field(protocol::field::kCode);
+  auto status = field(protocol::field::kHttpStatus);
+  auto source = field(protocol::field::kSource);
+  if (!jsc_value_is_number(code.get()) || !sink_ || destroyed_) return;
+  MediaFailure failure;
+  failure.address = address;
+  if (jsc_value_is_string(source.get())) {
+    std::unique_ptr<gchar, GFreeDeleter> text(jsc_value_to_string(source.get()));
+    failure.source = text.get();
+  }
+  const int httpStatus = jsc_value_is_number(status.get()) ? jsc_value_to_int32(status.get()) : 0;
+  // MediaError's codes: 1 aborted by the page, 2 network, 3 decode, 4 source not supported.
+  switch (jsc_value_to_int32(code.get())) {
+    case 2:
+      failure.fault = MediaFault::kNetwork;
+      break;
+    case 3:
+      failure.fault = MediaFault::kDecode;
+      break;
+    case 4:
+      failure.fault = httpStatus >= 400 ? MediaFault::kNotFound : MediaFault::kUnsupported;
+      failure.httpStatus = httpStatus >= 400 ? httpStatus : 0;
+      break;
+    default:
+      return;  // the page itself gave up the load
+  }
+  sink_->MediaFailed(failure);
 }
 
 // ---- page dialogs -----------------------------------------------------------------------------
