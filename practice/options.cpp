@@ -247,6 +247,23 @@ const std::vector<OptionSpec>& Specs() {
       {"--plain-chapters", "",
        "chapter frames without any script (no heartbeat: progress does not move)",
        SetFlag(&PracticeOptions::plainChapters)},
+      {"--video-chapters", "LIST",
+       "chapters are courseware videos, kinds taken in turn by chapter number: mp4 (H.264 + "
+       "AAC), webm (VP9 + Opus), mse (fed through Media Source Extensions), broken (cannot "
+       "play); e.g. mp4,webm (default: none, text chapters)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto kinds = ParseVideoKinds(v);
+         if (kinds) o.videoChapters = std::move(*kinds);
+         return kinds.has_value();
+       }},
+      {"--video-pause-when", "WHEN",
+       "never, hidden (the page pauses its video while hidden), blur (while its window has "
+       "no focus) or both (default never)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto when = ParsePauseWhen(v);
+         if (when) o.videoPauseWhen = *when;
+         return when.has_value();
+       }},
       {"--update-version", "TEXT", "version number the update service announces (default 301)",
        TextInto(&PracticeOptions::updateVersion)},
       {"--update-link", "URL", "download link it announces (default: the portal's /download/)",

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "courseware.h"
+
 namespace larkwend::practice {
 
 // How the update service misbehaves, for the client's failure paths.
@@ -93,6 +95,10 @@ struct PracticeOptions {
   // it, the personal centre and the course list go on to course 1's chapter page.
   bool autoStudent = false;
   bool plainChapters = false;  // the chapter frames carry no script at all
+  // Chapters that are courseware videos, kinds taken in turn by chapter number (empty: none),
+  // and when their pages pause the video themselves.
+  std::vector<VideoKind> videoChapters;
+  PauseWhen videoPauseWhen = PauseWhen::kNever;
 
   std::string updateVersion = "301";
   std::string updateLink;                 // empty: the portal's download page

@@ -22,7 +22,8 @@ constexpr std::size_t kWorkers = 24;
 StudyConfig StudyConfigOf(const PracticeOptions& o) {
   return {o.courses,        o.chapters,         o.finishedChapters, o.finishedCourses,
           o.chapterSeconds, o.timeScale,        o.stallChapter,     o.stallAfterSeconds,
-          o.hangChapter,    o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter};
+          o.hangChapter,    o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter,
+          o.videoChapters};
 }
 
 bool ReadFile(const std::string& path, std::string& text) {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "clips.h"
+#include "courseware.h"
 #include "html.h"
 #include "http_util.h"
 #include "json.h"
@@ -179,14 +181,20 @@ std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFini
          "</p></div>\n";
 }
 
-// `spin`: a script in the middle of the body spins for good while the page is parsed.
+// `spin`: a script in the middle of the body spins for good while the page is parsed. `video`:
+// the chapter is a courseware video, whose heartbeats carry its report. `quirks`: markup of a
+// real platform's besides the chapter (quirks.h).
 std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin,
+                        std::optional<VideoKind> video, PauseWhen pauseWhen,
                         const std::string& quirks) {
   const ChapterInfo& chapter = opened.chapter;
   char id[32];
   std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
+  std::string afterTitle = spin ? kSpinWhileParsing : "";
+  if (video) afterTitle += CoursewareMarkup(*video, pauseWhen);
+  const std::string beat = video ? "coursewareBeat({view: viewToken})" : "{view: viewToken}";
   std::string body =
-      ChapterDisplay(chapter, "finishChapter()", spin ? kSpinWhileParsing : "") + quirks +
+      ChapterDisplay(chapter, "finishChapter()", afterTitle) + quirks +
       "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
       "<script>\n"
       "var chapterId = " +
@@ -196,7 +204,9 @@ std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin,
       JsonQuote(opened.viewToken) +
       ";\n"
       "setInterval(function () {\n"
-      "  $.post('/stu/heartbeat.aspx', {view: viewToken}, function (r) {\n"
+      "  $.post('/stu/heartbeat.aspx', " +
+      beat +
+      ", function (r) {\n"
       "    $('#learnedTime').text(r.learned);\n"
       // A page told to hang spins here for good: its process stops answering.
       "    if (r.hang) { for (;;) {} }\n"
@@ -258,14 +268,16 @@ void HandleContent(SiteContext& context, const httplib::Request& request,
                                 ChapterDisplay(opened->chapter, {}, spin ? kSpinWhileParsing : ""),
                                 kStudyStyle));
   } else {
-    SendHtml(response, ContentPage(*opened, spin, QuirkMarkup(context)));
+    SendHtml(response,
+             ContentPage(*opened, spin, VideoKindOf(context.options.videoChapters, id->second),
+                         context.options.videoPauseWhen, QuirkMarkup(context)));
   }
 }
 
 void HandleHeartbeat(SiteContext& context, const httplib::Request& request,
                      httplib::Response& response) {
   if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
-  auto beat = context.study.Heartbeat(request.get_param_value("view"));
+  auto beat = context.study.Heartbeat(request.get_param_value("view"), MediaReportOf(request));
   if (!beat) return SendJsonError(response, 404, "This chapter page is no longer open.");
   SendJson(response, JsonObject()
                          .Add("ok", true)
@@ -338,8 +350,8 @@ std::optional<std::pair<int, int>> ParseChapterId(std::string_view id) {
 
 bool AnswerSignedOut(SiteContext& context, const httplib::Request& request,
                      httplib::Response& response) {
-  // Scripts are static files a site serves to anyone.
-  if (request.path.starts_with("/js/")) return false;
+  // Scripts and clips are static files a site serves to anyone.
+  if (request.path.starts_with("/js/") || request.path.starts_with("/clips/")) return false;
   const SignOutHow how = context.signOut.How();
   // Only a site that sends every page away leaves no frameset for the login page to show in.
   if (how != SignOutHow::kTopRedirect && request.path == kChapterPagePath) return false;
@@ -381,6 +393,11 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Get(Site::kStudy, "/js/msg.js", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kMsgScript, "application/javascript; charset=utf-8");
   });
+  router.Get(Site::kStudy, kCoursewareScriptPath,
+             [](const httplib::Request&, httplib::Response& response) {
+               response.set_content(kCoursewareScript, "application/javascript; charset=utf-8");
+             });
+  AddClips(router);
   if (!jquery.empty()) {
     router.Get(Site::kStudy, "/js/jquery.min.js",
                [jquery = std::move(jquery)](const httplib::Request&, httplib::Response& response) {

@@ -86,6 +86,34 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
             (std::vector<int>{4, 2}));
 }
 
+TEST(OptionsTest, VideoChaptersAndWhenTheirPagesPause) {
+  ParseResult defaults = ParseOptions({});
+  EXPECT_TRUE(defaults.options.videoChapters.empty());
+  EXPECT_EQ(defaults.options.videoPauseWhen, PauseWhen::kNever);
+  using Kinds = std::vector<VideoKind>;
+  for (const auto& [list, kinds] : std::vector<std::pair<std::string, Kinds>>{
+           {"mp4", {VideoKind::kMp4}},
+           {"webm,mse", {VideoKind::kWebm, VideoKind::kMse}},
+           {"broken,mp4,mp4", {VideoKind::kBroken, VideoKind::kMp4, VideoKind::kMp4}}}) {
+    ParseResult parsed = ParseOptions({"--video-chapters", list});
+    ASSERT_EQ(parsed.error, "") << list;
+    EXPECT_EQ(parsed.options.videoChapters, kinds) << list;
+  }
+  for (const auto& [when, expected] :
+       std::vector<std::pair<std::string, PauseWhen>>{{"never", PauseWhen::kNever},
+                                                      {"hidden", PauseWhen::kHidden},
+                                                      {"blur", PauseWhen::kBlur},
+                                                      {"both", PauseWhen::kBoth}}) {
+    EXPECT_EQ(ParseOptions({"--video-pause-when=" + when}).options.videoPauseWhen, expected);
+  }
+  // Chapter 1 takes the first kind, and the list cycles.
+  const Kinds kinds{VideoKind::kMp4, VideoKind::kWebm};
+  EXPECT_EQ(VideoKindOf(kinds, 1), VideoKind::kMp4);
+  EXPECT_EQ(VideoKindOf(kinds, 2), VideoKind::kWebm);
+  EXPECT_EQ(VideoKindOf(kinds, 3), VideoKind::kMp4);
+  EXPECT_EQ(VideoKindOf({}, 1), std::nullopt);
+}
+
 TEST(OptionsTest, UnusableArgumentsAreErrors) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--chapters", "0"},
                                                {"--chapters", "12x"},
@@ -106,6 +134,11 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--finished-courses", "1,"},
                                                {"--finished-courses", "3"},
                                                {"--content-placeholder=1"},
+                                               {"--video-chapters", ""},
+                                               {"--video-chapters", "mp3"},
+                                               {"--video-chapters", "mp4,"},
+                                               {"--video-chapters", "MP4"},
+                                               {"--video-pause-when", "sometimes"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
                                                {"--log=yes"},
@@ -142,6 +175,8 @@ TEST(OptionsTest, HelpListsEveryOption) {
                              "--foreign-frame",
                              "--evaluation-after",
                              "--odd-course-links",
+                             "--video-chapters",
+                             "--video-pause-when",
                              "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
