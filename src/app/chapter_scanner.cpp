@@ -190,8 +190,8 @@ int CQuillmoorDlg::CheckChapterCompletion() {
 
   // The level is compared first: a chapter at its level whose display no longer moves is done,
   // not stalled (a completion the site did not take leaves it there).
-  // Textual, as the page shows them: "10" is below "9".
-  if (CompareGbkNoCase(progressText, requiredText) < 0) {
+  // Textual, as the page shows them: "10" is below "9". A display still empty shows no level.
+  if (progressText.empty() || CompareGbkNoCase(progressText, requiredText) < 0) {
     if (progressText == s_lastProgressText) {
       study_journal::StalledPageRefreshed(GbkToUtf8(progressText));
       m_browser.Refresh();

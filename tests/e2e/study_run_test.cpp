@@ -569,7 +569,8 @@ TEST(StudyRun, ARefusedCompletionAFailingPlayerFrameAndAnEvaluationWindowKeepThe
 // while. The page hears neither, plays on with the view muted, not the element, and every chapter
 // is completed once.
 TEST(StudyRun, VideoChaptersStudyOnHiddenAndMutedAndThePageNeverKnows) {
-  PracticeSite site(SiteOptions({"--video-chapters", "mp4,webm,mse", "--video-pause-when", "both"}));
+  PracticeSite site(
+      SiteOptions({"--video-chapters", "mp4,webm,mse", "--video-pause-when", "both"}));
   ASSERT_TRUE(site.Ready()) << site.Error();
 
   bool viewMuted = false;
@@ -726,9 +727,8 @@ TEST_F(StudyRunOnADesktop, AVideoThatCannotPlayIsToldToTheStudentAndNotRetried) 
     MessageBoxAnswerer boxes("提示", "确定");
     std::string failure;
     ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
-    ASSERT_TRUE(services.WaitFor([&](const auto& s) {
-      return s.Events("notify").size() > noticesBefore;
-    }));
+    ASSERT_TRUE(
+        services.WaitFor([&](const auto& s) { return s.Events("notify").size() > noticesBefore; }));
     openingsWhenTold = site.Openings(1, 1);
     EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }));
     PumpFor(3000);  // some dozens of the cycle's periods
