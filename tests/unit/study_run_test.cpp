@@ -68,7 +68,7 @@ class StudyRunTest : public AutoStudy {
   }
 };
 
-// One case of a table, on a window of its own.
+// One case of a table, on a window of its own: the tables are plain tests, each case a fixture.
 class Scenario final : public StudyRunTest {
   void TestBody() override {}
 };
@@ -126,7 +126,7 @@ TEST_F(StudyRunTest, AFailedLoadIsNeverReadAndIsLoadedAgainWithAGrowingWait) {
 }
 
 // Pages a site shows where its chapter list belongs. None of them ends the run.
-TEST_F(StudyRunTest, OnlyAChapterListEndsTheRun) {
+TEST(StudyRunCases, OnlyAChapterListEndsTheRun) {
   struct Case {
     const char* name;
     std::function<fake::PagePtr()> page;
@@ -189,7 +189,7 @@ TEST_F(StudyRunTest, OnlyAChapterListEndsTheRun) {
   }
 }
 
-TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
+TEST(StudyRunCases, SignedOutByEveryRoadWaitsForTheStudent) {
   struct Road {
     const char* name;
     std::function<void(StudyRunTest&)> signOut;
@@ -274,7 +274,7 @@ TEST_F(StudyRunTest, WithNoSignOfStudyingForFiveMinutesTheStudyPageIsLoadedAgain
   EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
 }
 
-TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
+TEST(StudyRunCases, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
   struct Wait {
     const char* name;
     std::function<void(StudyRunTest&, Course&)> enter;
@@ -314,7 +314,7 @@ TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
   }
 }
 
-TEST_F(StudyRunTest, CrashAndHangLoopsArePacedAndTold) {
+TEST(StudyRunCases, CrashAndHangLoopsArePacedAndTold) {
   struct Loop {
     const char* name;
     std::function<void(StudyRunTest&)> fault;
@@ -380,7 +380,7 @@ TEST_F(StudyRunTest, OutsideARunALostPageIsLoadedAgainOnceAMinute) {
   EXPECT_EQ(session.blocksTaken, 0);
 }
 
-TEST_F(StudyRunTest, AChapterWhoseClickWasNotMadeIsOpenedAtTheNextTick) {
+TEST(StudyRunCases, AChapterWhoseClickWasNotMadeIsOpenedAtTheNextTick) {
   for (const dom::Status failure : {dom::kFailed, dom::kUnanswered}) {
     SCOPED_TRACE(failure);
     Scenario t;
@@ -523,7 +523,7 @@ TEST_F(StudyRunTest, ACompletionClickAnsweredLateCountsAsPressed) {
 
 // Five minutes of the program's own doings, with the site showing nothing new, load the study
 // page again; a progress text that moves, or a chapter the list shows finished, is studying.
-TEST_F(StudyRunTest, OnlyWhatTheSiteShowsIsProgress) {
+TEST(StudyRunCases, OnlyWhatTheSiteShowsIsProgress) {
   struct Case {
     const char* name;
     std::function<void(StudyRunTest&, Course&)> every45s;
@@ -566,7 +566,7 @@ TEST_F(StudyRunTest, OnlyWhatTheSiteShowsIsProgress) {
 
 // The site refuses a completion: the chapter, at its level, is pressed again as often as the
 // list still shows it unfinished, three times more at most; then the student is told.
-TEST_F(StudyRunTest, ACompletionThatDidNotTakeIsPressedAgainThenToldToTheStudent) {
+TEST(StudyRunCases, ACompletionThatDidNotTakeIsPressedAgainThenToldToTheStudent) {
   for (const int refusals : {1, 4}) {
     SCOPED_TRACE(refusals);
     Scenario t;
@@ -603,7 +603,7 @@ TEST_F(StudyRunTest, ACompletionThatDidNotTakeIsPressedAgainThenToldToTheStudent
 
 // Only the student's own navigations away end the run's waits; a page the site goes to by
 // itself is waited out and the study page loaded again.
-TEST_F(StudyRunTest, TheSitesOwnNavigationsAreNotTheStudentLeaving) {
+TEST(StudyRunCases, TheSitesOwnNavigationsAreNotTheStudentLeaving) {
   struct Case {
     std::string to;
     bool byStudent;
@@ -632,7 +632,7 @@ TEST_F(StudyRunTest, TheSitesOwnNavigationsAreNotTheStudentLeaving) {
 
 // A player, an advert or another site's frame that fails changes nothing, and is said once a
 // page; only the study platform's own answer of 401 is a sign-out.
-TEST_F(StudyRunTest, OnlyTheStudyPagesOwnFramesDecide) {
+TEST(StudyRunCases, OnlyTheStudyPagesOwnFramesDecide) {
   struct Case {
     std::string frame;
     int status;
@@ -799,7 +799,7 @@ TEST_F(EveryCourse, ACourseListThatFailsToLoadIsLoadedAgainWithTheUsualWaits) {
 
 // A chapter's video that fails: the site's faults are failed loads, this machine's are given one
 // reload and then told to the student. Each chapter's failure is journalled once.
-TEST_F(StudyRunTest, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
+TEST(StudyRunCases, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
   struct Case {
     MediaFault fault;
     int httpStatus;
