@@ -7,6 +7,7 @@
 #include "app/credential_file.h"
 #include "app/program_settings.h"
 #include "automation/alert_dismisser.h"
+#include "automation/course_list.h"
 #include "browser/conversions.h"
 #include "browser/link_targets.h"
 #include "platform/diagnostics.h"
@@ -23,7 +24,7 @@ CQuillmoorDlg::CQuillmoorDlg(Platform& platform, StudyRunTimings timings)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),
       m_hIcon(IDR_MAINFRAME),
-      studyRun_(platform.clock, platform.session, m_browser, *this, timings) {}
+      studyRun_(platform.clock, platform.session, *this, timings) {}
 
 CQuillmoorDlg::~CQuillmoorDlg() {
   // Reverse declaration order, as the members would go, but explicit: the frame documents are
@@ -206,6 +207,31 @@ bool CQuillmoorDlg::StudiesEveryCourse() {
 
 void CQuillmoorDlg::ShowStatus(const std::string& text) {
   ShowRunStatus(Gbk(text));
+}
+
+std::string CQuillmoorDlg::PageAddress() {
+  return GbkToUtf8(m_browser.GetLocationURL());
+}
+
+void CQuillmoorDlg::LoadAgain(const std::string& address) {
+  m_browser.LoadAgain(Utf8ToGbk(address));
+}
+
+bool CQuillmoorDlg::StopLoading() {
+  return m_browser.StopLoading();
+}
+
+void CQuillmoorDlg::EndPageProcess() {
+  m_browser.EndPageProcess();
+}
+
+void CQuillmoorDlg::PagesForARun(bool armed) {
+  m_browser.ShowErrorPages(!armed);
+  m_browser.KeepPagesFocused(armed);
+}
+
+std::optional<std::vector<std::string>> CQuillmoorDlg::ReadCourses() {
+  return course_list::ReadCourses(m_browser);
 }
 
 void CQuillmoorDlg::OnStudyAllCoursesClicked() {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,13 +132,19 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void PageProcessEnded(PageProcessEnd why) override;
   void MediaFailed(const MediaFailure& failure) override;
 
-  // StudyCycle: what the study run asks of the window.
+  // StudyCycle: what the study run asks of the window, and through it of the page.
   void RestartFromChapterList() override;
   void StopCycle() override;
   void AnnounceEnd() override;
   bool StudiesEveryCourse() override;
-  void OpenPage(const std::string& address) override;
   void ShowStatus(const std::string& text) override;
+  std::string PageAddress() override;
+  void OpenPage(const std::string& address) override;
+  void LoadAgain(const std::string& address) override;
+  bool StopLoading() override;
+  void EndPageProcess() override;
+  void PagesForARun(bool armed) override;
+  std::optional<std::vector<std::string>> ReadCourses() override;
 
   // Shows a box owned by this window with the caption every box of the main window carries.
   int ShowMessage(std::string_view utf8Text, unsigned type);

@@ -10,7 +10,6 @@
 #include "automation/site_pages.h"
 #include "automation/study_journal.h"
 #include "platform/diagnostics.h"
-#include "platform/text.h"
 #include "resources/site_profile.h"
 
 namespace larkwend {
@@ -53,13 +52,9 @@ class StudyRun::StatusUpdate {
   StudyRun& run_;
 };
 
-StudyRun::StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
+StudyRun::StudyRun(Clock& clock, DesktopSession& session, StudyCycle& cycle,
                    StudyRunTimings timings)
-    : clock_(clock),
-      browser_(browser),
-      cycle_(cycle),
-      timings_(timings),
-      unattended_(session, clock) {}
+    : clock_(clock), cycle_(cycle), timings_(timings), unattended_(session, clock) {}
 
 StudyRun::~StudyRun() {
   Stop();
@@ -73,6 +68,7 @@ void StudyRun::Stop() {
   clock_.Cancel(std::exchange(hungCall_, 0));
   clock_.Cancel(std::exchange(readCall_, 0));
   clock_.Cancel(std::exchange(statusTick_, 0));
+  clock_.Cancel(std::exchange(restartCall_, 0));
   ForgetAllLoads();
 }
 
@@ -111,9 +107,8 @@ void StudyRun::Armed() {
   if (phase_ != Phase::kArmed) {
     phase_ = Phase::kArmed;
     // A failed load is the run's to handle now; the engine's error page would only be read.
-    browser_.ShowErrorPages(false);
     // Pages that pause their video when the window loses the focus study on behind others.
-    browser_.KeepPagesFocused(true);
+    cycle_.PagesForARun(true);
     // The student may have mended what kept a video from playing, or the completion.
     videoFailures_.clear();
     completionsNotTaken_.clear();
@@ -121,7 +116,7 @@ void StudyRun::Armed() {
     // Arming again, as every load of the program's own does, is no sign of studying.
     WatchForLife();
   }
-  if (const std::string location = GbkToUtf8(browser_.GetLocationURL()); IsChapterPage(location))
+  if (const std::string location = cycle_.PageAddress(); IsChapterPage(location))
     studyPage_ = location;
   unattended_.KeepAwake();
 }
@@ -137,8 +132,7 @@ void StudyRun::WaitForStudent(Phase phase) {
   ownNavigation_.clear();
   sitesNavigation_ = false;
   clock_.Cancel(std::exchange(readCall_, 0));
-  browser_.ShowErrorPages(true);
-  browser_.KeepPagesFocused(false);
+  cycle_.PagesForARun(false);
   unattended_.LetSleep();
 }
 
@@ -399,10 +393,10 @@ void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address
   if (!armed()) return;
   const Failure why{Why::kStillLoading, 0, Seconds(timings_.neverEndingLoad)};
   Diagnose(InEnglish(why) + ", stopped: " + address);
-  if (!browser_.StopLoading()) {
+  if (!cycle_.StopLoading()) {
     // A script that spins while the page is parsed holds its process; only ending it stops that.
     processEndReason_ = Why::kNeverFinishedLoading;
-    browser_.EndPageProcess();
+    cycle_.EndPageProcess();
   }
   failedSinceTopStart_ = true;
   Failed(address, why);
@@ -414,7 +408,7 @@ std::string StudyRun::StudyPage() const {
   if (toCourseList_) return std::string(site::CourseListUrl);
   if (!studyPage_.empty()) return studyPage_;
   if (!pageAddress_.empty()) return pageAddress_;
-  return GbkToUtf8(browser_.GetLocationURL());
+  return cycle_.PageAddress();
 }
 
 void StudyRun::BeginEpisode() {
@@ -527,9 +521,14 @@ void StudyRun::MediaFailed(const MediaFailure& failure) {
 
 void StudyRun::LoadAgain(const std::string& address) {
   sitesNavigation_ = false;
-  browser_.LoadAgain(Utf8ToGbk(address));
-  // On the course list there is no cycle to start: its load is read when it ends.
-  if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+  cycle_.LoadAgain(address);
+  // On the course list there is no cycle to start: its load is read when it ends. The cycle
+  // arms the run again, so it starts once the event that loads the page is over, never inside.
+  clock_.Cancel(restartCall_);
+  restartCall_ = clock_.After(std::chrono::milliseconds(0), [this] {
+    restartCall_ = 0;
+    if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+  });
 }
 
 // ---- every course -----------------------------------------------------------------------------
@@ -558,12 +557,12 @@ void StudyRun::GoToCourseList() {
 
 void StudyRun::ReadCourseList() {
   if (!armed() || !toCourseList_ || failedSinceTopStart_) return;
-  const auto courses = course_list::ReadCourses(browser_);
+  const auto courses = cycle_.ReadCourses();
   if (!courses || courses->empty()) {
     // A page without a single course link is no course list: a maintenance notice, an error
     // page, a login form. It never ends the run.
     failedSinceTopStart_ = true;
-    return Failed(GbkToUtf8(browser_.GetLocationURL()), {Why::kNoCourseList});
+    return Failed(cycle_.PageAddress(), {Why::kNoCourseList});
   }
   for (const std::string& name : course_list::ChangingParameters(lastCourseList_, *courses))
     changingParameters_.insert(name);
@@ -651,7 +650,7 @@ void StudyRun::EndHungPage() {
   hungCall_ = 0;
   if (answering_ || stopped_) return;
   processEndReason_ = Why::kStoppedAnswering;
-  browser_.EndPageProcess();
+  cycle_.EndPageProcess();
 }
 
 void StudyRun::PageProcessEnded(PageProcessEnd why) {
@@ -670,7 +669,7 @@ void StudyRun::PageProcessEnded(PageProcessEnd why) {
              "); the waiting reload brings it back");
     return;
   }
-  const std::string address = GbkToUtf8(browser_.GetLocationURL());
+  const std::string address = cycle_.PageAddress();
   if (!armed()) {
     // Brought back once; a page that keeps losing its process is left to the student, with the
     // engine's own words for it.

@@ -43,7 +43,6 @@
 #include "automation/run_failure.h"
 #include "automation/run_status.h"
 #include "automation/unattended_run.h"
-#include "browser/web_browser2.h"
 #include "platform/browser_control.h"
 #include "platform/clock.h"
 #include "platform/desktop_session.h"
@@ -66,21 +65,35 @@ struct StudyRunTimings {
   std::chrono::milliseconds lostPageMemory{std::chrono::minutes(1)};
 };
 
-// What a study run asks of the window whose timers run the study cycle.
+// The study run's one door to the window whose timers run the study cycle, and through it to the
+// page. Addresses are UTF-8.
 class StudyCycle {
  public:
   // Starts the cycle over from the chapter list, as on arriving at a chapter page.
   virtual void RestartFromChapterList() = 0;
-  // Stops the cycle's timers: the run moves on to another course.
+  // Stops the cycle's timers: the run moves on to another course, or waits for the student.
   virtual void StopCycle() = 0;
   // Says that no unfinished chapter is left, once, at the very end.
   virtual void AnnounceEnd() = 0;
   // Whether the student asked for every course of the course list, not only the one opened.
   virtual bool StudiesEveryCourse() = 0;
+  // One line for the student of what the run does now.
+  virtual void ShowStatus(const std::string& text) = 0;
+
+  // The page shown.
+  virtual std::string PageAddress() = 0;
   // Opens `address` as the student's own navigation would (the chapter page arms the cycle).
   virtual void OpenPage(const std::string& address) = 0;
-  // One line for the student of what the run does now (UTF-8).
-  virtual void ShowStatus(const std::string& text) = 0;
+  // Loads `address` again, as the browser brings a page back (not announced as a navigation).
+  virtual void LoadAgain(const std::string& address) = 0;
+  // Stops the page's loads; false when the page did not answer afterwards.
+  virtual bool StopLoading() = 0;
+  // Ends the page's process; its end is reported as for any lost process.
+  virtual void EndPageProcess() = 0;
+  // While the run is armed, failed loads are its own to show, and the pages keep the focus.
+  virtual void PagesForARun(bool armed) = 0;
+  // The courses the page shown links to, in order (course_list.h); null when it cannot be read.
+  virtual std::optional<std::vector<std::string>> ReadCourses() = 0;
 
  protected:
   ~StudyCycle() = default;
@@ -90,8 +103,7 @@ class StudyRun {
  public:
   using State = RunState;
 
-  StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
-           StudyRunTimings timings = {});
+  StudyRun(Clock& clock, DesktopSession& session, StudyCycle& cycle, StudyRunTimings timings = {});
   ~StudyRun();
   StudyRun(const StudyRun&) = delete;
   StudyRun& operator=(const StudyRun&) = delete;
@@ -197,7 +209,6 @@ class StudyRun {
   void LoadAgain(const std::string& address);
 
   Clock& clock_;
-  CWebBrowser2& browser_;
   StudyCycle& cycle_;
   const StudyRunTimings timings_;
   UnattendedRun unattended_;
@@ -209,6 +220,7 @@ class StudyRun {
   bool failedSinceTopStart_ = false;
   std::map<std::string, Clock::CallId> loadWatches_;  // loads under way, by "top" or address
   Clock::CallId lifeCall_ = 0;
+  Clock::CallId restartCall_ = 0;  // the cycle's restart after a load of the run's own
   Clock::TimePoint lastLife_;
 
   bool answering_ = true;

@@ -25,6 +25,7 @@ class StudyRunTest : public AutoStudy {
   const StudyRun& run() const { return dlg.studyRun(); }
   void FailFrame(int status) { engine().LoadFailed({kListUrl, false, status, {}}); }
   void LoadsAgain() {
+    clock.Advance(0ms);  // the event that asked for the load is over: the cycle starts over
     engine().LoadStarted(kChapterPageUrl, true);
     engine().LoadFinished(kChapterPageUrl, true);
   }
