@@ -55,6 +55,10 @@ void CWebBrowser2::ShowErrorPages(bool show) {
   if (control_) control_->ShowErrorPages(show);
 }
 
+bool CWebBrowser2::TrustCertificate(const std::string& host, const std::string& fingerprint) {
+  return control_ && control_->TrustCertificate(host, fingerprint);
+}
+
 dom::Ref<dom::Dispatch> CWebBrowser2::GetControlUnknown() {
   return control_ ? control_->ControlIdentity() : nullptr;
 }

@@ -34,6 +34,8 @@ class CWebBrowser2 {
   bool StopLoading();
   void EndPageProcess();
   void ShowErrorPages(bool show);
+  // The host and the fingerprint are ASCII, the same in either encoding.
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint);
   // The hosted control object, for comparing with the object an event carries.
   dom::Ref<dom::Dispatch> GetControlUnknown();
 

@@ -55,6 +55,9 @@ class JournalingBrowser : public BrowserControl {
   bool StopLoading() override { return control_.StopLoading(); }
   void EndPageProcess() override { control_.EndPageProcess(); }
   void ShowErrorPages(bool show) override { control_.ShowErrorPages(show); }
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint) override {
+    return control_.TrustCertificate(host, fingerprint);
+  }
 
  private:
   Control& control_;
