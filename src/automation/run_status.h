@@ -12,6 +12,7 @@ enum class RunState {
   kStudying,
   kWaitingForSite,
   kSignedOut,
+  kCertificateRejected,  // the study platform's certificate waits for the student's word
   kLeftByStudent,
   kNothingLeft,
   kEnded,

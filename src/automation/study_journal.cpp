@@ -3,9 +3,11 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
+#include "resources/texts.h"
 #include "update/update_check.h"
 
 namespace larkwend::study_journal {
@@ -33,6 +35,7 @@ constexpr Wording kRecovered{"页面已恢复：{1}（{2}）", "page recovered: 
 constexpr Wording kFailed{"页面无法打开：{1}（{2}）", "page failed to load: {1} ({2})"};
 constexpr Wording kBack{"页面在 {1} 秒后恢复：{2}", "page loaded again after {1} s: {2}"};
 constexpr Wording kSignedOut{"网站已退出登录：{1}", "signed out by the site: {1}"};
+constexpr Wording kCertificate{"证书不受信任：{1}（{2}）", "certificate not trusted: {1} ({2})"};
 constexpr Wording kLeft{"学员离开了学习页面：{1}", "run left by the student: {1}"};
 constexpr Wording kNoProgress{"{1} 分钟没有学习进展：重新打开学习页面",
                               "no progress for {1} min: study page loaded again"};
@@ -57,6 +60,17 @@ constexpr Wording kReasons[] = {
     {"网页进程内存不足", "its web process ran out of memory"},
     {"页面停止响应", "it stopped answering"},
     {"页面一直未加载完成", "it did not finish loading"},
+};
+
+// What is wrong with a certificate, in the order the certificate box lists it.
+constexpr std::pair<CertificateProblem, std::string_view> kCertificateProblemWords[] = {
+    {kCertificateUnknownIssuer, "not issued by a trusted authority"},
+    {kCertificateWrongName, "issued for another host"},
+    {kCertificateNotYetValid, "not yet valid"},
+    {kCertificateExpired, "expired"},
+    {kCertificateRevoked, "revoked"},
+    {kCertificateInsecure, "insecure"},
+    {kCertificateOtherProblem, "another problem"},
 };
 
 constexpr Wording kUpdateOutcomes[] = {
@@ -179,6 +193,17 @@ void PageLoadedAgain(std::string_view seconds, std::string_view address) {
 
 void SignedOutBySite(std::string_view address) {
   Record(line::kSignedOut, {address});
+}
+
+void CertificateRejected(std::string_view host, unsigned problems) {
+  std::string journal, diagnostics;
+  for (const texts::CertificateProblemText& problem : texts::kCertificateProblems)
+    if (problems & problem.problem)
+      journal += (journal.empty() ? "" : "；") + std::string(problem.text);
+  for (const auto& [problem, words] : kCertificateProblemWords)
+    if (problems & problem) diagnostics += (diagnostics.empty() ? "" : ", ") + std::string(words);
+  RecordInJournal(Fill(line::kCertificate.journal, {host, journal}));
+  Diagnose(Fill(line::kCertificate.diagnostics, {host, diagnostics}));
 }
 
 void RunLeftByStudent(std::string_view address) {

@@ -29,6 +29,9 @@ void PageRecovered(std::string_view address, std::string_view reason);
 void PageFailedToLoad(std::string_view address, std::string_view why);
 void PageLoadedAgain(std::string_view seconds, std::string_view address);
 void SignedOutBySite(std::string_view address);
+// The study platform's certificate was refused (`problems`: CertificateProblem flags), and the
+// run waits for the student to decide on it.
+void CertificateRejected(std::string_view host, unsigned problems);
 // The student's own navigation took the browser away from the study pages.
 void RunLeftByStudent(std::string_view address);
 // Nothing was opened, read or completed for `minutes`: the study page is loaded again.

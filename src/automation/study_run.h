@@ -20,6 +20,8 @@
 //   - every load the program makes by itself starts the run over from the chapter list;
 //   - the portal's login page or its login form, by whatever road, means signed out: the run
 //     waits for the student, who logs in and opens a chapter page again;
+//   - a page refused for its certificate is never loaded again by the run: the student decides
+//     whether to trust the certificate, and the page loaded again arms the run again;
 //   - the machine is kept awake only while the run studies or waits for the site;
 //   - when the student asked for every course, a course with nothing left is not the end: the
 //     run goes to the course list and opens the next course it has not finished, in list order,
@@ -125,6 +127,9 @@ class StudyRun {
   void LoadStopped(const std::string& address, bool topLevel);
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
+  // A top-level load was refused for the site's certificate (`problems`: CertificateProblem
+  // flags), and the student is asked about it.
+  void CertificateRejected(const std::string& address, const std::string& host, unsigned problems);
 
   // Says on the status line what the run does, if that changed (the window's template says
   // that nothing has started yet).
@@ -133,7 +138,15 @@ class StudyRun {
   void Stop();
 
  private:
-  enum class Phase { kNotStarted, kArmed, kSignedOut, kLeftByStudent, kNothingLeft, kEnded };
+  enum class Phase {
+    kNotStarted,
+    kArmed,
+    kSignedOut,
+    kCertificateRejected,
+    kLeftByStudent,
+    kNothingLeft,
+    kEnded
+  };
   bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
   void WaitForStudent(Phase phase);
   void End();

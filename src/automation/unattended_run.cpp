@@ -40,6 +40,11 @@ void UnattendedRun::SignedOut() {
   Tell("signed-out", texts::kSignedOutTitle, texts::kSignedOutBody);
 }
 
+void UnattendedRun::CertificateRejected() {
+  LetSleep();
+  Tell("certificate", texts::kCertificateRejectedTitle, texts::kCertificateRejectedBody);
+}
+
 void UnattendedRun::PageFailing(std::chrono::milliseconds tellAfter) {
   if (longFailureCall_ || failureTold_) return;
   longFailureCall_ = clock_.After(tellAfter, [this] {
