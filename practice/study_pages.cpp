@@ -100,8 +100,8 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
             "\"><td class=\"name\">" + EscapeHtml(course->name) +
             "</td><td class=\"progress\">已完成 " + std::to_string(done) + "/" +
             std::to_string(total) + " 章</td><td><a id=\"course" + number + "\" href=\"" +
-            kChapterPagePath + "?courseId=" + number +
-            "\" target=\"_blank\">进入学习</a></td></tr>\n";
+            (context.tlsPort ? context.StudyOrigin() : "") + kChapterPagePath +
+            "?courseId=" + number + "\" target=\"_blank\">进入学习</a></td></tr>\n";
   }
   std::string body =
       "<h1>我的课程</h1>\n<table id=\"courses\" border=\"1\">\n"
