@@ -2,6 +2,8 @@
 #include "platform/gtk/web/certificate_facts.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "platform/gtk/common/gobject_ptr.h"
 
