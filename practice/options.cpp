@@ -130,6 +130,17 @@ const std::vector<OptionSpec>& Specs() {
          o.updateService = false;
          return true;
        }},
+      {"--tls-port", "N",
+       "also serve the study platform over TLS on port N (0: any free), with a self-signed "
+       "certificate, and lead every link into it there",
+       IntInto(&PracticeOptions::tlsPort, 0, 65535)},
+      {"--tls-cert", "FILE",
+       "the certificate to serve (PEM); made, with its key, when the file does not exist",
+       TextInto(&PracticeOptions::tlsCertFile)},
+      {"--tls-key", "FILE", "the certificate's private key (PEM)",
+       TextInto(&PracticeOptions::tlsKeyFile)},
+      {"--tls-expired", "", "a certificate made now ended yesterday",
+       SetFlag(&PracticeOptions::tlsExpired)},
       {"--courses", "N", "number of courses (1-50, default 2)",
        IntInto(&PracticeOptions::courses, 1, 50)},
       {"--chapters", "N", "chapters per course (1-999, default 4)",
@@ -345,6 +356,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
                      std::to_string(result.options.courses);
       return result;
     }
+  }
+  if (result.options.tlsCertFile.empty() != result.options.tlsKeyFile.empty()) {
+    result.error = "--tls-cert and --tls-key go together";
+    return result;
   }
   if (result.options.finishedChapters > result.options.chapters) {
     result.options.finishedChapters = result.options.chapters;

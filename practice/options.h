@@ -48,6 +48,11 @@ struct PracticeOptions {
   int httpPort = 0;    // 0: any free port (the default below is the site profile's port)
   int updatePort = 0;  // 0: any free port
   bool updateService = true;
+  // The study platform over TLS as well (tls_server.h), its links leading there: -1 not,
+  // 0 any free port.
+  int tlsPort = -1;
+  std::string tlsCertFile, tlsKeyFile;  // empty: a new certificate made at every start
+  bool tlsExpired = false;              // a made certificate ended yesterday
 
   int courses = 2;
   int chapters = 4;                  // per course

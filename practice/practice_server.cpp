@@ -95,6 +95,12 @@ bool PracticeServer::Start(std::string& error) {
     return false;
   }
 
+  if (options_.tlsPort >= 0) {
+    if (!tls_.Bind(options_, context_.addresses.studyHost, error)) return false;
+    context_.tlsPort = tls_.Port();
+    tls_.Serve(router_, kWorkers);
+  }
+
   if (options_.updateService) {
     std::string link =
         options_.updateLink.empty() ? context_.PortalOrigin() + "/download/" : options_.updateLink;
@@ -121,6 +127,7 @@ void PracticeServer::Stop() {
     http_.stop();
     httpThread_.join();
   }
+  tls_.Stop();
   if (update_) update_->Stop();
 }
 
@@ -130,6 +137,8 @@ std::string PracticeServer::StateJson() const {
   state.Add("pid", static_cast<std::int64_t>(::getpid()));
   state.Add("httpPort", context_.httpPort);
   state.Add("updatePort", UpdatePort());
+  state.Add("tlsPort", context_.tlsPort);
+  state.Add("tlsFingerprint", tls_.Fingerprint());
   // The moment of this document, so a reader can place the other moments in its own time.
   state.Add("nowMs", clock_.MsSinceStart(clock_.Now()));
   portal_.AddJson(state);

@@ -34,7 +34,9 @@ std::string EvaluationAfter(const SiteContext& context, int course, int chapter)
 
 std::string CourseLink(const SiteContext& context, int course, int read) {
   const std::string number = std::to_string(course);
-  if (!context.options.oddCourseLinks) return "/stu/Study_v2.aspx?courseId=" + number;
+  // Over TLS the list sends the student to the platform's https address.
+  if (!context.options.oddCourseLinks)
+    return (context.tlsPort ? context.StudyOrigin() : "") + "/stu/Study_v2.aspx?courseId=" + number;
   // Each way a real list has been seen to write the same kind of link, in turn.
   switch (course % 4) {
     case 1:

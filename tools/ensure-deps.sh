@@ -16,6 +16,7 @@ what=${1:-run}
 build_packages=(
   g++ cmake make pkg-config
   libgtk-3-dev libwebkit2gtk-4.1-dev libglib2.0-dev-bin libcpp-httplib-dev
+  libssl-dev  # the practice site makes its TLS certificates with libcrypto
 )
 # The practice site serves Debian's jQuery; the program's texts are Chinese. Courseware videos
 # play through GStreamer: H.264 with AAC needs -libav, which WebKit only recommends (the Debian

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "app/credential_file.h"
 #include "app/program_settings.h"
@@ -32,6 +33,7 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_chapterUrls.clear();
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
+  platform_.clock.Cancel(certificateCall_);
   studyRun_.Stop();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
   StopAlertDismisser();
@@ -39,6 +41,7 @@ CQuillmoorDlg::~CQuillmoorDlg() {
 
 void CQuillmoorDlg::AttachWindow(DialogWindow* window) {
   if (!window) {
+    platform_.clock.Cancel(std::exchange(certificateCall_, 0));
     studyRun_.Stop();
     if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
     m_browser.Attach(nullptr);

@@ -8,12 +8,15 @@
 //   app/login_assistance.cpp    navigation watching, credential capture, quick login
 //   app/chapter_scanner.cpp     frames, unfinished chapters, completion check
 //   app/auto_study.cpp          the timed cycle
+//   app/certificate_dlg.cpp     a site's certificate the browser refused
 // The study run the cycle drives (automation/study_run.h) is a member: the window forwards the
 // browser's facts and its ticks' findings to it, and it asks the window back as a StudyCycle.
 #pragma once
 
 #include <array>
 #include <optional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -131,6 +134,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void AnsweringChanged(bool answering) override;
   void PageProcessEnded(PageProcessEnd why) override;
   void MediaFailed(const MediaFailure& failure) override;
+  void CertificateRejected(const CertificateRejection& rejection) override;
 
   // StudyCycle: what the study run asks of the window, and through it of the page.
   void RestartFromChapterList() override;
@@ -191,6 +195,18 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   PixelRect initialClient_{};
   PixelRect runStatusRect_{};
   PixelRect journalButtonRect_{};
+
+  // Certificates the browser refused, handled after its event: trusted again, or asked about.
+  struct RefusedCertificate {
+    CertificateRejection rejection;
+    bool ask = true;
+  };
+  void HandleRefusedCertificates();
+  bool TrustRefusedCertificate(const CertificateRejection& rejection);
+  std::vector<RefusedCertificate> refusedCertificates_;
+  std::set<std::string> certificateHostsAsked_;  // a box open, or about to open, for each
+  std::map<std::string, Clock::TimePoint> certificatesTrusted_;  // "host fingerprint": when
+  Clock::CallId certificateCall_ = 0;
 };
 
 }  // namespace larkwend

@@ -14,6 +14,7 @@ enum class RunState {
   kStudying,
   kWaitingForSite,
   kSignedOut,
+  kCertificateRejected,  // the study platform's certificate waits for the student's word
   kLeftByStudent,
   kNothingLeft,
   kVideoCannotPlay,    // waits for the student: a chapter's video cannot play on this machine

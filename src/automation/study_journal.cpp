@@ -3,10 +3,12 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "automation/run_status.h"
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
+#include "resources/texts.h"
 
 namespace larkwend::study_journal {
 namespace {
@@ -45,6 +47,7 @@ constexpr Wording kOtherFrame{"页面中其他框架无法打开（不影响学�
 constexpr Wording kPassedOver{"课程长时间无法打开，暂时跳过：{1}",
                               "course passed over, its chapter list unread for long: {1}"};
 constexpr Wording kSignedOut{"网站已退出登录：{1}", "signed out by the site: {1}"};
+constexpr Wording kCertificate{"证书不受信任：{1}（{2}）", "certificate not trusted: {1} ({2})"};
 constexpr Wording kLeft{"学员离开了学习页面：{1}", "run left by the student: {1}"};
 constexpr Wording kNoProgress{"{1} 分钟没有学习进展：重新打开学习页面",
                               "no progress for {1} min: study page loaded again"};
@@ -55,6 +58,17 @@ constexpr Wording kCourseOpened{"打开课程：{1}（第 {2} 门，共 {3} 门�
 constexpr Wording kRunEnded{"自动学习结束：{1}", "run ended: {1}"};
 constexpr Wording kProgramEnded{"程序结束", "program ended"};
 }  // namespace line
+
+// What is wrong with a certificate, in the order the certificate box lists it.
+constexpr std::pair<CertificateProblem, std::string_view> kCertificateProblemWords[] = {
+    {kCertificateUnknownIssuer, "not issued by a trusted authority"},
+    {kCertificateWrongName, "issued for another host"},
+    {kCertificateNotYetValid, "not yet valid"},
+    {kCertificateExpired, "expired"},
+    {kCertificateRevoked, "revoked"},
+    {kCertificateInsecure, "insecure"},
+    {kCertificateOtherProblem, "another problem"},
+};
 
 std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
   std::string text(pattern);
@@ -194,6 +208,17 @@ void OtherFrameFailed(std::string_view address, int httpStatus) {
 
 void CoursePassedOver(std::string_view address) {
   Record(line::kPassedOver, {address});
+}
+
+void CertificateRejected(std::string_view host, unsigned problems) {
+  std::string journal, diagnostics;
+  for (const texts::CertificateProblemText& problem : texts::kCertificateProblems)
+    if (problems & problem.problem)
+      journal += (journal.empty() ? "" : "；") + std::string(problem.text);
+  for (const auto& [problem, words] : kCertificateProblemWords)
+    if (problems & problem) diagnostics += (diagnostics.empty() ? "" : ", ") + std::string(words);
+  RecordInJournal(Fill(line::kCertificate.journal, {host, journal}));
+  Diagnose(Fill(line::kCertificate.diagnostics, {host, diagnostics}));
 }
 
 void RunLeftByStudent(std::string_view address) {

@@ -49,6 +49,9 @@ void OtherFrameFailed(std::string_view address, int httpStatus);
 void CoursePassedOver(std::string_view address);
 // A video or audio of the chapter at `address` cannot play; `httpStatus` with kNotFound.
 void VideoCannotPlay(std::string_view address, MediaFault fault, int httpStatus);
+// The study platform's certificate was refused (`problems`: CertificateProblem flags), and the
+// run waits for the student to decide on it.
+void CertificateRejected(std::string_view host, unsigned problems);
 // The student's own navigation took the browser away from the study pages.
 void RunLeftByStudent(std::string_view address);
 // Nothing was opened, read or completed for `minutes`: the study page is loaded again.

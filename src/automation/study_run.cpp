@@ -80,6 +80,8 @@ StudyRun::State StudyRun::state() const {
       return retryCall_ ? State::kWaitingForSite : State::kStudying;
     case Phase::kSignedOut:
       return State::kSignedOut;
+    case Phase::kCertificateRejected:
+      return State::kCertificateRejected;
     case Phase::kLeftByStudent:
       return State::kLeftByStudent;
     case Phase::kNothingLeft:
@@ -517,6 +519,19 @@ void StudyRun::MediaFailed(const MediaFailure& failure) {
   cycle_.StopCycle();
   WaitForStudent(Phase::kVideoCannotPlay);
   unattended_.VideoCannotPlay();
+}
+
+void StudyRun::CertificateRejected(const std::string& address, const std::string& host,
+                                   unsigned problems) {
+  const StatusUpdate update(*this);
+  ForgetLoad(kTopLevelKey);
+  // The page before stays in view, and is no page of the load that was asked for.
+  failedSinceTopStart_ = true;
+  if (!armed()) return Diagnose("not studying, a refused certificate is the student's: " + address);
+  // Loading the page again would meet the same certificate: it is no outage to wait out.
+  WaitForStudent(Phase::kCertificateRejected);
+  study_journal::CertificateRejected(host, problems);
+  unattended_.CertificateRejected();
 }
 
 void StudyRun::LoadAgain(const std::string& address) {

@@ -24,6 +24,8 @@
 //     cannot play (no decoder for its format, data it cannot decode) is loaded again once, and
 //     then left to the student, who is told why;
 //   - while armed, the pages never see the window lose the focus;
+//   - a page refused for its certificate is never loaded again by the run: the student decides
+//     whether to trust the certificate, and the page loaded again arms the run again;
 //   - the machine is kept awake only while the run studies or waits for the site;
 //   - when the student asked for every course, a course with nothing left is not the end: the
 //     run goes to the course list and opens the next course it has not finished, in list order,
@@ -151,6 +153,9 @@ class StudyRun {
   // A video or audio of the page failed for good. One the site failed to deliver is retried as
   // a failed load; one this machine cannot play is loaded again once, then left to the student.
   void MediaFailed(const MediaFailure& failure);
+  // A top-level load was refused for the site's certificate (`problems`: CertificateProblem
+  // flags), and the student is asked about it.
+  void CertificateRejected(const std::string& address, const std::string& host, unsigned problems);
 
   // Says on the status line what the run does, if that changed (the window's template says
   // that nothing has started yet).
@@ -163,6 +168,7 @@ class StudyRun {
     kNotStarted,
     kArmed,
     kSignedOut,
+    kCertificateRejected,
     kLeftByStudent,
     kNothingLeft,
     kVideoCannotPlay,

@@ -51,6 +51,11 @@ void UnattendedRun::CompletionRefused() {
   Tell("completion-refused", texts::kSignedOutTitle, texts::kCompletionRefusedBody);
 }
 
+void UnattendedRun::CertificateRejected() {
+  LetSleep();
+  Tell("certificate", texts::kCertificateRejectedTitle, texts::kCertificateRejectedBody);
+}
+
 void UnattendedRun::PageFailing(std::chrono::milliseconds tellAfter) {
   if (longFailureCall_ || failureTold_) return;
   longFailureCall_ = clock_.After(tellAfter, [this] {

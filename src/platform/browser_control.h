@@ -6,6 +6,7 @@
 // still the current document, so its typed form values can still be read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/dom.h"
@@ -39,6 +40,28 @@ struct MediaFailure {
   int httpStatus = 0;  // with kNotFound: the server's answer
 };
 
+// What the engine found wrong with a site's certificate, as flags.
+enum CertificateProblem : unsigned {
+  kCertificateUnknownIssuer = 1u << 0,  // not issued by an authority the system trusts
+  kCertificateWrongName = 1u << 1,      // issued for another host
+  kCertificateNotYetValid = 1u << 2,
+  kCertificateExpired = 1u << 3,
+  kCertificateRevoked = 1u << 4,
+  kCertificateInsecure = 1u << 5,  // its algorithm or key is too weak to be relied on
+  kCertificateOtherProblem = 1u << 6,
+};
+
+// A top-level load refused because of the site's certificate. Nothing was shown of it: the page
+// before stays. Texts are UTF-8; times are seconds since the epoch, 0 when unknown.
+struct CertificateRejection {
+  std::string address;
+  std::string host;
+  unsigned problems = 0;  // CertificateProblem flags
+  std::string subject, issuer;
+  std::int64_t validFrom = 0, validUntil = 0;
+  std::string fingerprint;  // SHA-256 of the certificate, "AB:CD:..." in upper-case hex
+};
+
 // Why the page's process went away.
 enum class PageProcessEnd { kCrashed, kOutOfMemory, kEndedByProgram };
 
@@ -66,6 +89,8 @@ class BrowserEvents {
   // after any redirect.
   virtual void LoadFinished(const std::string& /*address*/, bool /*topLevel*/) {}
   virtual void LoadFailed(const LoadFailure& /*failure*/) {}
+  // A top-level load failed on the site's certificate; no LoadFailed follows for it.
+  virtual void CertificateRejected(const CertificateRejection& /*rejection*/) {}
   // That load was given up before it ended: another load took its place, or it was stopped.
   virtual void LoadStopped(const std::string& /*address*/, bool /*topLevel*/) {}
   // The page stopped answering document-model calls (each now fails at once), or answers again.
@@ -108,6 +133,10 @@ class BrowserControl {
   // Whether a failed top-level load shows the engine's own error page (the default) or leaves
   // the view as the failure left it.
   virtual void ShowErrorPages(bool show) = 0;
+  // Trusts, for `host` only, the certificate the engine last rejected there with this
+  // fingerprint, for as long as the program runs; the engine checks every other one as before.
+  // False when no such certificate was rejected.
+  virtual bool TrustCertificate(const std::string& host, const std::string& fingerprint) = 0;
 
   // The whole view's sound, off or on. The pages' own media keep their volume and muted state:
   // a page that checks them sees what it set.

@@ -57,6 +57,9 @@ class JournalingBrowser : public BrowserControl {
   void ShowErrorPages(bool show) override { control_.ShowErrorPages(show); }
   void SetMuted(bool muted) override { control_.SetMuted(muted); }
   void KeepPagesFocused(bool keep) override { control_.KeepPagesFocused(keep); }
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint) override {
+    return control_.TrustCertificate(host, fingerprint);
+  }
 
  private:
   Control& control_;

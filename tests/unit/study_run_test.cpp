@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/certificate_dlg.h"
 #include "auto_study_fixture.h"
+#include "resources/templates.h"
 
 namespace larkwend::scanner_test {
 namespace {
@@ -18,12 +20,38 @@ using namespace std::chrono_literals;
 using State = StudyRun::State;
 
 const std::string kLoginUrl = std::string(site::PortalLoginUrl) + "?ReturnUrl=%2Fstu%2F";
+const std::string kStudyHost = "learn.qmstudy.localhost";
+
+// "CC:CC:...": a SHA-256 fingerprint as the browser gives it, 32 bytes of `c`.
+std::string Fingerprint(char c) {
+  std::string text(2, c);
+  for (int byte = 1; byte < 32; ++byte) text += ":" + std::string(2, c);
+  return text;
+}
+
+// The chapter page's load, refused for a self-signed certificate that has also expired.
+CertificateRejection Refused(char fingerprint = 'A') {
+  CertificateRejection refused;
+  refused.address = kChapterPageUrl;
+  refused.host = kStudyHost;
+  refused.problems = kCertificateUnknownIssuer | kCertificateExpired;
+  refused.subject = refused.issuer = "CN=" + kStudyHost;
+  refused.fingerprint = Fingerprint(fingerprint);
+  return refused;
+}
 
 class StudyRunTest : public AutoStudy {
  public:
   BrowserEvents& engine() { return *window.browser().sink(); }
   const StudyRun& run() const { return dlg.studyRun(); }
   void FailFrame(int status) { engine().LoadFailed({kListUrl, false, status, {}}); }
+  void Refuse(char fingerprint = 'A') {
+    engine().LoadStarted(kChapterPageUrl, true);
+    window.browser().Reject(Refused(fingerprint));
+  }
+  long CertificateBoxes() const {
+    return std::count(dialogs.templatesRun.begin(), dialogs.templatesRun.end(), IDD_CERTIFICATE);
+  }
   void LoadsAgain() {
     clock.Advance(0ms);  // the event that asked for the load is over: the cycle starts over
     engine().LoadStarted(kChapterPageUrl, true);
@@ -243,6 +271,110 @@ TEST(StudyRunCases, SignedOutByEveryRoadWaitsForTheStudent) {
   }
 }
 
+// A certificate the system does not trust is no outage: the run never loads the page again by
+// itself, says why once, and goes on by the arming rule once the student trusts it.
+TEST_F(StudyRunTest, ARefusedCertificateWaitsForTheStudentsWordNeverForTheSite) {
+  struct Road {
+    const char* name;
+    std::function<void(StudyRunTest&)> refuse;
+  };
+  const std::vector<Road> roads = {
+      {"the chapter page's own load", [](StudyRunTest& t) { t.Refuse(); }},
+      {"the study page loaded again after a gateway's error page",
+       [](StudyRunTest& t) {
+         t.FailFrame(502);
+         t.clock.Advance(5s);
+         ASSERT_EQ(t.window.browser().loadsAgain().size(), 1u);
+         t.Refuse();
+       }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Scenario t;
+    Course course(2);
+    t.window.browser().Serve(course.page().top);
+    t.StartStudying(course);
+    State whileAsked = State::kStudying;
+    int blocksWhileAsked = -1;
+    std::string statusWhileAsked;
+    t.dialogs.onModal = [&](fake::DialogWindow& box) {
+      t.clock.Advance(30min);  // the student takes their time
+      whileAsked = t.run().state();
+      blocksWhileAsked = t.session.blocksHeld;
+      statusWhileAsked = GbkToUtf8(t.window.GetItemText(IDC_RUN_STATUS));
+      box.Click(IDOK);
+    };
+    road.refuse(t);
+    const std::size_t reloads = t.window.browser().loadsAgain().size();
+    t.clock.Advance(0ms);
+
+    EXPECT_EQ(whileAsked, State::kCertificateRejected);
+    EXPECT_EQ(blocksWhileAsked, 0) << "the machine kept awake for a run that cannot go on";
+    EXPECT_TRUE(statusWhileAsked.starts_with("学习网站的安全证书不受信任")) << statusWhileAsked;
+    EXPECT_EQ(t.window.browser().loadsAgain().size(), reloads) << "the certificate was retried";
+    EXPECT_EQ(t.Events("certificate not trusted: "),
+              std::vector<std::string>{"certificate not trusted: " + kStudyHost +
+                                       " (not issued by a trusted authority, expired)"});
+    EXPECT_EQ(t.Told("certificate"), 1);
+    EXPECT_EQ(t.Told("page-failing"), 0);
+
+    // 继续 trusts the certificate and loads the page as the student would: the run is armed.
+    EXPECT_EQ(t.window.browser().trusted(),
+              std::vector<std::string>{kStudyHost + " " + Fingerprint('A')});
+    t.window.browser().Pump();
+    EXPECT_EQ(t.run().state(), State::kStudying);
+    EXPECT_EQ(t.session.blocksHeld, 1);
+  }
+}
+
+// The window's side: one box per host at a time; 继续 trusts exactly what was refused and loads
+// the page again; a certificate trusted before is trusted again without a box, though not one
+// the browser refuses again at once, which would load the page for ever.
+TEST_F(StudyRunTest, ARefusedCertificateIsAskedAboutOncePerHostAndTrustedByItsFingerprint) {
+  std::vector<std::string> texts;
+  bool trust = false;
+  dialogs.onModal = [&](fake::DialogWindow& box) {
+    texts.push_back(GbkToUtf8(box.GetItemText(IDC_CERTIFICATE_TEXT)));
+    Refuse();  // refused again while the student is asked
+    clock.Advance(0ms);
+    if (trust) box.Click(IDOK);
+  };
+  const std::size_t navigations = window.browser().navigations().size();
+  Refuse();
+  Refuse();
+  clock.Advance(0ms);
+  ASSERT_EQ(CertificateBoxes(), 1);
+  EXPECT_TRUE(window.browser().trusted().empty());
+  EXPECT_EQ(window.browser().navigations().size(), navigations) << "取消 loaded the page";
+  for (const char* line :
+       {"\r\n· 证书不是由受信任的机构颁发的\r\n· 证书已过期\r\n", "有效期：（未知） 至 （未知）"})
+    EXPECT_NE(texts.at(0).find(line), std::string::npos) << line << " in\n" << texts.at(0);
+
+  trust = true;
+  Refuse();
+  clock.Advance(0ms);
+  EXPECT_EQ(CertificateBoxes(), 2);
+  EXPECT_EQ(window.browser().trusted(),
+            std::vector<std::string>{kStudyHost + " " + Fingerprint('A')});
+  EXPECT_EQ(window.browser().navigations().back(), kChapterPageUrl);
+
+  // As at the next start: trusted again and loaded again, without a box.
+  clock.Advance(2min);
+  Refuse();
+  clock.Advance(0ms);
+  EXPECT_EQ(CertificateBoxes(), 2);
+  EXPECT_EQ(window.browser().trusted().size(), 2u);
+  EXPECT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+  // Refused all the same, at once: the student decides. Another certificate is asked about too.
+  trust = false;
+  for (char fingerprint : {'A', 'B'}) {
+    Refuse(fingerprint);
+    clock.Advance(0ms);
+  }
+  EXPECT_EQ(CertificateBoxes(), 4);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 1u);
+}
+
 TEST_F(StudyRunTest, WithNoSignOfStudyingForFiveMinutesTheStudyPageIsLoadedAgain) {
   Course course(2);
   StartStudying(course);
@@ -298,6 +430,8 @@ TEST(StudyRunCases, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
          t.Fire(TIMER_WAIT_FOR_LIST);
        },
        State::kNothingLeft},
+      {"the study platform's certificate refused, and the student said 取消",
+       [](StudyRunTest& t, Course&) { t.Refuse(); }, State::kCertificateRejected},
   };
   for (const Wait& wait : waits) {
     SCOPED_TRACE(wait.name);
@@ -971,6 +1105,8 @@ TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
        "课程视频无法播放（视频格式不受支持）：已暂停，解决后重新打开学习页面（自 12:05 起）"},
       {{RunState::kCompletionRefused, 0, 0, 0, 0, 0, noon},
        "网站没有接受章节完成：已暂停，请查看学习日志（自 12:05 起）"},
+      {{RunState::kCertificateRejected},
+       "学习网站的安全证书不受信任：请在“安全警报”中决定是否继续"},
       {{RunState::kEnded}, "全部学完：没有找到未完成章节"},
   };
   for (const Case& c : cases) EXPECT_EQ(DescribeRun(c.status), c.text);
