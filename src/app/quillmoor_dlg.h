@@ -14,8 +14,8 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
