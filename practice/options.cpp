@@ -55,6 +55,7 @@ std::optional<SignOutHow> ParseSignOutHow(std::string_view text) {
   if (text == "frame-redirect") return SignOutHow::kFrameRedirect;
   if (text == "break-out") return SignOutHow::kBreakOut;
   if (text == "top-redirect") return SignOutHow::kTopRedirect;
+  if (text == "portal-frames") return SignOutHow::kPortalFrames;
   return std::nullopt;
 }
 
@@ -205,8 +206,9 @@ const std::vector<OptionSpec>& Specs() {
        IntInto(&PracticeOptions::signOutAfterCompletions, 0, 100000)},
       {"--sign-out-how", "HOW",
        "list-form (the login form at the frames' addresses), frame-redirect (the frames "
-       "redirect to the login page), break-out (and it leaves the frame) or top-redirect "
-       "(every page redirects; default)",
+       "redirect to the login page), break-out (and it leaves the frame), portal-frames (the "
+       "chapter page's frames show the portal's login page) or top-redirect (every page "
+       "redirects; default)",
        [](PracticeOptions& o, std::string_view v) {
          auto how = ParseSignOutHow(v);
          if (how) o.signOutHow = *how;
@@ -251,6 +253,10 @@ const std::vector<OptionSpec>& Specs() {
        }},
       {"--open-study", "", "the study platform's pages need no login through the portal",
        SetFlag(&PracticeOptions::openStudy)},
+      {"--cookie-session", "",
+       "the study platform's session is its HttpOnly cookie alone: pages without it go to the "
+       "portal's login page, the pages' own requests are refused with 401",
+       SetFlag(&PracticeOptions::cookieSession)},
       {"--auto-student", "",
        "the pages act as a student: the login page fills in and submits itself, then on to "
        "course 1",

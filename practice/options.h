@@ -36,6 +36,7 @@ enum class SignOutHow {
   kFrameRedirect,  // the frames' addresses redirect to the portal's login page
   kBreakOut,       // as kFrameRedirect, and the login page leaves the frame for the top
   kTopRedirect,    // every page redirects to the portal's login page
+  kPortalFrames,   // the chapter page's frames show the portal's login page from its host
 };
 
 // How the first opening of the never-loading chapter fails to finish.
@@ -96,6 +97,9 @@ struct PracticeOptions {
   std::string idCard = "11010519491231002X";
   std::string fixedCode;   // when set, every verification code is this text
   bool openStudy = false;  // the study platform's pages need no study session
+  // The study platform's session is its HttpOnly cookie alone, refused as a real platform
+  // refuses it (study_session.h).
+  bool cookieSession = false;
   // The pages act as a student would: the login page fills in the user-name form and submits
   // it, the personal centre and the course list go on to course 1's chapter page.
   bool autoStudent = false;

@@ -44,6 +44,7 @@ PortalState::IssuedCode PortalState::IssueCode(const std::string& sessionId) {
   std::string code = fixedCode_.empty() ? NewVerificationCode() : fixedCode_;
   sessions_[id].code = code;
   lastCode_ = code;
+  ++codesIssued_;
   return {id, code};
 }
 
@@ -139,6 +140,7 @@ void PortalState::AddJson(JsonObject& state) const {
   }
   state.AddRaw("logins", logins.str());
   state.Add("lastCode", lastCode_);
+  state.Add("codesIssued", codesIssued_);
   state.AddRaw("sessions", sessions.str());
   JsonArray shown;
   for (std::int64_t at : loginShown_) shown.AddRaw(std::to_string(at));

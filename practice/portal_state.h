@@ -48,7 +48,8 @@ class PortalState {
     std::string code;
   };
   // A fresh verification code for the session `sessionId`, opening a new session when it is
-  // empty or unknown. Each login page shows a new code; only the latest one counts.
+  // empty or unknown. Each login page shows a new code; only the latest one counts. The codes
+  // issued count the login pages shown.
   IssuedCode IssueCode(const std::string& sessionId);
 
   // Checks the form against the session's code and the accounts. The code is used up by any
@@ -67,8 +68,8 @@ class PortalState {
   // A login page has finished loading in a browser (pages that report it: --auto-student).
   void RecordLoginShown();
 
-  // Adds "logins", "lastCode", "sessions" and "loginShown" (the steady clock's nanoseconds at
-  // each report, comparable with the clock of another process on this machine).
+  // Adds "logins", "lastCode", "codesIssued", "sessions" and "loginShown" (the steady clock's
+  // nanoseconds at each report, comparable with the clock of another process on this machine).
   void AddJson(JsonObject& state) const;
 
  private:
@@ -92,6 +93,7 @@ class PortalState {
   std::map<std::string, std::string> tickets_;  // ticket -> account
   std::vector<Attempt> attempts_;
   std::string lastCode_;
+  int codesIssued_ = 0;
   std::vector<std::int64_t> loginShown_;
 };
 

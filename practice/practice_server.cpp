@@ -44,7 +44,11 @@ PracticeServer::PracticeServer(PracticeOptions options, StudyClock clock)
       study_(StudyConfigOf(options_), clock_),
       outage_(options_.outage, options_.outageAfterCompletions, options_.outageSeconds, clock_),
       signOut_(options_.signOutAfterCompletions, options_.signOutHow, clock_),
-      context_{options_, SiteAddresses::FromProfile(), portal_, study_, outage_, signOut_, held_,
+      session_(options_.cookieSession),
+      context_{options_, SiteAddresses::FromProfile(),
+               portal_,  study_,
+               outage_,  signOut_,
+               held_,    session_,
                0},
       router_(SiteAddresses::FromProfile()) {
   // httplib owns the queue it is given.
@@ -146,6 +150,7 @@ std::string PracticeServer::StateJson() const {
   outage_.AddJson(state);
   signOut_.AddJson(state);
   state.Add("completionsRefusedOnce", context_.quirks.CompletionsRefused());
+  session_.AddJson(state);
   if (update_) {
     update_->AddJson(state);
   } else {

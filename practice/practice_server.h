@@ -55,6 +55,7 @@ class PracticeServer {
   Outage outage_;
   SignOut signOut_;
   HeldRequests held_;
+  StudySession session_;
   SiteContext context_;
   HostRouter router_;
   httplib::Server http_;

@@ -12,6 +12,8 @@ const char* HowName(SignOutHow how) {
       return "frame-redirect";
     case SignOutHow::kBreakOut:
       return "break-out";
+    case SignOutHow::kPortalFrames:
+      return "portal-frames";
     case SignOutHow::kTopRedirect:
       break;
   }

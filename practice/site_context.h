@@ -12,6 +12,7 @@
 #include "quirks.h"
 #include "sign_out.h"
 #include "site_addresses.h"
+#include "study_session.h"
 #include "study_state.h"
 
 namespace larkwend::practice {
@@ -27,6 +28,7 @@ struct SiteContext {
   Outage& outage;
   SignOut& signOut;
   HeldRequests& held;
+  StudySession& session;
   int httpPort = 0;  // set once the port is bound, before the first request
   int tlsPort = 0;   // set likewise when the study platform is also served over TLS
   Quirks quirks{};

@@ -12,6 +12,7 @@
 #include "html.h"
 #include "http_util.h"
 #include "json.h"
+#include "portal_frames.h"
 #include "portal_pages.h"
 
 namespace larkwend::practice {
@@ -53,17 +54,11 @@ const char* kMsgScript = R"JS((function ($) {
 )JS";
 
 bool StudyAllowed(SiteContext& context, const httplib::Request& request) {
-  return context.options.openStudy || context.study.HasSession(CookieValue(request, kStudyCookie));
+  return context.session.Allowed(context, request);
 }
 
 void SendLoginRequired(SiteContext& context, httplib::Response& response) {
-  std::string login = context.PortalOrigin() + context.addresses.loginPath;
-  SendHtml(response,
-           HtmlPage("401 Unauthorized",
-                    "<h1>401 Unauthorized</h1>\n<p id=\"errorMessage\">请先登录学员门户。</p>\n"
-                    "<p><a href=\"" +
-                        EscapeHtml(login) + "\">学员登录</a></p>"),
-           401);
+  context.session.RefusePage(context, response);
 }
 
 // The course named by the `courseId` parameter; answers the error itself when there is none.
@@ -81,7 +76,7 @@ std::optional<CourseInfo> RequestedCourse(SiteContext& context, const httplib::R
 
 void HandleCourseList(SiteContext& context, const httplib::Request& request,
                       httplib::Response& response) {
-  bool allowed = StudyAllowed(context, request);
+  bool allowed = false;
   // The portal's link carries a ticket; it opens a study session of the platform's own.
   if (std::string ticket = request.get_param_value("ticket"); !ticket.empty()) {
     if (auto account = context.portal.AccountOfTicket(ticket)) {
@@ -89,7 +84,7 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
       allowed = true;
     }
   }
-  if (!allowed) return SendLoginRequired(context, response);
+  if (!allowed && !StudyAllowed(context, request)) return SendLoginRequired(context, response);
   // One row a course, as the platform lists them: its name, how far it is, and the way in.
   static std::atomic<int> reads{0};
   const int read = ++reads;
@@ -353,9 +348,15 @@ bool AnswerSignedOut(SiteContext& context, const httplib::Request& request,
   // Scripts and clips are static files a site serves to anyone.
   if (request.path.starts_with("/js/") || request.path.starts_with("/clips/")) return false;
   const SignOutHow how = context.signOut.How();
-  // Only a site that sends every page away leaves no frameset for the login page to show in.
-  if (how != SignOutHow::kTopRedirect && request.path == kChapterPagePath) return false;
+  // These keep the chapter page as it was for the login page to show in its frames.
+  const bool framesetStays = how == SignOutHow::kListForm || how == SignOutHow::kFrameRedirect ||
+                             how == SignOutHow::kBreakOut;
+  if (framesetStays && request.path == kChapterPagePath) return false;
   if (!context.signOut.SignedOut()) return false;
+  if (how == SignOutHow::kPortalFrames) {
+    AnswerInPortalFrames(context, request, response);
+    return true;
+  }
   response.set_header("Cache-Control", "no-store");
   if (how == SignOutHow::kListForm) {
     SendHtml(response, SignedOutLoginPage(context));
@@ -386,7 +387,9 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Post(Site::kStudy, "/stu/finish.aspx", page(HandleFinish));
   router.Get(Site::kStudy, "/stu/evaluate.aspx", page(HandleEvaluation));
   router.Post(Site::kStudy, "/stu/popup_closed.aspx",
-              [&context](const httplib::Request&, httplib::Response& response) {
+              [&context](const httplib::Request& request, httplib::Response& response) {
+                if (context.session.GuardsEveryRequest() && !StudyAllowed(context, request))
+                  return SendJsonError(response, 401, "请先登录学员门户。");
                 context.study.RecordPopupClosed();
                 SendJson(response, JsonObject().Add("ok", true).str());
               });

@@ -317,12 +317,19 @@ TEST(StudyRun, TheWindowAnswersWhileAChapterHangsAndTheHungPageIsBroughtBack) {
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
 }
 
-TEST(StudyRun, ARunWhoseWebProcessIsKilledGoesOn) {
-  PracticeSite site(SiteOptions({"--content-placeholder"}));
+TEST(StudyRun, ARunGoesOnThroughTheLossOfEitherOfTheBrowsersProcesses) {
+  // The platform's session is its HttpOnly cookie alone, and lives in WebKit's network process.
+  PracticeSite site(SiteOptions({"--content-placeholder", "--cookie-session"}));
   ASSERT_TRUE(site.Ready()) << site.Error();
 
   std::vector<unsigned> timersAfterRecovery;
   RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+    // The network process goes in the middle of chapter 2, and its cookies with it: the
+    // heartbeats that follow, the completion and every load after need the session back.
+    ASSERT_TRUE(PumpUntil(
+        [&] { return site.CurrentChapter(1) == 2 && site.LearnedSeconds(1, 2) >= 10; }, 30000));
+    ASSERT_GE(KillNetworkProcesses(), 1);
+    // Then the page's process.
     ASSERT_TRUE(PumpUntil(
         [&] { return site.CurrentChapter(1) == 2 && site.LearnedSeconds(1, 2) >= 20; }, 30000));
     ASSERT_GE(KillWebProcesses(), 1);
@@ -348,6 +355,9 @@ TEST(StudyRun, ARunWhoseWebProcessIsKilledGoesOn) {
             std::vector<std::string>{PracticeSite::ChapterPageUrl(1) + " (its web process ended)"});
   EXPECT_EQ(Events(outcome, "study run armed: "),
             std::vector<std::string>(2, PracticeSite::ChapterPageUrl(1)));
+  EXPECT_EQ(Events(outcome, "the browser's network process was replaced: ").size(), 1u);
+  EXPECT_EQ(site.RefusedWithoutTheSession(), std::vector<std::string>{})
+      << "a request went without the session";
   ExpectEveryChapterOnce(site);
   EXPECT_EQ(std::count(outcome.messages.begin(), outcome.messages.end(), kEndMessage), 1);
   EXPECT_TRUE(outcome.timersStoppedAtTheEnd);
@@ -674,38 +684,71 @@ TEST_F(StudyRunOnADesktop, TheMachineStaysAwakeThroughTheRunAndTheStudentIsToldO
   EXPECT_TRUE(outcome.urgentAtTheEnd);
 }
 
-TEST_F(StudyRunOnADesktop, ALoginFormInPlaceOfTheListIsASignOutAndTheRunGoesOnAfterALogin) {
+TEST_F(StudyRunOnADesktop, ASignOutInTheFramesIsToldOnceAndTheRunGoesOnAfterALogin) {
   const DesktopServices& services = *desktop;
-  const std::size_t noticesBefore = services.Events("notify").size();
-  // Once chapter 1 is completed the site ends the session and serves its login form at the
-  // list frame's own address, until the student logs in again.
-  PracticeSite site(SiteOptions({"--sign-out-after-completions", "1", "--sign-out-how", "list-form",
-                                 "--content-placeholder"}));
-  ASSERT_TRUE(site.Ready()) << site.Error();
-  auto pausedNotices = [&] {
-    auto notices = services.Events("notify");
-    return std::count_if(notices.begin() + noticesBefore, notices.end(),
-                         [](const auto& n) { return n.fields.at("summary") == "自动学习已暂停"; });
+  // Once chapter 1 is completed the site ends the session until the student logs in again.
+  struct Case {
+    const char* how;
+    std::vector<std::string> more;
+    bool portalsPage;  // the login page shown is the portal's own: how often it was loaded counts
   };
+  const Case cases[] = {
+      // The login form at the list frame's own address, and in answer to every request of the
+      // page's, its heartbeats too.
+      {"list-form", {}, false},
+      // The portal's login page in the frames, from the portal's host: the list frame reloaded
+      // by the page and any chapter clicked are redirected there.
+      {"portal-frames", {"--cookie-session"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    const std::size_t noticesBefore = services.Events("notify").size();
+    std::vector<std::string> options = {"--sign-out-after-completions", "1", "--sign-out-how",
+                                        c.how, "--content-placeholder"};
+    options.insert(options.end(), c.more.begin(), c.more.end());
+    PracticeSite site(SiteOptions(options));
+    ASSERT_TRUE(site.Ready()) << site.Error();
+    auto pausedNotices = [&] {
+      auto notices = services.Events("notify");
+      return std::count_if(notices.begin() + noticesBefore, notices.end(), [](const auto& n) {
+        return n.fields.at("summary") == "自动学习已暂停";
+      });
+    };
 
-  RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
-    ASSERT_TRUE(PumpUntil([&] { return pausedNotices() == 1; }, 60000));
-    EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }))
-        << "the machine kept awake for a run that waits for the student";
-    EXPECT_EQ(site.CompletedChapterCount(), 1);
-    // The student logs in again and opens the course: the run goes on from its list.
-    ASSERT_TRUE(program.EvaluateInPage("location.href = '" + PracticeSite::PortalUrl("/login/") +
-                                       "'; true"));
-    std::string failure;
-    ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
-  });
+    int loginPagesOfTheSignOut = -1;
+    RunOutcome outcome = StudyTheCourse(site, [&](Program& program, const MessageBoxAnswerer&) {
+      const int loginPagesBefore = site.LoginPagesShown();
+      ASSERT_TRUE(PumpUntil([&] { return pausedNotices() == 1; }, 60000));
+      EXPECT_TRUE(services.WaitFor([](const auto& s) { return BlocksHeld(s, 0); }))
+          << "the machine kept awake for a run that waits for the student";
+      EXPECT_EQ(site.CompletedChapterCount(), 1);
+      // Long enough for a run that took the sign-out for a failed load to load the page again.
+      PumpFor(3000);
+      loginPagesOfTheSignOut = site.LoginPagesShown() - loginPagesBefore;
+      // The student logs in again and opens the course: the run goes on from its list.
+      ASSERT_TRUE(program.EvaluateInPage("location.href = '" + PracticeSite::PortalUrl("/login/") +
+                                         "'; true"));
+      std::string failure;
+      ASSERT_TRUE(LogInAndOpenCourse(program, 1, &failure)) << failure;
+    });
 
-  ExpectEveryChapterOnce(site);
-  ExpectOneEnd(outcome);
-  EXPECT_EQ(pausedNotices(), 1);
-  EXPECT_EQ(Events(outcome, "signed out by the site: ").size(), 1u);
-  EXPECT_TRUE(Events(outcome, "page failed to load: ").empty())
-      << "a sign-out was taken for a failed load";
+    ExpectEveryChapterOnce(site);
+    ExpectOneEnd(outcome);
+    EXPECT_EQ(pausedNotices(), 1);
+    EXPECT_EQ(Events(outcome, "signed out by the site: ").size(), 1u);
+    EXPECT_TRUE(Events(outcome, "page failed to load: ").empty())
+        << "a sign-out was taken for a failed load";
+    EXPECT_FALSE(std::any_of(outcome.diagnostics.begin(), outcome.diagnostics.end(),
+                             [](const std::string& m) {
+                               return m.starts_with("loading ") &&
+                                      m.find(" again") != std::string::npos;
+                             }))
+        << "the signed-out page was loaded again";
+    if (c.portalsPage) {
+      EXPECT_GE(loginPagesOfTheSignOut, 1);
+      EXPECT_LE(loginPagesOfTheSignOut, 3) << "the login page was loaded over and over";
+    }
+  }
 }
 
 // A clip this machine cannot play: said once in the journal with why, loaded again once, then

@@ -76,6 +76,7 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
            {"list-form", SignOutHow::kListForm},
            {"frame-redirect", SignOutHow::kFrameRedirect},
            {"break-out", SignOutHow::kBreakOut},
+           {"portal-frames", SignOutHow::kPortalFrames},
            {"top-redirect", SignOutHow::kTopRedirect}}) {
     ParseResult parsed = ParseOptions({"--sign-out-after-completions", "2", "--sign-out-how", how});
     ASSERT_EQ(parsed.error, "") << how;
@@ -84,6 +85,8 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
   }
   EXPECT_EQ(ParseOptions({"--courses", "5", "--finished-courses", "4,2"}).options.finishedCourses,
             (std::vector<int>{4, 2}));
+  EXPECT_FALSE(defaults.options.cookieSession);
+  EXPECT_TRUE(ParseOptions({"--cookie-session"}).options.cookieSession);
 }
 
 TEST(OptionsTest, VideoChaptersAndWhenTheirPagesPause) {
@@ -139,6 +142,7 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--video-chapters", "mp4,"},
                                                {"--video-chapters", "MP4"},
                                                {"--video-pause-when", "sometimes"},
+                                               {"--cookie-session=1"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
                                                {"--log=yes"},
@@ -177,6 +181,7 @@ TEST(OptionsTest, HelpListsEveryOption) {
                              "--odd-course-links",
                              "--video-chapters",
                              "--video-pause-when",
+                             "--cookie-session",
                              "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }

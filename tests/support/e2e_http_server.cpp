@@ -16,6 +16,7 @@ struct HttpServer::State {
   mutable std::mutex mutex;
   std::map<std::string, std::string> pages;
   std::map<std::string, std::string> redirects;
+  std::multimap<std::string, std::string> cookies;  // to send once, by path
   std::vector<HttpRequest> requests;
 
   void Answer(const httplib::Request& request, httplib::Response& response) {
@@ -25,6 +26,10 @@ struct HttpServer::State {
     if (auto q = request.target.find('?'); q != std::string::npos)
       seen.query = request.target.substr(q + 1);
     requests.push_back(seen);
+    auto [first, last] = cookies.equal_range(request.path);
+    for (auto cookie = first; cookie != last; ++cookie)
+      response.set_header("Set-Cookie", cookie->second);
+    cookies.erase(first, last);
     if (auto it = redirects.find(request.path); it != redirects.end()) {
       response.set_redirect(it->second);
       return;
@@ -68,6 +73,11 @@ void HttpServer::Page(const std::string& path, const std::string& html) {
 void HttpServer::Redirect(const std::string& from, const std::string& to) {
   std::lock_guard lock(state_->mutex);
   state_->redirects[from] = to;
+}
+
+void HttpServer::SetCookieOnce(const std::string& path, const std::string& cookie) {
+  std::lock_guard lock(state_->mutex);
+  state_->cookies.emplace(path, cookie);
 }
 
 std::string HttpServer::Url(const std::string& path) const {

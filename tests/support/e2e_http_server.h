@@ -27,8 +27,11 @@ class HttpServer {
 
   // Serves `html` (UTF-8) at `path` for GET and POST.
   void Page(const std::string& path, const std::string& html);
-  // Answers a request for `from` with a 302 to `to` (a path of this server).
+  // Answers a request for `from` with a 302 to `to` (a path of this server, or an address).
   void Redirect(const std::string& from, const std::string& to);
+  // Sends `cookie` (a Set-Cookie header's value) with the next answer for `path`, once.
+  // Called again before that answer, each goes out with it.
+  void SetCookieOnce(const std::string& path, const std::string& cookie);
 
   // http://127.0.0.1:<port><path>
   std::string Url(const std::string& path) const;

@@ -168,6 +168,17 @@ int PracticeSite::FinishRefused() const {
   return static_cast<int>(StateValue()["finishRefused"].Int());
 }
 
+std::vector<std::string> PracticeSite::RefusedWithoutTheSession() const {
+  std::vector<std::string> refused;
+  for (const JsonValue& request : StateValue()["studySession"]["refused"].Items())
+    refused.push_back(request.String());
+  return refused;
+}
+
+int PracticeSite::LoginPagesShown() const {
+  return static_cast<int>(StateValue()["codesIssued"].Int());
+}
+
 std::vector<long long> PracticeSite::OpenedAtMs(int course, int chapter) const {
   std::vector<long long> moments;
   const JsonValue state = StateValue();

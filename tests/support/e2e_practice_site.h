@@ -98,6 +98,11 @@ class PracticeSite {
   int Openings(int course, int chapter) const;
   int PopupsClosed() const;
   int FinishRefused() const;
+  // The study platform's requests it refused for want of the session ("GET /stu/..." each).
+  std::vector<std::string> RefusedWithoutTheSession() const;
+  // The login pages shown so far, each with a code of its own: the portal's, and the
+  // signed-out platform's in place of its pages.
+  int LoginPagesShown() const;
   // When each opening of the chapter's content page reached the site, in milliseconds since the
   // site started.
   std::vector<long long> OpenedAtMs(int course, int chapter) const;

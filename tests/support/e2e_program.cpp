@@ -138,20 +138,29 @@ bool Descends(int pid, int ancestor) {
   return false;
 }
 
-}  // namespace
-
-int KillWebProcesses() {
+// Kills the processes under this one whose name starts with `name` (the kernel keeps 15
+// characters of it).
+int KillProcessesNamed(const std::string& name) {
   int killed = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     const int pid = std::atoi(entry.path().filename().c_str());
     int parent = 0;
-    std::string name;
-    if (pid <= 0 || !ReadProcess(pid, parent, name)) continue;
-    // The kernel keeps 15 characters of the name: "WebKitWebProces".
-    if (name.rfind("WebKitWebProces", 0) != 0 || !Descends(pid, getpid())) continue;
+    std::string seen;
+    if (pid <= 0 || !ReadProcess(pid, parent, seen)) continue;
+    if (seen.rfind(name, 0) != 0 || !Descends(pid, getpid())) continue;
     if (kill(pid, SIGKILL) == 0) ++killed;
   }
   return killed;
+}
+
+}  // namespace
+
+int KillWebProcesses() {
+  return KillProcessesNamed("WebKitWebProces");
+}
+
+int KillNetworkProcesses() {
+  return KillProcessesNamed("WebKitNetworkPr");
 }
 
 ProgramRun RunProgram(const ProgramOptions& options, const Script& script) {

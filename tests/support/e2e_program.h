@@ -74,6 +74,9 @@ ProgramRun RunProgram(const ProgramOptions& options, const Script& script);
 // Kills (SIGKILL) the browser's web processes: the processes under this one that WebKit started
 // to show pages. Answers how many there were.
 int KillWebProcesses();
+// Kills (SIGKILL) WebKit's network process under this one, and the cookies it holds with it, as
+// WebKitGTK 2.52 crashes it. Answers how many there were.
+int KillNetworkProcesses();
 
 // What a script reaches of the running program. Control ids are the template's.
 class Program {

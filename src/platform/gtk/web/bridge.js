@@ -65,7 +65,8 @@
     id: 'id',
     code: 'code',
     url: 'url',
-    event: 'ev',  // a frame's report: start, complete or mediaError
+    event: 'ev',  // a frame's report: start, complete, intent or mediaError
+    form: 'fm',  // with intent: 1 when a form is submitted, 0 for a link
     source: 'src',  // with mediaError: what the media element tried to play
     httpStatus: 'hs',  // with mediaError: the server's answer for it (0: not known)
   });
@@ -82,6 +83,7 @@
     start: 'start',  // a frame's report that it started loading
     complete: 'complete',  // a frame's report that it finished
     mediaError: 'mediaError',  // a media element of the frame failed for good
+    intent: 'intent',  // a frame of another host follows a link or submits a form: address, isFrame
   });
   // ---- end of protocol ------------------------------------------------------------------------
 
@@ -215,7 +217,10 @@
       const list = top[INTENTS] || (top[INTENTS] = []);
       list.push({url, frame, form, at: Date.now()});
       if (list.length > 16) list.shift();
-    } catch (e) {}
+    } catch (e) {
+      // The top page is another host's: the control hears it before the engine asks.
+      report(NAME.intent, {address: url, isFrame: frame ? 1 : 0, form: form ? 1 : 0});
+    }
   };
   E.listen.call(document, 'click', (event) => {
     let link = null;

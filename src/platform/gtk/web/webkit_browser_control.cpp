@@ -3,10 +3,8 @@
 
 #include <webkit2/webkit2.h>
 
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +17,9 @@
 #include "platform/gtk/web/bridge_protocol.h"
 #include "platform/gtk/web/bridge_script.h"
 #include "platform/gtk/web/certificate_facts.h"
+#include "platform/gtk/web/frame_loads.h"
+#include "platform/gtk/web/frame_navigations.h"
+#include "platform/gtk/web/load_status.h"
 #include "platform/gtk/web/script_dialog.h"
 #include "platform/gtk/web/session_keeper.h"
 
@@ -33,21 +34,6 @@ constexpr long kReadyInteractive = 3;
 
 // NewWindow3's flag for a window the user asked for.
 constexpr unsigned kNewWindowUserInitiated = 0x2;
-
-std::string WithoutFragment(const std::string& uri) {
-  return uri.substr(0, uri.find('#'));
-}
-
-// The status the server answered a resource with; 0 before an answer, or for a load that had
-// none (a local document).
-int ResponseStatus(WebKitWebResource* resource) {
-  WebKitURIResponse* response = resource ? webkit_web_resource_get_response(resource) : nullptr;
-  return response ? static_cast<int>(webkit_uri_response_get_status_code(response)) : 0;
-}
-
-bool IsCancellation(const GError* error) {
-  return error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
-}
 
 // How often a TLS load that failed as merely cancelled is asked for again (AskAgainForRefusal).
 constexpr int kAskAgainAtMost = 3;
@@ -93,20 +79,20 @@ class Control final : public WebKitBrowserControl {
  private:
   void AddUserScripts();
   void ReportMediaFailure(JSCValue* message, const std::string& address);
+  void NoteFrameIntent(JSCValue* message);
   WebKitWebView* view() const { return view_.get(); }
   void Load(const dom::WideText& url);
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   bool ByUser(const std::string& uri, WebKitNavigationAction* action);
-  void RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri, bool byUser);
   unsigned NewWindowFlags(WebKitNavigationAction* action) const;
-  void WatchFrameLoad(WebKitWebResource* resource);
-  void FrameLoadEnded(WebKitWebResource* resource, const GError* error);
-  void FrameDocumentComplete(const std::string& uri);
+  gboolean DecideWithSession(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  void RaiseBeforeNavigate(WebKitPolicyDecision* decision, WebKitNavigationAction* action,
+                           const std::string& uri, bool byUser);
   void TopLoadFinished();
   gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
-  bool IsFrameNavigation(const std::string& uri);
+  bool IsFrameNavigation(WebKitNavigationAction* action, const std::string& uri);
   bool IsSameDocument(const std::string& uri) const;
   void RaiseNewWindow(const std::string& uri, unsigned flags);
   void FlushWindowRequests();
@@ -122,8 +108,7 @@ class Control final : public WebKitBrowserControl {
                                         GTlsCertificateFlags errors, gpointer self);
   static void OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                     gpointer self);
-  static void OnFrameResourceFinished(WebKitWebResource* resource, gpointer self);
-  static void OnFrameResourceFailed(WebKitWebResource* resource, GError* error, gpointer self);
+  static void OnAnswerArrived(WebKitWebResource*, gpointer);
   static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
   static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
                                  gpointer self);
@@ -146,7 +131,6 @@ class Control final : public WebKitBrowserControl {
   bool keepFocus_ = false;
   bool destroyed_ = false;
   bool committed_ = false;
-  std::set<std::string> frameUris_;        // frames of the current page, without fragments
   dom::Ref<dom::Document> readyDocument_;  // read with the last ready state, not yet asked for
   std::uint64_t readyGeneration_ = 0;
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
@@ -167,21 +151,11 @@ class Control final : public WebKitBrowserControl {
 
   // Loads, as facts for the program.
   bool showErrorPages_ = true;
-  bool topLoadFailed_ = false;         // the top-level load under way has been reported failed
-  bool errorPagePending_ = false;      // the engine's error page is about to load in its place
-  bool errorPageLoading_ = false;      // ... and is loading: it is no load of the page asked for
-  std::set<std::string> navigations_;  // asked for, their documents' loads not yet seen
-  // Frame documents being loaded, by their resource. A frame's load has ended once its resource
-  // has arrived and its document has completed: a page may spin in a script while it is parsed.
-  struct FrameLoad {
-    GObjectPtr<WebKitWebResource> resource;
-    std::string address;  // as it was asked for
-    bool documentComplete = false;
-  };
-  std::map<WebKitWebResource*, FrameLoad> frameLoads_;
-  // Arrived, their documents not yet complete: by the address they arrived from (after any
-  // redirect), the address they were asked for.
-  std::map<std::string, std::string> framesBeingParsed_;
+  bool topLoadFailed_ = false;     // the top-level load under way has been reported failed
+  bool errorPagePending_ = false;  // the engine's error page is about to load in its place
+  bool errorPageLoading_ = false;  // ... and is loading: it is no load of the page asked for
+  FrameLoads frameLoads_{[this] { return destroyed_ ? nullptr : sink_; }};
+  FrameNavigations frameNavigations_;
   // Certificates refused lately, which the program may still decide to trust. The engine
   // accepts only the very certificate it refused, so that is what is kept, not its fingerprint.
   struct Rejected {
@@ -241,7 +215,6 @@ Control::~Control() {
   if (windowRequestSource_) g_source_remove(windowRequestSource_);
   if (processEndedSource_) g_source_remove(processEndedSource_);
   if (askAgainSource_) g_source_remove(askAgainSource_);
-  for (auto& [resource, load] : frameLoads_) g_signal_handlers_disconnect_by_data(resource, this);
   bridge_->SetAnsweringObserver(nullptr);
   bridge_->Detach();
   g_signal_handlers_disconnect_by_data(view(), this);
@@ -290,17 +263,10 @@ void Control::Load(const dom::WideText& url) {
 
 void Control::LoadAgain(const dom::WideText& url) {
   if (!url || destroyed_) return;
-  // A page is loaded again after its loads failed, and they may have failed because the network
-  // process died with the session in it: the session goes back first.
-  SharedSession().MakeWhole(
-      [weak = std::weak_ptr<Control*>(self_), asked = ++loadsAsked_, uri = *url] {
-        auto self = weak.lock();
-        // A load asked for meanwhile goes ahead of this one.
-        if (!self || (*self)->destroyed_ || (*self)->loadsAsked_ != asked) return;
-        // Like Refresh, not announced: its navigation decision is let through as the control's own.
-        (*self)->recoveryUri_ = uri;
-        webkit_web_view_load_uri((*self)->view(), uri.c_str());
-      });
+  // Like Refresh, not announced: its navigation decision is let through as the control's own
+  // (once the session is whole, as every navigation's).
+  recoveryUri_ = *url;
+  webkit_web_view_load_uri(view(), url->c_str());
 }
 
 bool Control::StopLoading() {
@@ -399,15 +365,35 @@ gboolean Control::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
 gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action) {
   const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   std::string uri = requested ? requested : "";
+  // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
+  // page's process waiting: a document-model call made from the event could not be answered.
+  if (IsSameDocument(uri)) return FALSE;
+  // Every other navigation asks the site for a document (a reload, a redirect and a frame's
+  // too): after the loss of the network process it waits until the session is back.
+  if (!SharedSession().Whole()) {
+    SharedSession().MakeWhole([weak = std::weak_ptr<Control*>(self_),
+                               held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), action] {
+      auto self = weak.lock();
+      if (!self || (*self)->destroyed_)
+        webkit_policy_decision_ignore(held.get());
+      else if (!(*self)->DecideWithSession(held.get(), action))
+        webkit_policy_decision_use(held.get());
+    });
+    return TRUE;
+  }
+  return DecideWithSession(decision, action);
+}
+
+gboolean Control::DecideWithSession(WebKitPolicyDecision* decision,
+                                    WebKitNavigationAction* action) {
+  const char* requested = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  std::string uri = requested ? requested : "";
   // A document load follows, reloads and redirects too: its resource tells a frame's load.
-  if (navigations_.size() < 64) navigations_.insert(WithoutFragment(uri));
+  frameLoads_.NavigationDecided(uri);
   // The original control announced neither server redirects nor reloads.
   if (webkit_navigation_action_is_redirect(action) ||
       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_RELOAD)
     return FALSE;
-  // A jump within the page leaves nothing. WebKit also asks about it synchronously, with the
-  // page's process waiting: a document-model call made from the event could not be answered.
-  if (IsSameDocument(uri)) return FALSE;
   if (!recoveryUri_.empty() && uri == recoveryUri_) {
     recoveryUri_.clear();
     return FALSE;
@@ -420,16 +406,16 @@ gboolean Control::DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigat
     // call is waiting: the program sees calls as instant, so the event comes once the outermost
     // handler has returned. WebKit waits for the decision; the page being left stays current.
     HandlerGate::RunOrDefer([weak = std::weak_ptr<Control*>(self_),
-                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), uri,
+                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), action, uri,
                              byUser] {
       if (auto self = weak.lock())
-        (*self)->RaiseBeforeNavigate(held.get(), uri, byUser);
+        (*self)->RaiseBeforeNavigate(held.get(), action, uri, byUser);
       else
         webkit_policy_decision_ignore(held.get());
     });
     return TRUE;
   }
-  RaiseBeforeNavigate(decision, uri, byUser);
+  RaiseBeforeNavigate(decision, action, uri, byUser);
   return TRUE;
 }
 
@@ -440,11 +426,11 @@ bool Control::ByUser(const std::string& uri, WebKitNavigationAction* action) {
   return webkit_navigation_action_is_user_gesture(action) && !bridge_->ActingCallInProgress();
 }
 
-void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, const std::string& uri,
-                                  bool byUser) {
+void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, WebKitNavigationAction* action,
+                                  const std::string& uri, bool byUser) {
   bool cancel = false;
   if (sink_ && !destroyed_) {
-    const bool frame = IsFrameNavigation(uri);
+    const bool frame = IsFrameNavigation(action, uri);
     if (!frame) sink_->TopLevelNavigationAsked(uri, byUser);
     dom::Ref<dom::Dispatch> browserObject = frame ? NewBrowserIdentity() : identity_;
     if (sink_ && !destroyed_) sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
@@ -461,12 +447,14 @@ bool Control::IsSameDocument(const std::string& uri) const {
   std::string document = uri.substr(0, hash);
   const char* current = CurrentUri();
   if (current && WithoutFragment(current) == document) return true;
-  return frameUris_.count(document) > 0;
+  return frameNavigations_.Shows(document);
 }
 
-bool Control::IsFrameNavigation(const std::string& uri) {
+bool Control::IsFrameNavigation(WebKitNavigationAction* action, const std::string& uri) {
   const char* current = CurrentUri();
   if (!current || !committed_) return false;  // no page yet: only the top level can navigate
+  // Frames of another host tell the control themselves; the rest are noted in the top page.
+  if (auto known = frameNavigations_.IsFrame(action, uri, current)) return *known;
   Reply reply =
       bridge_->Call(protocol::op::kClassify, {}, JsonFields().Add(protocol::field::kUrl, uri));
   return reply.ok() && reply.Number(protocol::field::kIsFrame) != 0;
@@ -540,9 +528,8 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
     }
     case WEBKIT_LOAD_COMMITTED: {
       control->committed_ = true;
-      control->frameUris_.clear();
-      control->navigations_.clear();
-      control->framesBeingParsed_.clear();
+      control->frameNavigations_.PageCommitted();
+      control->frameLoads_.PageCommitted();
       const char* uri = control->CurrentUri();
       control->committedUri_ = uri ? uri : "";
       control->askedAgain_ = 0;
@@ -664,68 +651,18 @@ bool Control::TrustCertificate(const std::string& host, const std::string& finge
 void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                     gpointer self) {
   auto* control = static_cast<Control*>(self);
+  SharedSession().RequestStarting();
+  g_signal_connect(resource, "finished", G_CALLBACK(OnAnswerArrived), nullptr);
   const char* uri = webkit_web_resource_get_uri(resource);
   const char* top = control->CurrentUri();
   if (resource == webkit_web_view_get_main_resource(control->view()) ||
       (uri && top && WithoutFragment(uri) == WithoutFragment(top)))
     return;
-  // Only the document a navigation asked for is a frame's load; images and scripts are not.
-  auto asked = uri ? control->navigations_.find(WithoutFragment(uri)) : control->navigations_.end();
-  if (asked == control->navigations_.end()) return;
-  control->navigations_.erase(asked);
-  control->WatchFrameLoad(resource);
+  control->frameLoads_.ResourceStarted(resource);
 }
 
-void Control::WatchFrameLoad(WebKitWebResource* resource) {
-  const char* uri = webkit_web_resource_get_uri(resource);
-  const std::string address = WithoutFragment(uri ? uri : "");
-  frameLoads_[resource] = {GObjectPtr<WebKitWebResource>::Retain(resource), address, false};
-  g_signal_connect(resource, "finished", G_CALLBACK(OnFrameResourceFinished), this);
-  g_signal_connect(resource, "failed", G_CALLBACK(OnFrameResourceFailed), this);
-  if (sink_ && !destroyed_) sink_->LoadStarted(address, false);
-}
-
-void Control::OnFrameResourceFinished(WebKitWebResource* resource, gpointer self) {
-  static_cast<Control*>(self)->FrameLoadEnded(resource, nullptr);
-}
-
-void Control::OnFrameResourceFailed(WebKitWebResource* resource, GError* error, gpointer self) {
-  static_cast<Control*>(self)->FrameLoadEnded(resource, error);
-}
-
-void Control::FrameLoadEnded(WebKitWebResource* resource, const GError* error) {
-  auto it = frameLoads_.find(resource);
-  if (it == frameLoads_.end()) return;
-  g_signal_handlers_disconnect_by_data(resource, this);
-  const std::string address = std::move(it->second.address);
-  const bool documentComplete = it->second.documentComplete;
-  auto held = std::move(it->second.resource);  // the resource outlives its signal's handlers
-  frameLoads_.erase(it);
-  if (!sink_ || destroyed_) return;
-  // A frame whose connection failed shows an empty document, and one answered with an error
-  // status shows the server's error page at the frame's own address: neither is the frame.
-  if (IsCancellation(error))
-    sink_->LoadStopped(address, false);
-  else if (error)
-    sink_->LoadFailed({address, false, 0, error->message});
-  else if (const int status = ResponseStatus(resource); status >= 400)
-    sink_->LoadFailed({address, false, status, {}});
-  else if (documentComplete)
-    sink_->LoadFinished(address, false);
-  else if (const char* arrived = webkit_web_resource_get_uri(resource))
-    framesBeingParsed_[WithoutFragment(arrived)] = address;
-}
-
-void Control::FrameDocumentComplete(const std::string& uri) {
-  const std::string document = WithoutFragment(uri);
-  if (auto parsed = framesBeingParsed_.find(document); parsed != framesBeingParsed_.end()) {
-    const std::string address = std::move(parsed->second);
-    framesBeingParsed_.erase(parsed);
-    if (sink_ && !destroyed_) sink_->LoadFinished(address, false);
-    return;
-  }
-  for (auto& [resource, load] : frameLoads_)
-    if (load.address == document) load.documentComplete = true;
+void Control::OnAnswerArrived(WebKitWebResource*, gpointer) {
+  SharedSession().AnswerArrived();
 }
 
 void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -743,14 +680,27 @@ void Control::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   std::string uri = urlText.get();
   const std::string event = whatText.get();
   if (event == protocol::name::kMediaError) return control->ReportMediaFailure(message, uri);
-  control->frameUris_.insert(WithoutFragment(uri));
+  if (event == protocol::name::kIntent) return control->NoteFrameIntent(message);
+  control->frameNavigations_.FrameShows(uri);
   control->bridge_->Touch();
   if (event != protocol::name::kComplete) return;
   if (control->sink_) {
     dom::Ref<dom::Dispatch> frame = NewBrowserIdentity();
     control->sink_->DocumentComplete(frame.get(), uri);
   }
-  control->FrameDocumentComplete(uri);
+  control->frameLoads_.DocumentComplete(uri);
+}
+
+void Control::NoteFrameIntent(JSCValue* message) {
+  auto field = [message](const char* name) {
+    return GObjectPtr<JSCValue>::Adopt(jsc_value_object_get_property(message, name));
+  };
+  auto address = field(protocol::field::kAddress);
+  if (!jsc_value_is_string(address.get())) return;
+  std::unique_ptr<gchar, GFreeDeleter> url(jsc_value_to_string(address.get()));
+  frameNavigations_.Noted(url.get(),
+                          jsc_value_to_int32(field(protocol::field::kIsFrame).get()) != 0,
+                          jsc_value_to_int32(field(protocol::field::kForm).get()) != 0);
 }
 
 void Control::ReportMediaFailure(JSCValue* message, const std::string& address) {

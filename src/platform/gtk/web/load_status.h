@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the engine's loads tell of themselves, read alike for the top-level page and its frames.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+namespace larkwend::gtk {
+
+// An address as a document is known by: a jump within the page leaves it the same document.
+inline std::string WithoutFragment(const std::string& uri) {
+  return uri.substr(0, uri.find('#'));
+}
+
+// The status the server answered a resource with; 0 before an answer, or for a load that had
+// none (a local document).
+inline int ResponseStatus(WebKitWebResource* resource) {
+  WebKitURIResponse* response = resource ? webkit_web_resource_get_response(resource) : nullptr;
+  return response ? static_cast<int>(webkit_uri_response_get_status_code(response)) : 0;
+}
+
+// A load given up, by the page, the program or a load that took its place: no failure.
+inline bool IsCancellation(const GError* error) {
+  return error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+}
+
+}  // namespace larkwend::gtk
