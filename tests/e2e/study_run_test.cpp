@@ -112,16 +112,22 @@ StudyRunTimings ScaledStudyRun() {
   return timings;
 }
 
+// The program at the tests' pace, its journal kept in `state`.
+ProgramOptions ScaledProgram(const fixtures::ScopedWorkingDir& state) {
+  ProgramOptions options;
+  options.timerScale = kTimerScale;
+  options.studyRun = ScaledStudyRun();
+  options.stateHome = state.path();
+  return options;
+}
+
 // `afterTheEnd` runs once the end was said, while the program still runs.
 RunOutcome StudyTheCourse(PracticeSite& site, const Meddle& meddle = {},
                           const std::function<void(Program&)>& afterTheEnd = {}) {
   RunOutcome outcome;
   fixtures::ScopedWorkingDir state;
   DiagnosticsCapture diagnostics;
-  ProgramOptions options;
-  options.timerScale = kTimerScale;
-  options.studyRun = ScaledStudyRun();
-  options.stateHome = state.path();
+  const ProgramOptions options = ScaledProgram(state);
   // The update service answers "301|...": nothing newer, start-up goes on.
   RunProgram(options, [&](Program& program) {
     MessageBoxAnswerer boxes("提示", [&](const WindowView& view) {
@@ -760,10 +766,7 @@ TEST_F(StudyRunOnADesktop, AVideoThatCannotPlayIsToldToTheStudentAndNotRetried) 
   ASSERT_TRUE(site.Ready()) << site.Error();
   fixtures::ScopedWorkingDir state;
   DiagnosticsCapture diagnostics;
-  ProgramOptions options;
-  options.timerScale = kTimerScale;
-  options.studyRun = ScaledStudyRun();
-  options.stateHome = state.path();
+  const ProgramOptions options = ScaledProgram(state);
   std::string status;
   int openingsWhenTold = 0;
   RunProgram(options, [&](Program& program) {
