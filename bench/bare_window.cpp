@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A bare WebKit window: the engine alone, as the reference the program's cost is measured
 // against. It shows the address given on its command line; the session is kept in memory only,
-// as in the program, so neither writes a cache to disk.
+// as in the program, so neither writes a cache to disk, and pages may start media with sound.
 //
 // With --study, the page itself does, at the same periods, what the program does to it: every
 // 45 s the chapter shown is compared with its required level and its completion control pressed
@@ -79,8 +79,14 @@ int main(int argc, char** argv) {
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), 1186, 562);
   WebKitWebContext* context = webkit_web_context_new_ephemeral();
-  GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, nullptr));
-  g_object_unref(context);  // the view holds it
+  // Pages may start their media with sound, as in the program: a courseware video's play() on
+  // load needs no gesture.
+  WebKitWebsitePolicies* policies =
+      webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
+  GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                            "website-policies", policies, nullptr));
+  g_object_unref(policies);  // the view holds both
+  g_object_unref(context);
   gtk_container_add(GTK_CONTAINER(window), view);
   g_signal_connect(view, "create", G_CALLBACK(OpenHere), nullptr);
   if (study) {

@@ -3,7 +3,8 @@
 # place (desktop/CMakeLists.txt), for /usr, one for each install component, named
 # <package>_<version>_<architecture>.deb:
 #   larkwend           the program, its launcher /usr/bin/larkwend, the menu entry, the icons, the
-#                      software centre's description and the manual page;
+#                      software centre's description and the manual page; it depends on the
+#                      GStreamer plug-ins that decode courseware videos (below);
 #   larkwend-practice  the practice site, which serves Debian's jQuery: the student's package
 #                      carries neither.
 # Their dependencies on libraries are read from the installed binaries by dpkg-shlibdeps. Each
@@ -48,8 +49,20 @@ between the portal and the study platform, and works through a course's
 chapters by itself.
 
 The practice site, to rehearse on this machine, is in larkwend-practice.")
-# The program's texts are Chinese.
-set(CPACK_DEBIAN_LARKWEND_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+# Study platforms serve chapters as courseware videos, and a chapter counts only while its video
+# plays: WebKitGTK plays them through GStreamer, and decodes only what its plug-ins decode. H.264
+# with AAC, what most platforms serve, needs gstreamer1.0-libav (WebKit only recommends it, so an
+# install without recommendations has none, and every such chapter fails with
+# MEDIA_ERR_SRC_NOT_SUPPORTED); VP8 and VP9 come with -good, Opus and Vorbis with -base, and the
+# MP4 and WebM demuxers with -good. Without them the program could study nothing on such a
+# platform, so they are dependencies, not recommendations. Debian 12 and 13 name them alike.
+set(CPACK_DEBIAN_LARKWEND_PACKAGE_DEPENDS
+  "gstreamer1.0-libav, gstreamer1.0-plugins-good, gstreamer1.0-plugins-base")
+# The program's texts are Chinese. -bad adds the parsers WebKit puts into a Media Source
+# Extensions player's pipeline when it finds them, and WebVTT subtitles: the practice site's
+# clips, fed or not, play without it, so it is only recommended.
+set(CPACK_DEBIAN_LARKWEND_PACKAGE_RECOMMENDS
+  "fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-bad")
 set(CPACK_DEBIAN_LARKWEND_PACKAGE_SUGGESTS larkwend-practice)
 
 set(CPACK_DEBIAN_PRACTICE_PACKAGE_NAME larkwend-practice)

@@ -45,6 +45,9 @@ int main(int argc, char** argv) {
   std::printf("larkwend-practice: portal http://%s:%d%s, study platform http://%s:%d%s",
               addresses.portalHost.c_str(), server.HttpPort(), addresses.loginPath.c_str(),
               addresses.studyHost.c_str(), server.HttpPort(), addresses.courseListPath.c_str());
+  if (server.TlsPort() > 0)
+    std::printf(" and https://%s:%d%s", addresses.studyHost.c_str(), server.TlsPort(),
+                addresses.courseListPath.c_str());
   if (server.UpdatePort() > 0) std::printf(", update service 127.0.0.1:%d", server.UpdatePort());
   std::printf("\n");
   std::fflush(stdout);

@@ -131,6 +131,17 @@ const std::vector<OptionSpec>& Specs() {
          o.updateService = false;
          return true;
        }},
+      {"--tls-port", "N",
+       "also serve the study platform over TLS on port N (0: any free), with a self-signed "
+       "certificate, and lead every link into it there",
+       IntInto(&PracticeOptions::tlsPort, 0, 65535)},
+      {"--tls-cert", "FILE",
+       "the certificate to serve (PEM); made, with its key, when the file does not exist",
+       TextInto(&PracticeOptions::tlsCertFile)},
+      {"--tls-key", "FILE", "the certificate's private key (PEM)",
+       TextInto(&PracticeOptions::tlsKeyFile)},
+      {"--tls-expired", "", "a certificate made now ended yesterday",
+       SetFlag(&PracticeOptions::tlsExpired)},
       {"--courses", "N", "number of courses (1-50, default 2)",
        IntInto(&PracticeOptions::courses, 1, 50)},
       {"--chapters", "N", "chapters per course (1-999, default 4)",
@@ -217,6 +228,18 @@ const std::vector<OptionSpec>& Specs() {
       {"--content-placeholder", "",
        "the chapter page opens its content frame on a placeholder, not the current chapter",
        SetFlag(&PracticeOptions::contentPlaceholder)},
+      {"--refuse-completion-once", "N",
+       "the first completion of chapter N in each course is refused (HTTP 500, 提交失败) (0: none)",
+       IntInto(&PracticeOptions::refuseCompletionOnce, 0, 999)},
+      {"--foreign-frame", "", "each content page embeds a player frame of another host that fails",
+       SetFlag(&PracticeOptions::foreignFrame)},
+      {"--evaluation-after", "N",
+       "completing chapter N opens a course evaluation with window.open (0: none)",
+       IntInto(&PracticeOptions::evaluationChapter, 0, 999)},
+      {"--odd-course-links", "",
+       "the course list writes its links through .., with the host in capitals, with a token new "
+       "at every load, or with the path in lower case and the number percent-encoded",
+       SetFlag(&PracticeOptions::oddCourseLinks)},
       {"--user", "NAME", "portal user name (default Student01)",
        TextInto(&PracticeOptions::userName)},
       {"--password", "TEXT", "portal password (default pass123)",
@@ -241,6 +264,23 @@ const std::vector<OptionSpec>& Specs() {
       {"--plain-chapters", "",
        "chapter frames without any script (no heartbeat: progress does not move)",
        SetFlag(&PracticeOptions::plainChapters)},
+      {"--video-chapters", "LIST",
+       "chapters are courseware videos, kinds taken in turn by chapter number: mp4 (H.264 + "
+       "AAC), webm (VP9 + Opus), mse (fed through Media Source Extensions), broken (cannot "
+       "play); e.g. mp4,webm (default: none, text chapters)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto kinds = ParseVideoKinds(v);
+         if (kinds) o.videoChapters = std::move(*kinds);
+         return kinds.has_value();
+       }},
+      {"--video-pause-when", "WHEN",
+       "never, hidden (the page pauses its video while hidden), blur (while its window has "
+       "no focus) or both (default never)",
+       [](PracticeOptions& o, std::string_view v) {
+         auto when = ParsePauseWhen(v);
+         if (when) o.videoPauseWhen = *when;
+         return when.has_value();
+       }},
       {"--update-version", "TEXT", "version number the update service announces (default 301)",
        TextInto(&PracticeOptions::updateVersion)},
       {"--update-link", "URL", "download link it announces (default: the portal's /download/)",
@@ -322,6 +362,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
                      std::to_string(result.options.courses);
       return result;
     }
+  }
+  if (result.options.tlsCertFile.empty() != result.options.tlsKeyFile.empty()) {
+    result.error = "--tls-cert and --tls-key go together";
+    return result;
   }
   if (result.options.finishedChapters > result.options.chapters) {
     result.options.finishedChapters = result.options.chapters;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "courseware.h"
+
 namespace larkwend::practice {
 
 // How the update service misbehaves, for the client's failure paths.
@@ -47,6 +49,11 @@ struct PracticeOptions {
   int httpPort = 0;    // 0: any free port (the default below is the site profile's port)
   int updatePort = 0;  // 0: any free port
   bool updateService = true;
+  // The study platform over TLS as well (tls_server.h), its links leading there: -1 not,
+  // 0 any free port.
+  int tlsPort = -1;
+  std::string tlsCertFile, tlsKeyFile;  // empty: a new certificate made at every start
+  bool tlsExpired = false;              // a made certificate ended yesterday
 
   int courses = 2;
   int chapters = 4;                  // per course
@@ -79,6 +86,12 @@ struct PracticeOptions {
   // The chapter page opens its content frame on a placeholder instead of the current chapter.
   bool contentPlaceholder = false;
 
+  // Everyday quirks of real platforms (quirks.h).
+  int refuseCompletionOnce = 0;  // chapter whose first completion, in each course, is refused
+  bool foreignFrame = false;  // each content page embeds a player frame of another host that fails
+  int evaluationChapter = 0;  // chapter whose completion opens an evaluation with window.open
+  bool oddCourseLinks = false;  // the course list writes its links in odd but valid ways
+
   std::string userName = "Student01";
   std::string password = "pass123";
   std::string idCard = "11010519491231002X";
@@ -91,6 +104,10 @@ struct PracticeOptions {
   // it, the personal centre and the course list go on to course 1's chapter page.
   bool autoStudent = false;
   bool plainChapters = false;  // the chapter frames carry no script at all
+  // Chapters that are courseware videos, kinds taken in turn by chapter number (empty: none),
+  // and when their pages pause the video themselves.
+  std::vector<VideoKind> videoChapters;
+  PauseWhen videoPauseWhen = PauseWhen::kNever;
 
   std::string updateVersion = "301";
   std::string updateLink;                 // empty: the portal's download page

@@ -22,7 +22,8 @@ constexpr std::size_t kWorkers = 24;
 StudyConfig StudyConfigOf(const PracticeOptions& o) {
   return {o.courses,        o.chapters,         o.finishedChapters, o.finishedCourses,
           o.chapterSeconds, o.timeScale,        o.stallChapter,     o.stallAfterSeconds,
-          o.hangChapter,    o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter};
+          o.hangChapter,    o.hangAfterSeconds, o.hangEveryOpening, o.neverLoadsChapter,
+          o.videoChapters};
 }
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -98,6 +99,12 @@ bool PracticeServer::Start(std::string& error) {
     return false;
   }
 
+  if (options_.tlsPort >= 0) {
+    if (!tls_.Bind(options_, context_.addresses.studyHost, error)) return false;
+    context_.tlsPort = tls_.Port();
+    tls_.Serve(router_, kWorkers);
+  }
+
   if (options_.updateService) {
     std::string link =
         options_.updateLink.empty() ? context_.PortalOrigin() + "/download/" : options_.updateLink;
@@ -124,6 +131,7 @@ void PracticeServer::Stop() {
     http_.stop();
     httpThread_.join();
   }
+  tls_.Stop();
   if (update_) update_->Stop();
 }
 
@@ -133,12 +141,15 @@ std::string PracticeServer::StateJson() const {
   state.Add("pid", static_cast<std::int64_t>(::getpid()));
   state.Add("httpPort", context_.httpPort);
   state.Add("updatePort", UpdatePort());
+  state.Add("tlsPort", context_.tlsPort);
+  state.Add("tlsFingerprint", tls_.Fingerprint());
   // The moment of this document, so a reader can place the other moments in its own time.
   state.Add("nowMs", clock_.MsSinceStart(clock_.Now()));
   portal_.AddJson(state);
   study_.AddJson(state);
   outage_.AddJson(state);
   signOut_.AddJson(state);
+  state.Add("completionsRefusedOnce", context_.quirks.CompletionsRefused());
   session_.AddJson(state);
   if (update_) {
     update_->AddJson(state);

@@ -20,6 +20,7 @@
 #include "site_clock.h"
 #include "site_context.h"
 #include "study_state.h"
+#include "tls_server.h"
 #include "update_service.h"
 
 namespace larkwend::practice {
@@ -41,6 +42,7 @@ class PracticeServer {
 
   int HttpPort() const { return context_.httpPort; }
   int UpdatePort() const { return update_ ? update_->Port() : 0; }
+  int TlsPort() const { return context_.tlsPort; }
 
   // Everything the site has seen and keeps, as JSON (also served at /__state).
   std::string StateJson() const;
@@ -60,6 +62,7 @@ class PracticeServer {
   std::jthread httpThread_;
   std::atomic<bool> httpReturned_{false};  // the listening loop has ended (or never ran)
   std::unique_ptr<UpdateService> update_;
+  TlsServer tls_;
 };
 
 }  // namespace larkwend::practice

@@ -9,6 +9,7 @@
 #include "options.h"
 #include "outage.h"
 #include "portal_state.h"
+#include "quirks.h"
 #include "sign_out.h"
 #include "site_addresses.h"
 #include "study_session.h"
@@ -29,13 +30,17 @@ struct SiteContext {
   HeldRequests& held;
   StudySession& session;
   int httpPort = 0;  // set once the port is bound, before the first request
+  int tlsPort = 0;   // set likewise when the study platform is also served over TLS
+  Quirks quirks{};
 
   // "http://host:port", for links from one site to the other.
   std::string PortalOrigin() const {
     return "http://" + addresses.portalHost + ":" + std::to_string(httpPort);
   }
+  // Over TLS when the site serves it so: a student is led there as by a site that moved.
   std::string StudyOrigin() const {
-    return "http://" + addresses.studyHost + ":" + std::to_string(httpPort);
+    return tlsPort ? "https://" + addresses.studyHost + ":" + std::to_string(tlsPort)
+                   : "http://" + addresses.studyHost + ":" + std::to_string(httpPort);
   }
 };
 

@@ -2,10 +2,13 @@
 #include "study_pages.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "clips.h"
+#include "courseware.h"
 #include "html.h"
 #include "http_util.h"
 #include "json.h"
@@ -83,6 +86,8 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
   }
   if (!allowed && !StudyAllowed(context, request)) return SendLoginRequired(context, response);
   // One row a course, as the platform lists them: its name, how far it is, and the way in.
+  static std::atomic<int> reads{0};
+  const int read = ++reads;
   std::string rows;
   for (int id = 1; id <= context.study.CourseCount(); ++id) {
     auto course = context.study.Course(id);
@@ -95,7 +100,7 @@ void HandleCourseList(SiteContext& context, const httplib::Request& request,
             "\"><td class=\"name\">" + EscapeHtml(course->name) +
             "</td><td class=\"progress\">已完成 " + std::to_string(done) + "/" +
             std::to_string(total) + " 章</td><td><a id=\"course" + number + "\" href=\"" +
-            kChapterPagePath + "?courseId=" + number +
+            EscapeHtml(CourseLink(context, id, read)) +
             "\" target=\"_blank\">进入学习</a></td></tr>\n";
   }
   std::string body =
@@ -171,13 +176,20 @@ std::string ChapterDisplay(const ChapterInfo& chapter, const std::string& onFini
          "</p></div>\n";
 }
 
-// `spin`: a script in the middle of the body spins for good while the page is parsed.
-std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
+// `spin`: a script in the middle of the body spins for good while the page is parsed. `video`:
+// the chapter is a courseware video, whose heartbeats carry its report. `quirks`: markup of a
+// real platform's besides the chapter (quirks.h).
+std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin,
+                        std::optional<VideoKind> video, PauseWhen pauseWhen,
+                        const std::string& quirks) {
   const ChapterInfo& chapter = opened.chapter;
   char id[32];
   std::snprintf(id, sizeof id, "%d-%03d", chapter.course, chapter.number);
+  std::string afterTitle = spin ? kSpinWhileParsing : "";
+  if (video) afterTitle += CoursewareMarkup(*video, pauseWhen);
+  const std::string beat = video ? "coursewareBeat({view: viewToken})" : "{view: viewToken}";
   std::string body =
-      ChapterDisplay(chapter, "finishChapter()", spin ? kSpinWhileParsing : "") +
+      ChapterDisplay(chapter, "finishChapter()", afterTitle) + quirks +
       "<script src=\"/js/jquery.min.js\"></script>\n<script src=\"/js/msg.js\"></script>\n"
       "<script>\n"
       "var chapterId = " +
@@ -187,7 +199,9 @@ std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
       JsonQuote(opened.viewToken) +
       ";\n"
       "setInterval(function () {\n"
-      "  $.post('/stu/heartbeat.aspx', {view: viewToken}, function (r) {\n"
+      "  $.post('/stu/heartbeat.aspx', " +
+      beat +
+      ", function (r) {\n"
       "    $('#learnedTime').text(r.learned);\n"
       // A page told to hang spins here for good: its process stops answering.
       "    if (r.hang) { for (;;) {} }\n"
@@ -211,6 +225,7 @@ std::string ContentPage(const StudyState::OpenedChapter& opened, bool spin) {
       "  parent." +
       std::string(kListFrame) +
       ".location.reload();\n"
+      "  if (r.evaluation) window.open(r.evaluation);\n"
       "}\n"
       "</script>";
   return HtmlPage(chapter.title, body, kStudyStyle);
@@ -248,14 +263,16 @@ void HandleContent(SiteContext& context, const httplib::Request& request,
                                 ChapterDisplay(opened->chapter, {}, spin ? kSpinWhileParsing : ""),
                                 kStudyStyle));
   } else {
-    SendHtml(response, ContentPage(*opened, spin));
+    SendHtml(response,
+             ContentPage(*opened, spin, VideoKindOf(context.options.videoChapters, id->second),
+                         context.options.videoPauseWhen, QuirkMarkup(context)));
   }
 }
 
 void HandleHeartbeat(SiteContext& context, const httplib::Request& request,
                      httplib::Response& response) {
   if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
-  auto beat = context.study.Heartbeat(request.get_param_value("view"));
+  auto beat = context.study.Heartbeat(request.get_param_value("view"), MediaReportOf(request));
   if (!beat) return SendJsonError(response, 404, "This chapter page is no longer open.");
   SendJson(response, JsonObject()
                          .Add("ok", true)
@@ -271,6 +288,8 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
   if (!StudyAllowed(context, request)) return SendJsonError(response, 401, "请先登录学员门户。");
   auto id = ParseChapterId(request.get_param_value("id"));
   if (!id) return SendJsonError(response, 400, "id must name a chapter as course-chapter.");
+  if (context.quirks.RefuseCompletion(context.options, id->first, id->second))
+    return SendJsonError(response, 500, "提交失败");
   switch (context.study.Finish(id->first, id->second)) {
     case FinishOutcome::kDone:
       // This answer still goes out; an outage or a sign-out that starts now meets what follows.
@@ -278,7 +297,11 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
       if (context.signOut.CompletionAccepted(context.study.CompletedCount()))
         context.portal.SignOutAll();
       return SendJson(response,
-                      JsonObject().Add("ok", true).Add("message", "恭喜，本章学习已完成！").str());
+                      JsonObject()
+                          .Add("ok", true)
+                          .Add("message", "恭喜，本章学习已完成！")
+                          .Add("evaluation", EvaluationAfter(context, id->first, id->second))
+                          .str());
     case FinishOutcome::kAlreadyDone:
       return SendJson(response,
                       JsonObject().Add("ok", true).Add("message", "本章已经完成。").str());
@@ -287,6 +310,12 @@ void HandleFinish(SiteContext& context, const httplib::Request& request,
     case FinishOutcome::kUnknownChapter:
       return SendJsonError(response, 404, "No such chapter.");
   }
+}
+
+void HandleEvaluation(SiteContext& context, const httplib::Request& request,
+                      httplib::Response& response) {
+  if (!StudyAllowed(context, request)) return SendLoginRequired(context, response);
+  SendHtml(response, EvaluationPage());
 }
 
 }  // namespace
@@ -316,8 +345,8 @@ std::optional<std::pair<int, int>> ParseChapterId(std::string_view id) {
 
 bool AnswerSignedOut(SiteContext& context, const httplib::Request& request,
                      httplib::Response& response) {
-  // Scripts are static files a site serves to anyone.
-  if (request.path.starts_with("/js/")) return false;
+  // Scripts and clips are static files a site serves to anyone.
+  if (request.path.starts_with("/js/") || request.path.starts_with("/clips/")) return false;
   const SignOutHow how = context.signOut.How();
   // These keep the chapter page as it was for the login page to show in its frames.
   const bool framesetStays = how == SignOutHow::kListForm || how == SignOutHow::kFrameRedirect ||
@@ -356,6 +385,7 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Get(Site::kStudy, "/stu/book_right.aspx", page(HandleContent));
   router.Post(Site::kStudy, kHeartbeatPath, page(HandleHeartbeat));
   router.Post(Site::kStudy, "/stu/finish.aspx", page(HandleFinish));
+  router.Get(Site::kStudy, "/stu/evaluate.aspx", page(HandleEvaluation));
   router.Post(Site::kStudy, "/stu/popup_closed.aspx",
               [&context](const httplib::Request& request, httplib::Response& response) {
                 if (context.session.GuardsEveryRequest() && !StudyAllowed(context, request))
@@ -366,6 +396,11 @@ void AddStudyPages(HostRouter& router, SiteContext& context, std::string jquery)
   router.Get(Site::kStudy, "/js/msg.js", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kMsgScript, "application/javascript; charset=utf-8");
   });
+  router.Get(Site::kStudy, kCoursewareScriptPath,
+             [](const httplib::Request&, httplib::Response& response) {
+               response.set_content(kCoursewareScript, "application/javascript; charset=utf-8");
+             });
+  AddClips(router);
   if (!jquery.empty()) {
     router.Get(Site::kStudy, "/js/jquery.min.js",
                [jquery = std::move(jquery)](const httplib::Request&, httplib::Response& response) {

@@ -46,6 +46,7 @@ StudyState::StudyState(StudyConfig config, const SiteClock& clock)
       chapter.stallPending = n == config_.stallChapter;
       chapter.hangPending = n == config_.hangChapter;
       chapter.neverLoadsPending = n == config_.neverLoadsChapter;
+      chapter.video = VideoKindOf(config_.videoChapters, n);
       course.chapters.push_back(std::move(chapter));
     }
     courses_.push_back(std::move(course));
@@ -116,7 +117,15 @@ std::optional<StudyState::OpenedChapter> StudyState::OpenChapter(int course, int
   courses_[course - 1].current = chapter;
   ++c->openings;
   c->openedAtMs.push_back(clock_.MsSinceStart(now));
-  View view{course, chapter, now, 0, c->stallPending, false, c->hangPending && !c->done};
+  View view{course,
+            chapter,
+            now,
+            0,
+            c->stallPending,
+            false,
+            c->hangPending && !c->done,
+            c->video.has_value(),
+            {}};
   c->stallPending = false;  // only the first opening stalls
   c->hangPending = c->hangPending && config_.hangEveryOpening;
   const bool neverLoads = std::exchange(c->neverLoadsPending, false);
@@ -126,7 +135,8 @@ std::optional<StudyState::OpenedChapter> StudyState::OpenChapter(int course, int
   return OpenedChapter{token, Info(course, chapter), neverLoads};
 }
 
-std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewToken) {
+std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewToken,
+                                                      const std::optional<MediaReport>& media) {
   std::lock_guard lock(mutex_);
   auto it = views_.find(viewToken);
   if (it == views_.end()) return std::nullopt;
@@ -134,7 +144,9 @@ std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewTok
   auto now = clock_.Now();
   double realSeconds = std::chrono::duration<double>(now - view.lastBeat).count();
   view.lastBeat = now;
-  double credit = std::clamp(realSeconds, 0.0, kMaxRealSecondsPerBeat) * config_.timeScale;
+  double seconds = std::clamp(realSeconds, 0.0, kMaxRealSecondsPerBeat);
+  if (view.video) seconds = std::min(seconds, media ? media->played : 0.0);
+  double credit = seconds * config_.timeScale;
   if (view.frozen) {
     credit = 0;
   } else if (view.mayStall && view.credited + credit >= config_.stallAfterSeconds) {
@@ -145,6 +157,7 @@ std::optional<StudyState::Beat> StudyState::Heartbeat(const std::string& viewTok
   view.credited += credit;
   ChapterData* chapter = Find(view.course, view.chapter);
   chapter->learned += credit;
+  if (view.video && media) chapter->media.Add(*media, credit / config_.timeScale, view.seen);
   bool hang = view.mayHang && view.credited >= config_.hangAfterSeconds;
   if (hang) {
     view.mayHang = false;
@@ -190,15 +203,16 @@ void StudyState::AddJson(JsonObject& state) const {
       const ChapterData& c = course.chapters[n - 1];
       JsonArray openedAt;
       for (std::int64_t ms : c.openedAtMs) openedAt.AddRaw(std::to_string(ms));
-      chapters.AddRaw(JsonObject()
-                          .Add("number", n)
-                          .Add("title", c.title)
-                          .Add("requiredSeconds", config_.chapterSeconds)
-                          .Add("learnedSeconds", c.learned)
-                          .Add("done", c.done)
-                          .Add("openings", c.openings)
-                          .AddRaw("openedAtMs", openedAt.str())
-                          .str());
+      JsonObject chapter;
+      chapter.Add("number", n)
+          .Add("title", c.title)
+          .Add("requiredSeconds", config_.chapterSeconds)
+          .Add("learnedSeconds", c.learned)
+          .Add("done", c.done)
+          .Add("openings", c.openings)
+          .AddRaw("openedAtMs", openedAt.str());
+      if (c.video) chapter.Add("video", VideoKindName(*c.video)).AddRaw("media", c.media.Json());
+      chapters.AddRaw(chapter.str());
     }
     JsonArray served;
     for (std::int64_t ms : course.pageServedAtMs) served.AddRaw(std::to_string(ms));

@@ -4,7 +4,8 @@
 //
 // Study time is credited on the server from the real time between an open content frame's
 // heartbeats, times the time scale, so a reload of the page loses nothing and the page cannot
-// claim more than it spent.
+// claim more than it spent. A video chapter's time is credited only from what its video played,
+// never more than the real time.
 #pragma once
 
 #include <chrono>
@@ -15,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "courseware.h"
 #include "json.h"
+#include "media_report.h"
 #include "site_clock.h"
 
 namespace larkwend::practice {
@@ -32,7 +35,8 @@ struct StudyConfig {
   int hangChapter = 0;  // 0: none
   int hangAfterSeconds = 0;
   bool hangEveryOpening = false;
-  int neverLoadsChapter = 0;  // 0: none
+  int neverLoadsChapter = 0;             // 0: none
+  std::vector<VideoKind> videoChapters;  // taken in turn by chapter number; empty: none
 };
 
 struct ChapterInfo {
@@ -85,7 +89,10 @@ class StudyState {
     bool hang = false;    // the page's script is to spin forever from now on
   };
   // Credits the study time since the opening's previous heartbeat; nullopt for an unknown token.
-  std::optional<Beat> Heartbeat(const std::string& viewToken);
+  // A video chapter's opening is credited only what `media` says its video played (nothing
+  // without a report), at most the real time since that heartbeat, and keeps the report.
+  std::optional<Beat> Heartbeat(const std::string& viewToken,
+                                const std::optional<MediaReport>& media = std::nullopt);
 
   // Completes a chapter once its credited time has reached its requirement.
   FinishOutcome Finish(int course, int chapter);
@@ -95,7 +102,8 @@ class StudyState {
   void RecordPopupClosed();
 
   // Adds "courses" (each with "pageServedAtMs", the moments its chapter page was served, and
-  // each chapter with "openedAtMs", the moment of each opening), "completed" (with "atMs"),
+  // each chapter with "openedAtMs", the moment of each opening, and for a video chapter its
+  // "video" kind and its "media" (ChapterMedia::Json)), "completed" (with "atMs"),
   // "finishRefused", "stalls", "hangs", "neverLoaded", "finishRepeated" and "popupsClosed".
   void AddJson(JsonObject& state) const;
 
@@ -109,6 +117,8 @@ class StudyState {
     bool neverLoadsPending = false;  // the next opening will never finish loading
     int openings = 0;
     std::vector<std::int64_t> openedAtMs;  // milliseconds since the site started
+    std::optional<VideoKind> video;        // a text chapter without
+    ChapterMedia media;
   };
   struct CourseData {
     std::string name;
@@ -124,6 +134,8 @@ class StudyState {
     bool mayStall = false;
     bool frozen = false;
     bool mayHang = false;
+    bool video = false;
+    ChapterMedia::Seen seen;  // the media events this opening reported so far
   };
   struct Completion {
     int course;

@@ -16,9 +16,13 @@ what=${1:-run}
 build_packages=(
   g++ cmake make pkg-config
   libgtk-3-dev libwebkit2gtk-4.1-dev libglib2.0-dev-bin libcpp-httplib-dev
+  libssl-dev  # the practice site makes its TLS certificates with libcrypto
 )
-# The practice site serves Debian's jQuery; the program's texts are Chinese.
-run_packages=(libjs-jquery fonts-wqy-microhei)
+# The practice site serves Debian's jQuery; the program's texts are Chinese. Courseware videos
+# play through GStreamer: H.264 with AAC needs -libav, which WebKit only recommends (the Debian
+# package `larkwend` depends on what is named here; desktop/package.cmake says why).
+run_packages=(libjs-jquery fonts-wqy-microhei
+  gstreamer1.0-libav gstreamer1.0-plugins-good gstreamer1.0-plugins-base)
 # Without a display: the window is shown under Xvfb, dumped with xwd and saved as PNG.
 headless_packages=(xvfb xauth x11-apps imagemagick)
 # dbus-daemon brings the private session bus (dbus-run-session) some end-to-end tests run on;

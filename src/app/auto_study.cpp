@@ -11,6 +11,7 @@
 
 #include "app/quillmoor_dlg.h"
 #include "automation/alert_dismisser.h"
+#include "automation/site_pages.h"
 #include "automation/study_journal.h"
 #include "browser/conversions.h"
 #include "platform/diagnostics.h"
@@ -76,7 +77,10 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
       break;
     case TIMER_WAIT_FOR_LIST:
       if (const int scan = ScanUnfinishedChapters(); scan == 1) {
-        studyRun_.ChapterListRead(m_chapterUrls.size());
+        if (!studyRun_.ChapterListRead(ChapterUrlsUtf8())) {
+          TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the run does not go on");
+          break;
+        }
         if (OpenFirstUnfinishedChapter() != 1) {
           // Nothing was clicked: the next tick tries again.
           TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the first did not open");
@@ -87,7 +91,7 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
         w->SetTimer(TIMER_CHECK_PROGRESS, TIMER_CHECK_PROGRESS);
       } else if (scan == 0 && FindChapterFrames()) {
         TickDecision(id, "no unfinished chapter listed");
-        studyRun_.ChapterListRead(0);
+        studyRun_.ChapterListRead({});
       } else {
         TickDecision(id, "list not read, undecided");
         PageNotAsExpected(scan);
@@ -114,8 +118,9 @@ void CQuillmoorDlg::OnTimer(unsigned id) {
         w->SetTimer(TIMER_NEXT_CHAPTER, TIMER_NEXT_CHAPTER);
         PageNotAsExpected(scan);
       } else if (!m_chapterUrls.empty()) {
-        studyRun_.ChapterListRead(m_chapterUrls.size());
-        if (OpenFirstUnfinishedChapter() == 1) {
+        if (!studyRun_.ChapterListRead(ChapterUrlsUtf8())) {
+          TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the run does not go on");
+        } else if (OpenFirstUnfinishedChapter() == 1) {
           TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", opening the first");
         } else {
           TickDecision(id, UnfinishedCount(m_chapterUrls.size()) + ", the first did not open");
@@ -156,8 +161,7 @@ void CQuillmoorDlg::OpenPage(const std::string& address) {
 void CQuillmoorDlg::PageNotAsExpected(int scan) {
   const std::string location = GbkToUtf8(m_browser.GetLocationURL());
   if (ShowsLoginForm()) return studyRun_.LoginFormShown(location);
-  if (scan == SCAN_NOT_A_LIST)
-    return studyRun_.NotAChapterPage(location, "no chapter entry in the list");
+  if (scan == SCAN_NOT_A_LIST) return studyRun_.NotAChapterPage(location, Why::kNoChapterEntry);
   // A page that cannot be read now says nothing. One without frames is no chapter page; nor is
   // one whose frames are not the list and the content, unless a failed call hid them.
   dom::Ref<dom::Document> top = m_browser.GetDocument();
@@ -167,7 +171,7 @@ void CQuillmoorDlg::PageNotAsExpected(int scan) {
       dom::Failed(frames->get_length(count)))
     return studyRun_.NothingDecided();
   if (count == 0 || (scan != SCAN_UNDECIDED && !FindChapterFrames()))
-    return studyRun_.NotAChapterPage(location, "no chapter frames");
+    return studyRun_.NotAChapterPage(location, Why::kNoChapterFrames);
   studyRun_.NothingDecided();
 }
 
@@ -192,7 +196,7 @@ int CQuillmoorDlg::OpenFirstUnfinishedChapter() {
       return 0;
     }
     study_journal::ChapterOpened(GbkToUtf8(target));
-    studyRun_.ChapterOpened();
+    studyRun_.ChapterOpened(GbkToUtf8(target));
     return 1;
   }
   Diagnose("no link in the chapter list leads to " + GbkToUtf8(target));
@@ -207,8 +211,14 @@ bool CQuillmoorDlg::RemovePagePopup(dom::Document* document) {
                                                std::string(texts::kScriptLanguage)));
 }
 
+std::vector<std::string> CQuillmoorDlg::ChapterUrlsUtf8() const {
+  std::vector<std::string> urls;
+  for (const std::string& url : m_chapterUrls) urls.push_back(GbkToUtf8(url));
+  return urls;
+}
+
 void CQuillmoorDlg::OnAutoStudyButton() {
-  bool onChapterPage = m_browser.GetLocationURL().find(texts::kChapterPageKey) != std::string::npos;
+  const bool onChapterPage = site_pages::IsChapterPage(GbkToUtf8(m_browser.GetLocationURL()));
   ShowMessage(onChapterPage ? texts::kAutoStudyStarted : texts::kOpenBookStudyFirst,
               MB_ICONINFORMATION);
 }

@@ -181,22 +181,27 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   if (!progress) return -1;
   std::string progressText;
   if (!ReadOuterText(*progress, progressText)) return -1;
-  if (progressText == s_lastProgressText) {
-    study_journal::StalledPageRefreshed(GbkToUtf8(progressText));
-    m_browser.Refresh();
-    studyRun_.PageRefreshed();
-    return -1;
-  }
-  s_lastProgressText = progressText;
-  studyRun_.ProgressRead();
-
+  studyRun_.ProgressRead(GbkToUtf8(progressText));
   dom::Ref<dom::Element> required = ElementById(*content, site::RequiredElementId);
   if (!required) return -1;
   std::string requiredText;
   if (!ReadOuterText(*required, requiredText)) return -1;
   Diagnose("progress " + GbkToUtf8(progressText) + " against required " + GbkToUtf8(requiredText));
-  // Textual, as the page shows them: "10" is below "9".
-  if (CompareGbkNoCase(progressText, requiredText) < 0) return 0;
+
+  // The level is compared first: a chapter at its level whose display no longer moves is done,
+  // not stalled (a completion the site did not take leaves it there).
+  // Textual, as the page shows them: "10" is below "9". A display still empty shows no level.
+  if (progressText.empty() || CompareGbkNoCase(progressText, requiredText) < 0) {
+    if (progressText == s_lastProgressText) {
+      study_journal::StalledPageRefreshed(GbkToUtf8(progressText));
+      m_browser.Refresh();
+      studyRun_.PageRefreshed();
+      return -1;
+    }
+    s_lastProgressText = progressText;
+    return 0;
+  }
+  s_lastProgressText = progressText;
 
   dom::Ref<dom::Element> complete = ElementById(*content, site::CompleteElementId);
   if (!complete) return -1;
@@ -205,10 +210,10 @@ int CQuillmoorDlg::CheckChapterCompletion() {
   const dom::Status clicked = complete->click();
   if (dom::Failed(clicked) && clicked != dom::kUnanswered) return -1;
   if (clicked == dom::kUnanswered) Diagnose("the completion control's page answered late: pressed");
-  study_journal::ChapterCompleted(
-      GbkToUtf8(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front()),
-      GbkToUtf8(progressText), GbkToUtf8(requiredText));
-  studyRun_.ChapterCompleted();
+  const std::string chapter =
+      GbkToUtf8(m_chapterUrls.empty() ? std::string() : m_chapterUrls.front());
+  study_journal::ChapterCompleted(chapter, GbkToUtf8(progressText), GbkToUtf8(requiredText));
+  studyRun_.ChapterCompleted(chapter);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include "app/credential_file.h"
 #include "app/login_form.h"
 #include "app/quillmoor_dlg.h"
+#include "automation/site_pages.h"
 #include "automation/study_journal.h"
 #include "browser/conversions.h"
 #include "platform/diagnostics.h"
@@ -13,30 +14,19 @@
 #include "resources/texts.h"
 
 namespace larkwend {
-namespace {
-
-// The portal's user pages; leaving the login page for them means a login was submitted.
-constexpr std::string_view kUserPagesPath = "kvt/user";
-// The study platform's chapter pages ("Study_v2.aspx"), matched on the lower-cased address.
-constexpr std::string_view kStudyPageKey = "study_v";
-
-}  // namespace
 
 void CQuillmoorDlg::OnBeforeNavigate2(dom::Dispatch*, const dom::WideText& url, bool&) {
-  // Top-level and frame navigations alike; the navigation itself always proceeds.
-  std::string address = ToNarrow(url);
-  LowerCaseGbk(address);
-  if (ContainsGbk(address, kUserPagesPath)) {
+  // Top-level and frame navigations alike; the navigation itself always proceeds. Leaving the
+  // login page for the portal's user pages means a login was submitted.
+  const std::string address = url.value_or("");
+  if (site_pages::IsPortalUserPage(address)) {
     // Captured before the address is written anywhere: a login form sent by GET carries the
     // password in it, and only the capture makes the records mask it.
     CaptureCredentials();
     Diagnose("navigation to " + url.value_or("") +
              ": a portal user page, after reading the login form being left");
   }
-  // The address is compared in lower case, so the label must be too.
-  std::string studyLabel = Gbk(site::StudyDomainLabel);
-  LowerCaseGbk(studyLabel);
-  if (ContainsGbk(address, kStudyPageKey) && ContainsGbk(address, studyLabel)) {
+  if (site_pages::IsChapterPage(address)) {
     const bool loggedIn = m_capturedAccount[0] != '\0';
     Diagnose("navigation to " + url.value_or("") + ": a study page, " +
              (loggedIn ? "arming the study run" : "no login captured, nothing to arm"));

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "app/credential_file.h"
 #include "app/program_settings.h"
 #include "automation/alert_dismisser.h"
+#include "automation/course_list.h"
 #include "browser/conversions.h"
 #include "browser/link_targets.h"
 #include "platform/diagnostics.h"
@@ -23,7 +25,7 @@ CQuillmoorDlg::CQuillmoorDlg(Platform& platform, StudyRunTimings timings)
     : CDialog(platform.dialogs, MainDialogTemplate()),
       platform_(platform),
       m_hIcon(IDR_MAINFRAME),
-      studyRun_(platform.clock, platform.session, m_browser, *this, timings) {}
+      studyRun_(platform.clock, platform.session, *this, timings) {}
 
 CQuillmoorDlg::~CQuillmoorDlg() {
   // Reverse declaration order, as the members would go, but explicit: the frame documents are
@@ -31,6 +33,7 @@ CQuillmoorDlg::~CQuillmoorDlg() {
   m_chapterUrls.clear();
   m_rightFrameDoc.Reset();
   m_leftFrameDoc.Reset();
+  platform_.clock.Cancel(certificateCall_);
   studyRun_.Stop();
   if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
   StopAlertDismisser();
@@ -38,6 +41,7 @@ CQuillmoorDlg::~CQuillmoorDlg() {
 
 void CQuillmoorDlg::AttachWindow(DialogWindow* window) {
   if (!window) {
+    platform_.clock.Cancel(std::exchange(certificateCall_, 0));
     studyRun_.Stop();
     if (BrowserControl* control = m_browser.control()) control->SetEventSink(nullptr);
     m_browser.Attach(nullptr);
@@ -142,10 +146,11 @@ void CQuillmoorDlg::OnSize(int, int clientWidth, int clientHeight) {
 // The event sink of control 1000.
 void CQuillmoorDlg::BeforeNavigate2(dom::Dispatch* browserObject, const dom::WideText& url,
                                     bool& cancel) {
-  dom::Ref<dom::Dispatch> control = m_browser.GetControlUnknown();
-  if (browserObject && browserObject == control.get())
-    studyRun_.TopLevelNavigation(url.value_or(""));
   OnBeforeNavigate2(browserObject, url, cancel);
+}
+
+void CQuillmoorDlg::TopLevelNavigationAsked(const std::string& address, bool byUser) {
+  studyRun_.TopLevelNavigation(address, byUser);
 }
 
 void CQuillmoorDlg::DocumentComplete(dom::Dispatch* browserObject, const dom::WideText&) {
@@ -166,15 +171,7 @@ void CQuillmoorDlg::LoadFinished(const std::string& address, bool topLevel) {
 }
 
 void CQuillmoorDlg::LoadFailed(const LoadFailure& failure) {
-  // An answer that asks for credentials says what the login form would: the session is gone,
-  // and loading the page again cannot bring it back.
-  if (failure.httpStatus == 401) {
-    studyRun_.LoadStopped(failure.address, failure.topLevel);
-    return studyRun_.LoginFormShown(failure.address);
-  }
-  const std::string why = failure.httpStatus ? "HTTP " + std::to_string(failure.httpStatus)
-                                             : "network error: " + failure.networkError;
-  studyRun_.LoadFailed(failure.address, failure.topLevel, why);
+  studyRun_.LoadFailed(failure);
 }
 
 void CQuillmoorDlg::LoadStopped(const std::string& address, bool topLevel) {
@@ -213,6 +210,31 @@ bool CQuillmoorDlg::StudiesEveryCourse() {
 
 void CQuillmoorDlg::ShowStatus(const std::string& text) {
   ShowRunStatus(Gbk(text));
+}
+
+std::string CQuillmoorDlg::PageAddress() {
+  return GbkToUtf8(m_browser.GetLocationURL());
+}
+
+void CQuillmoorDlg::LoadAgain(const std::string& address) {
+  m_browser.LoadAgain(Utf8ToGbk(address));
+}
+
+bool CQuillmoorDlg::StopLoading() {
+  return m_browser.StopLoading();
+}
+
+void CQuillmoorDlg::EndPageProcess() {
+  m_browser.EndPageProcess();
+}
+
+void CQuillmoorDlg::PagesForARun(bool armed) {
+  m_browser.ShowErrorPages(!armed);
+  m_browser.KeepPagesFocused(armed);
+}
+
+std::optional<std::vector<std::string>> CQuillmoorDlg::ReadCourses() {
+  return course_list::ReadCourses(m_browser);
 }
 
 void CQuillmoorDlg::OnStudyAllCoursesClicked() {

@@ -8,11 +8,15 @@
 //   app/login_assistance.cpp    navigation watching, credential capture, quick login
 //   app/chapter_scanner.cpp     frames, unfinished chapters, completion check
 //   app/auto_study.cpp          the timed cycle
+//   app/certificate_dlg.cpp     a site's certificate the browser refused
 // The study run the cycle drives (automation/study_run.h) is a member: the window forwards the
 // browser's facts and its ticks' findings to it, and it asks the window back as a StudyCycle.
 #pragma once
 
 #include <array>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,6 +99,8 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
 
   // Auto-study cycle.
   void ArmAutoStudy();
+  // The unfinished chapters last scanned, as the run reads addresses (UTF-8).
+  std::vector<std::string> ChapterUrlsUtf8() const;
   int OpenFirstUnfinishedChapter();
   bool RemovePagePopup(dom::Document* document);
   void OnAutoStudyButton();
@@ -120,6 +126,7 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void DocumentComplete(dom::Dispatch* browserObject, const dom::WideText& url) override;
   void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                   const dom::WideText& url) override;
+  void TopLevelNavigationAsked(const std::string& address, bool byUser) override;
   void LoadStarted(const std::string& address, bool topLevel) override;
   void LoadFinished(const std::string& address, bool topLevel) override;
   void LoadFailed(const LoadFailure& failure) override;
@@ -127,14 +134,21 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   void AnsweringChanged(bool answering) override;
   void PageProcessEnded(PageProcessEnd why) override;
   void MediaFailed(const MediaFailure& failure) override;
+  void CertificateRejected(const CertificateRejection& rejection) override;
 
-  // StudyCycle: what the study run asks of the window.
+  // StudyCycle: what the study run asks of the window, and through it of the page.
   void RestartFromChapterList() override;
   void StopCycle() override;
   void AnnounceEnd() override;
   bool StudiesEveryCourse() override;
-  void OpenPage(const std::string& address) override;
   void ShowStatus(const std::string& text) override;
+  std::string PageAddress() override;
+  void OpenPage(const std::string& address) override;
+  void LoadAgain(const std::string& address) override;
+  bool StopLoading() override;
+  void EndPageProcess() override;
+  void PagesForARun(bool armed) override;
+  std::optional<std::vector<std::string>> ReadCourses() override;
 
   // Shows a box owned by this window with the caption every box of the main window carries.
   int ShowMessage(std::string_view utf8Text, unsigned type);
@@ -181,6 +195,18 @@ class CQuillmoorDlg : public CDialog, private BrowserEvents, private StudyCycle 
   PixelRect initialClient_{};
   PixelRect runStatusRect_{};
   PixelRect journalButtonRect_{};
+
+  // Certificates the browser refused, handled after its event: trusted again, or asked about.
+  struct RefusedCertificate {
+    CertificateRejection rejection;
+    bool ask = true;
+  };
+  void HandleRefusedCertificates();
+  bool TrustRefusedCertificate(const CertificateRejection& rejection);
+  std::vector<RefusedCertificate> refusedCertificates_;
+  std::set<std::string> certificateHostsAsked_;  // a box open, or about to open, for each
+  std::map<std::string, Clock::TimePoint> certificatesTrusted_;  // "host fingerprint": when
+  Clock::CallId certificateCall_ = 0;
 };
 
 }  // namespace larkwend

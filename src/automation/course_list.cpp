@@ -2,22 +2,14 @@
 #include "automation/course_list.h"
 
 #include <algorithm>
+#include <map>
 
+#include "automation/site_pages.h"
 #include "browser/conversions.h"
 #include "resources/site_profile.h"
 
 namespace larkwend::course_list {
 namespace {
-
-// A course's chapter page, as the course list links it.
-constexpr std::string_view kChapterPageFragment = "Study_v2.aspx";
-
-// "http://host:port" of an absolute address.
-std::string Origin(const std::string& address) {
-  const std::size_t scheme = address.find("://");
-  if (scheme == std::string::npos) return {};
-  return address.substr(0, address.find('/', scheme + 3));
-}
 
 // Markup keeps "&" as "&amp;" inside attribute values.
 std::string Unescape(std::string_view text) {
@@ -30,8 +22,43 @@ std::string Unescape(std::string_view text) {
   return plain;
 }
 
-}  // namespace
+// An address's path, and its query parameters by name.
+struct Split {
+  std::string path;
+  std::map<std::string, std::string> parameters;
+};
 
+Split SplitAddress(const std::string& address) {
+  Split split;
+  const std::size_t query = address.find('?');
+  // The study platform's server ignores the case of its paths, as arming does.
+  split.path = address.substr(0, query);
+  std::transform(split.path.begin(), split.path.end(), split.path.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (query == std::string::npos) return split;
+  std::size_t at = query + 1;
+  while (at <= address.size()) {
+    const std::size_t end = std::min(address.find('&', at), address.size());
+    const std::string pair = address.substr(at, end - at);
+    const std::size_t equals = pair.find('=');
+    if (!pair.empty())
+      split.parameters[pair.substr(0, equals)] =
+          equals == std::string::npos ? std::string() : pair.substr(equals + 1);
+    at = end + 1;
+  }
+  return split;
+}
+
+// The address less the changing parameters, the others in order of name.
+std::string Identity(const std::string& address, const std::set<std::string>& changing) {
+  Split split = SplitAddress(address);
+  std::string identity = split.path;
+  for (const auto& [name, value] : split.parameters)
+    if (!changing.contains(name)) identity += "&" + name + "=" + value;
+  return identity;
+}
+
+}  // namespace
 std::string HrefOf(const std::string& outerHtml) {
   std::string lower = outerHtml;
   std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -48,15 +75,6 @@ std::string HrefOf(const std::string& outerHtml) {
   }
   const std::size_t end = outerHtml.find_first_of(" >", start);
   return Unescape(outerHtml.substr(start, end - start));
-}
-
-std::string Resolve(const std::string& base, const std::string& href) {
-  if (href.find("://") != std::string::npos) return href;
-  if (href.starts_with("//")) return base.substr(0, base.find("//")) + href;
-  if (href.starts_with("/")) return Origin(base) + href;
-  const std::size_t query = base.find_first_of("?#");
-  const std::string path = base.substr(0, query);
-  return path.substr(0, path.rfind('/') + 1) + href;
 }
 
 std::optional<std::vector<std::string>> ReadCourses(CWebBrowser2& browser) {
@@ -76,13 +94,79 @@ std::optional<std::vector<std::string>> ReadCourses(CWebBrowser2& browser) {
     if (dom::Failed(links->item(i, item)) || !item || dom::Failed(dom::Query(item.get(), link)) ||
         dom::Failed(link->get_outerHTML(html)))
       return std::nullopt;
-    const std::string href = HrefOf(html.value_or(""));
-    if (href.find(kChapterPageFragment) == std::string::npos) continue;
-    std::string address = Resolve(base.empty() ? std::string(site::CourseListUrl) : base, href);
+    std::string address = site_pages::Resolve(
+        base.empty() ? std::string(site::CourseListUrl) : base, HrefOf(html.value_or("")));
+    if (!site_pages::IsChapterPage(address)) continue;
     if (std::find(courses.begin(), courses.end(), address) == courses.end())
       courses.push_back(std::move(address));
   }
   return courses;
+}
+
+}  // namespace larkwend::course_list
+
+namespace larkwend::course_list {
+
+std::set<std::string> ChangingParameters(const std::vector<std::string>& before,
+                                         const std::vector<std::string>& after) {
+  std::set<std::string> changing;
+  if (before.size() != after.size()) return changing;  // another list: nothing to compare
+  std::set<std::string> candidates;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    const Split was = SplitAddress(before[i]), is = SplitAddress(after[i]);
+    if (was.path != is.path) continue;
+    for (const auto& [name, value] : is.parameters)
+      if (auto old = was.parameters.find(name); old != was.parameters.end() && old->second != value)
+        candidates.insert(name);
+  }
+  auto values = [](const std::vector<std::string>& list, const std::string& name) {
+    std::multiset<std::string> found;
+    for (const std::string& address : list) found.insert(SplitAddress(address).parameters[name]);
+    return found;
+  };
+  auto distinct = [&](const std::set<std::string>& left) {
+    std::set<std::string> identities;
+    for (const std::string& address : after) identities.insert(Identity(address, left));
+    return identities.size();
+  };
+  const std::size_t courses = distinct({});
+  for (const std::string& name : candidates) {
+    // The same values in another order name the courses of a list sorted anew: not a token.
+    if (values(before, name) == values(after, name)) continue;
+    // Nor is a parameter without which two courses of the list could not be told apart.
+    std::set<std::string> with = changing;
+    with.insert(name);
+    if (distinct(with) == courses) changing = std::move(with);
+  }
+  return changing;
+}
+
+bool Courses::Contains(const std::string& address, const std::vector<std::string>& list,
+                       const std::set<std::string>& changing) const {
+  const std::string identity = Identity(address, changing);
+  const Split course = SplitAddress(address);
+  // The parameters whose values tell the list's courses apart, each from every other.
+  std::set<std::string> telling;
+  if (list.size() > 1) {
+    for (const auto& [name, value] : course.parameters) {
+      std::set<std::string> values;
+      for (const std::string& other : list) {
+        const Split split = SplitAddress(other);
+        if (auto found = split.parameters.find(name); found != split.parameters.end())
+          values.insert(found->second);
+      }
+      if (values.size() == list.size()) telling.insert(name);
+    }
+  }
+  return std::any_of(addresses_.begin(), addresses_.end(), [&](const std::string& known) {
+    if (Identity(known, changing) == identity) return true;
+    const Split was = SplitAddress(known);
+    if (was.path != course.path) return false;
+    return std::any_of(telling.begin(), telling.end(), [&](const std::string& name) {
+      auto value = was.parameters.find(name);
+      return value != was.parameters.end() && value->second == course.parameters.at(name);
+    });
+  });
 }
 
 }  // namespace larkwend::course_list

@@ -59,6 +59,9 @@ std::string DescribeRun(const RunStatus& s) {
     case RunState::kSignedOut:
       text = "网站已退出登录：请重新登录后打开课程的学习页面";
       break;
+    case RunState::kCertificateRejected:
+      text = "学习网站的安全证书不受信任：请在“安全警报”中决定是否继续";
+      break;
     case RunState::kLeftByStudent:
       text = "已离开学习页面：打开课程的学习页面即可继续";
       break;
@@ -68,6 +71,9 @@ std::string DescribeRun(const RunStatus& s) {
     case RunState::kVideoCannotPlay:
       text = "课程视频无法播放（" + DescribeMediaFault(s.videoFault) +
              "）：已暂停，解决后重新打开学习页面";
+      break;
+    case RunState::kCompletionRefused:
+      text = "网站没有接受章节完成：已暂停，请查看学习日志";
       break;
     case RunState::kEnded:
       text = "全部学完：没有找到未完成章节";

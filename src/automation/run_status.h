@@ -14,9 +14,11 @@ enum class RunState {
   kStudying,
   kWaitingForSite,
   kSignedOut,
+  kCertificateRejected,  // the study platform's certificate waits for the student's word
   kLeftByStudent,
   kNothingLeft,
-  kVideoCannotPlay,  // waits for the student: a chapter's video cannot play on this machine
+  kVideoCannotPlay,    // waits for the student: a chapter's video cannot play on this machine
+  kCompletionRefused,  // waits for the student: the site took no completion of a chapter
   kEnded,
 };
 

@@ -3,11 +3,12 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "automation/run_status.h"
 #include "platform/diagnostics.h"
 #include "platform/journal.h"
-#include "update/update_check.h"
+#include "resources/texts.h"
 
 namespace larkwend::study_journal {
 namespace {
@@ -34,7 +35,19 @@ constexpr Wording kRecovered{"页面已恢复：{1}（{2}）", "page recovered: 
 constexpr Wording kFailed{"页面无法打开：{1}（{2}）", "page failed to load: {1} ({2})"};
 constexpr Wording kBack{"页面在 {1} 秒后恢复：{2}", "page loaded again after {1} s: {2}"};
 constexpr Wording kVideoCannotPlay{"课程视频无法播放：{1}（{2}）", "video cannot play: {1} ({2})"};
+constexpr Wording kNotTaken{"完成未生效：{1}（第 {2} 次），再次完成",
+                            "completion did not take: {1} ({2} of {3}), pressing again"};
+constexpr Wording kNotTakenAtAll{
+    "完成一直未生效：{1}（已重试 {3} 次），等待学员处理",
+    "completion never took: {1} ({3} retries), waiting for the student"};
+constexpr Wording kSitesOwnPage{"网站转到了其他页面：{1}，将回到学习页面",
+                                "the site went to another page: {1}, back to the study page"};
+constexpr Wording kOtherFrame{"页面中其他框架无法打开（不影响学习）：{1}（{2}）",
+                              "a frame that is not the study page's failed to load: {1} ({2})"};
+constexpr Wording kPassedOver{"课程长时间无法打开，暂时跳过：{1}",
+                              "course passed over, its chapter list unread for long: {1}"};
 constexpr Wording kSignedOut{"网站已退出登录：{1}", "signed out by the site: {1}"};
+constexpr Wording kCertificate{"证书不受信任：{1}（{2}）", "certificate not trusted: {1} ({2})"};
 constexpr Wording kLeft{"学员离开了学习页面：{1}", "run left by the student: {1}"};
 constexpr Wording kNoProgress{"{1} 分钟没有学习进展：重新打开学习页面",
                               "no progress for {1} min: study page loaded again"};
@@ -46,28 +59,15 @@ constexpr Wording kRunEnded{"自动学习结束：{1}", "run ended: {1}"};
 constexpr Wording kProgramEnded{"程序结束", "program ended"};
 }  // namespace line
 
-// Why a page was not what it should be, or was lost; a reason not listed here is shown as it is.
-// An entry ending in a space is a prefix whose rest is kept (the engine's own words, a number).
-constexpr Wording kReasons[] = {
-    {"HTTP ", "HTTP "},
-    {"网络错误：", "network error: "},
-    {"仍未加载完成，已等待 ", "still loading after "},
-    {"章节列表中没有任何章节", "no chapter entry in the list"},
-    {"页面上没有章节框架", "no chapter frames"},
-    {"页面上没有课程列表", "no course list"},
-    {"网页进程已结束", "its web process ended"},
-    {"网页进程内存不足", "its web process ran out of memory"},
-    {"页面停止响应", "it stopped answering"},
-    {"页面一直未加载完成", "it did not finish loading"},
-};
-
-constexpr Wording kUpdateOutcomes[] = {
-    {"没有新版本", "nothing newer"},
-    {"有新版本，未下载", "a newer version was offered and declined"},
-    {"更新服务没有回应", "no reply from the update service"},
-    {"更新服务的回复为空", "an empty reply"},
-    {"更新服务的回复中没有版本", "a reply without a version"},
-    {"必须更新后才能使用", "the program must end"},
+// What is wrong with a certificate, in the order the certificate box lists it.
+constexpr std::pair<CertificateProblem, std::string_view> kCertificateProblemWords[] = {
+    {kCertificateUnknownIssuer, "not issued by a trusted authority"},
+    {kCertificateWrongName, "issued for another host"},
+    {kCertificateNotYetValid, "not yet valid"},
+    {kCertificateExpired, "expired"},
+    {kCertificateRevoked, "revoked"},
+    {kCertificateInsecure, "insecure"},
+    {kCertificateOtherProblem, "another problem"},
 };
 
 std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
@@ -86,50 +86,48 @@ void Record(const Wording& wording, std::initializer_list<std::string_view> valu
   Diagnose(Fill(wording.diagnostics, values));
 }
 
-// The reason in the journal's words; the diagnostics keep it as given.
-std::string Reason(std::string_view why) {
-  for (const Wording& reason : kReasons) {
-    if (why == reason.diagnostics) return std::string(reason.journal);
-    if (reason.diagnostics.ends_with(' ') && why.starts_with(reason.diagnostics)) {
-      std::string rest(why.substr(reason.diagnostics.size()));
-      if (rest.ends_with(" s")) rest.replace(rest.size() - 2, 2, " 秒");
-      if (rest.ends_with(" min")) rest.replace(rest.size() - 4, 4, " 分钟");
-      return std::string(reason.journal) + rest;
-    }
+// Why a page failed or was lost, in the journal's words.
+std::string InJournal(const Failure& f) {
+  switch (f.why) {
+    case Why::kHttpStatus:
+      return "HTTP " + std::to_string(f.number);
+    case Why::kNetworkError:
+      return "网络错误：" + f.detail;
+    case Why::kStillLoading:
+      return "仍未加载完成，已等待 " + f.detail + " 秒";
+    case Why::kNoChapterEntry:
+      return "章节列表中没有任何章节";
+    case Why::kNoChapterFrames:
+      return "页面上没有章节框架";
+    case Why::kNoCourseList:
+      return "页面上没有课程列表";
+    case Why::kProcessEnded:
+      return "网页进程已结束";
+    case Why::kOutOfMemory:
+      return "网页进程内存不足";
+    case Why::kStoppedAnswering:
+      return "页面停止响应";
+    case Why::kNeverFinishedLoading:
+      return "页面一直未加载完成";
+    case Why::kNoProgress:
+      return f.detail + " 秒没有学习进展";
+    case Why::kVideoCannotPlay:
+      return "课程视频无法播放";
+    case Why::kSitesOwnPage:
+      return "网站转到了非学习页面";
   }
-  return std::string(why);
+  return {};
 }
 
-// Records `wording` whose {2} is a reason: the journal gets the reason in its own words.
-void RecordWithReason(const Wording& wording, std::string_view value, std::string_view why) {
-  RecordInJournal(Fill(wording.journal, {value, Reason(why)}));
-  Diagnose(Fill(wording.diagnostics, {value, why}));
-}
-
-Wording UpdateOutcome(int result) {
-  switch (result) {
-    case UPDATE_NOTHING_NEWER:
-      return kUpdateOutcomes[0];
-    case UPDATE_DECLINED:
-      return kUpdateOutcomes[1];
-    case UPDATE_NO_REPLY:
-      return kUpdateOutcomes[2];
-    case UPDATE_EMPTY_REPLY:
-      return kUpdateOutcomes[3];
-    case UPDATE_NO_SEPARATOR:
-      return kUpdateOutcomes[4];
-    case UPDATE_STOP:
-      return kUpdateOutcomes[5];
-    default:
-      return {};
-  }
+// Records `wording` whose {2} is why: each record gets it in its own words.
+void RecordWithReason(const Wording& wording, std::string_view value, const Failure& why) {
+  RecordInJournal(Fill(wording.journal, {value, InJournal(why)}));
+  Diagnose(Fill(wording.diagnostics, {value, InEnglish(why)}));
 }
 
 }  // namespace
 
-void ProgramStarted() {
-  const std::string version =
-      std::to_string(APP_VERSION / 100) + "." + std::to_string(APP_VERSION % 100);
+void ProgramStarted(std::string_view version) {
   Record(line::kProgramStarted, {version});
   // Said after this run's start, so that whoever reads the journal meets it where the program
   // found it out. A copy that still runs is not among them.
@@ -137,13 +135,9 @@ void ProgramStarted() {
     Record(line::kUnendedRun, {std::to_string(run.processId), run.started});
 }
 
-void UpdateChecked(int result) {
-  const Wording outcome = UpdateOutcome(result);
-  const std::string other = "result " + std::to_string(result);
-  RecordInJournal(Fill(line::kUpdateChecked.journal,
-                       {outcome.journal.empty() ? std::string_view(other) : outcome.journal}));
-  Diagnose(Fill(line::kUpdateChecked.diagnostics,
-                {outcome.diagnostics.empty() ? std::string_view(other) : outcome.diagnostics}));
+void UpdateChecked(const Words& outcome) {
+  RecordInJournal(Fill(line::kUpdateChecked.journal, {outcome.journal}));
+  Diagnose(Fill(line::kUpdateChecked.diagnostics, {outcome.diagnostics}));
 }
 
 void LoginCaptured(std::string_view account) {
@@ -167,11 +161,11 @@ void StalledPageRefreshed(std::string_view progress) {
   Record(line::kStalled, {progress});
 }
 
-void PageRecovered(std::string_view address, std::string_view reason) {
+void PageRecovered(std::string_view address, const Failure& reason) {
   RecordWithReason(line::kRecovered, address, reason);
 }
 
-void PageFailedToLoad(std::string_view address, std::string_view why) {
+void PageFailedToLoad(std::string_view address, const Failure& why) {
   RecordWithReason(line::kFailed, address, why);
 }
 
@@ -195,6 +189,36 @@ void VideoCannotPlay(std::string_view address, MediaFault fault, int httpStatus)
   }
   RecordInJournal(Fill(line::kVideoCannotPlay.journal, {address, journal}));
   Diagnose(Fill(line::kVideoCannotPlay.diagnostics, {address, diagnostics}));
+}
+
+void CompletionNotTaken(std::string_view address, int count, int retries) {
+  Record(count <= retries ? line::kNotTaken : line::kNotTakenAtAll,
+         {address, std::to_string(count), std::to_string(retries)});
+}
+
+void SitesOwnPage(std::string_view address) {
+  Record(line::kSitesOwnPage, {address});
+}
+
+void OtherFrameFailed(std::string_view address, int httpStatus) {
+  const std::string status = httpStatus ? "HTTP " + std::to_string(httpStatus) : std::string();
+  RecordInJournal(Fill(line::kOtherFrame.journal, {address, httpStatus ? status : "网络错误"}));
+  Diagnose(Fill(line::kOtherFrame.diagnostics, {address, httpStatus ? status : "network error"}));
+}
+
+void CoursePassedOver(std::string_view address) {
+  Record(line::kPassedOver, {address});
+}
+
+void CertificateRejected(std::string_view host, unsigned problems) {
+  std::string journal, diagnostics;
+  for (const texts::CertificateProblemText& problem : texts::kCertificateProblems)
+    if (problems & problem.problem)
+      journal += (journal.empty() ? "" : "；") + std::string(problem.text);
+  for (const auto& [problem, words] : kCertificateProblemWords)
+    if (problems & problem) diagnostics += (diagnostics.empty() ? "" : ", ") + std::string(words);
+  RecordInJournal(Fill(line::kCertificate.journal, {host, journal}));
+  Diagnose(Fill(line::kCertificate.diagnostics, {host, diagnostics}));
 }
 
 void RunLeftByStudent(std::string_view address) {

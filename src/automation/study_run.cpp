@@ -7,17 +7,15 @@
 #include <utility>
 
 #include "automation/course_list.h"
+#include "automation/site_pages.h"
 #include "automation/study_journal.h"
 #include "platform/diagnostics.h"
-#include "platform/text.h"
 #include "resources/site_profile.h"
 
 namespace larkwend {
 namespace {
 
 constexpr const char* kTopLevelKey = "top";
-// The study platform's chapter pages ("Study_v2.aspx"), matched on the lower-cased address.
-constexpr std::string_view kChapterPageKey = "study_v";
 
 std::string FrameKey(const std::string& address) {
   return "frame " + address;
@@ -34,21 +32,11 @@ std::string Seconds(std::chrono::milliseconds duration) {
   return text;
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using site_pages::IsChapterPage;
+using site_pages::IsLoginPage;
 
-// The portal's login page, where a site that ended the student's session sends the browser.
-bool IsLoginPage(const std::string& address) {
-  return address.find(site::PortalLoginUrl) != std::string::npos;
-}
-
-bool IsChapterPage(const std::string& address) {
-  const std::string lower = LowerAscii(address);
-  return lower.find(kChapterPageKey) != std::string::npos &&
-         lower.find(LowerAscii(std::string(site::StudyDomainLabel))) != std::string::npos;
-}
+// A completion that did not take is pressed again this often before the student is told.
+constexpr int kCompletionRetries = 3;
 
 }  // namespace
 
@@ -64,13 +52,9 @@ class StudyRun::StatusUpdate {
   StudyRun& run_;
 };
 
-StudyRun::StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
+StudyRun::StudyRun(Clock& clock, DesktopSession& session, StudyCycle& cycle,
                    StudyRunTimings timings)
-    : clock_(clock),
-      browser_(browser),
-      cycle_(cycle),
-      timings_(timings),
-      unattended_(session, clock) {}
+    : clock_(clock), cycle_(cycle), timings_(timings), unattended_(session, clock) {}
 
 StudyRun::~StudyRun() {
   Stop();
@@ -84,6 +68,7 @@ void StudyRun::Stop() {
   clock_.Cancel(std::exchange(hungCall_, 0));
   clock_.Cancel(std::exchange(readCall_, 0));
   clock_.Cancel(std::exchange(statusTick_, 0));
+  clock_.Cancel(std::exchange(restartCall_, 0));
   ForgetAllLoads();
 }
 
@@ -95,12 +80,16 @@ StudyRun::State StudyRun::state() const {
       return retryCall_ ? State::kWaitingForSite : State::kStudying;
     case Phase::kSignedOut:
       return State::kSignedOut;
+    case Phase::kCertificateRejected:
+      return State::kCertificateRejected;
     case Phase::kLeftByStudent:
       return State::kLeftByStudent;
     case Phase::kNothingLeft:
       return State::kNothingLeft;
     case Phase::kVideoCannotPlay:
       return State::kVideoCannotPlay;
+    case Phase::kCompletionRefused:
+      return State::kCompletionRefused;
     case Phase::kEnded:
       return State::kEnded;
   }
@@ -120,16 +109,18 @@ void StudyRun::Armed() {
   if (phase_ != Phase::kArmed) {
     phase_ = Phase::kArmed;
     // A failed load is the run's to handle now; the engine's error page would only be read.
-    browser_.ShowErrorPages(false);
     // Pages that pause their video when the window loses the focus study on behind others.
-    browser_.KeepPagesFocused(true);
-    // The student may have mended what kept a video from playing.
+    cycle_.PagesForARun(true);
+    // The student may have mended what kept a video from playing, or the completion.
     videoFailures_.clear();
+    completionsNotTaken_.clear();
+    pressedChapter_.clear();
+    // Arming again, as every load of the program's own does, is no sign of studying.
+    WatchForLife();
   }
-  if (const std::string location = GbkToUtf8(browser_.GetLocationURL()); IsChapterPage(location))
+  if (const std::string location = cycle_.PageAddress(); IsChapterPage(location))
     studyPage_ = location;
   unattended_.KeepAwake();
-  WatchForLife();
 }
 
 void StudyRun::WaitForStudent(Phase phase) {
@@ -138,14 +129,18 @@ void StudyRun::WaitForStudent(Phase phase) {
   CancelRetry();
   clock_.Cancel(std::exchange(lifeCall_, 0));
   failing_ = failureJournaled_ = false;
-  browser_.ShowErrorPages(true);
-  browser_.KeepPagesFocused(false);
+  // The walk's move to the course list, or to a course, is over with the run's waits.
+  toCourseList_ = false;
+  ownNavigation_.clear();
+  sitesNavigation_ = false;
+  clock_.Cancel(std::exchange(readCall_, 0));
+  cycle_.PagesForARun(false);
   unattended_.LetSleep();
 }
 
-void StudyRun::ChapterListRead(std::size_t unfinished) {
+bool StudyRun::ChapterListRead(const std::vector<std::string>& unfinished) {
   const StatusUpdate update(*this);
-  if (!armed() && !(phase_ == Phase::kNothingLeft && unfinished > 0)) return;
+  if (!armed() && !(phase_ == Phase::kNothingLeft && !unfinished.empty())) return false;
   if (failing_) {
     // The site answers with its list again: the student need not hear of the failure, though
     // the episode lasts until a chapter is seen studying, so a page lost again keeps its pace.
@@ -156,22 +151,47 @@ void StudyRun::ChapterListRead(std::size_t unfinished) {
       study_journal::PageLoadedAgain(Seconds(down), pageAddress_);
     }
   }
-  if (unfinished > 0) {
-    unfinishedListed_ = unfinished;
+  courseFailingSince_.reset();
+  if (unfinished.size() < unfinishedListed_) SignOfLife();  // the list shows a chapter finished
+  if (!pressedChapter_.empty() && !CompletionTook(unfinished)) return false;
+  if (!unfinished.empty()) {
+    unfinishedListed_ = unfinished.size();
     if (phase_ == Phase::kNothingLeft) Armed();  // the list has work again
-    return;
+    return true;
   }
-  if (cycle_.StudiesEveryCourse()) return CourseDone();
+  if (cycle_.StudiesEveryCourse()) {
+    CourseDone();
+    return false;
+  }
   Diagnose("the chapter list holds no unfinished chapter: waiting for the student");
   WaitForStudent(Phase::kNothingLeft);
+  return false;
 }
 
-void StudyRun::NotAChapterPage(const std::string& address, const std::string& why) {
+bool StudyRun::CompletionTook(const std::vector<std::string>& unfinished) {
+  const std::string chapter = std::exchange(pressedChapter_, {});
+  if (std::find(unfinished.begin(), unfinished.end(), chapter) == unfinished.end()) {
+    completionsNotTaken_.erase(chapter);
+    SignOfLife();
+    return true;
+  }
+  // Still unfinished: the site refused it, or lost it. The cycle opens it again and, the chapter
+  // being at its level, presses again.
+  const int notTaken = ++completionsNotTaken_[chapter];
+  study_journal::CompletionNotTaken(chapter, notTaken, kCompletionRetries);
+  if (notTaken <= kCompletionRetries) return true;
+  cycle_.StopCycle();
+  WaitForStudent(Phase::kCompletionRefused);
+  unattended_.CompletionRefused();
+  return false;
+}
+
+void StudyRun::NotAChapterPage(const std::string& address, Why why) {
   const StatusUpdate update(*this);
   if (!armed()) return;
   // What it shows stays unread until the page is loaded again.
   failedSinceTopStart_ = true;
-  Failed(address, why);
+  Failed(address, {why});
 }
 
 void StudyRun::LoginFormShown(const std::string& address) {
@@ -179,22 +199,24 @@ void StudyRun::LoginFormShown(const std::string& address) {
   if (armed()) SignedOut(address);
 }
 
-void StudyRun::ChapterOpened() {
+void StudyRun::ChapterOpened(const std::string&) {
   const StatusUpdate update(*this);
+  // Opening a chapter is the program's own doing, no sign that the student studies.
   chapterOpen_ = true;
-  SignOfLife(false);
 }
 
-void StudyRun::ProgressRead() {
+void StudyRun::ProgressRead(const std::string& progress) {
   const StatusUpdate update(*this);
-  SignOfLife(true);
+  PageProven();
+  if (progress != std::exchange(progressShown_, progress)) SignOfLife();
 }
 
-void StudyRun::ChapterCompleted() {
+void StudyRun::ChapterCompleted(const std::string& address) {
   const StatusUpdate update(*this);
+  // Pressed is not done: the list says at its next read whether the site took it.
+  if (completionsNotTaken_.contains(address)) --completedInCourse_;
   ++completedInCourse_;
-  if (unfinishedListed_ > 0) --unfinishedListed_;
-  SignOfLife(true);
+  pressedChapter_ = address;
 }
 
 void StudyRun::PageRefreshed() {
@@ -215,10 +237,12 @@ void StudyRun::End() {
   cycle_.AnnounceEnd();
 }
 
-void StudyRun::SignOfLife(bool provesThePage) {
-  if (!armed()) return;
-  WatchForLife();
-  if (!provesThePage || !failing_) return;
+void StudyRun::SignOfLife() {
+  if (armed()) WatchForLife();
+}
+
+void StudyRun::PageProven() {
+  if (!armed() || !failing_) return;
   failing_ = false;
   unattended_.PageBack();
 }
@@ -239,26 +263,36 @@ void StudyRun::WatchForLife() {
 void StudyRun::NoSignOfLife() {
   const StatusUpdate update(*this);
   lifeCall_ = 0;
-  // Waiting for the site is a wait with a known end; its reload watches again.
-  if (!armed() || retryCall_) return;
+  if (!armed()) return;
+  // The watch goes on from here: what the run does now is no sign of studying either.
+  WatchForLife();
+  // Waiting for the site is a wait with a known end.
+  if (retryCall_) return;
   const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(timings_.noProgress);
   study_journal::NoProgress(static_cast<int>(minutes.count()));
-  ReloadPaced("no progress for " + Seconds(timings_.noProgress) + " s");
+  ReloadPaced({Why::kNoProgress, 0, Seconds(timings_.noProgress)});
 }
 
 // ---- navigations and loads --------------------------------------------------------------------
 
-void StudyRun::TopLevelNavigation(const std::string& address) {
+void StudyRun::TopLevelNavigation(const std::string& address, bool byStudent) {
   const StatusUpdate update(*this);
   if (retryCall_) {
     Diagnose("a navigation of the page's or the student's takes the place of the waiting reload");
     CancelRetry();
   }
+  sitesNavigation_ = false;
   if (IsChapterPage(address)) studyPage_ = address;
   if (!armed()) return;
   if (!ownNavigation_.empty() && address == std::exchange(ownNavigation_, {})) return;
   // A chapter page arms the run again; the login page is a sign-out once it is shown.
   if (IsChapterPage(address) || IsLoginPage(address)) return;
+  if (!byStudent) {
+    // An evaluation the site opens, a page its script moves to: seen once it has loaded.
+    Diagnose("the site itself goes to " + address);
+    sitesNavigation_ = true;
+    return;
+  }
   Diagnose("the student left the study pages for " + address + ": the run waits for them");
   study_journal::RunLeftByStudent(address);
   WaitForStudent(Phase::kLeftByStudent);
@@ -274,8 +308,10 @@ void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
     pageAddress_ = address;
     failedSinceTopStart_ = false;
   }
-  const std::string key = topLevel ? kTopLevelKey : FrameKey(address);
-  WatchLoad(key, address);
+  if (topLevel) otherFrameFailureJournaled_ = false;
+  // A frame of another's that never ends keeps nothing from being read.
+  if (!OwnFrame(address, topLevel)) return;
+  WatchLoad(topLevel ? kTopLevelKey : FrameKey(address), address);
 }
 
 void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
@@ -285,6 +321,13 @@ void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
   // At top level or in a frame, redirected there or broken out of the frames: the site wants a
   // login before anything else.
   if (IsLoginPage(address) && armed()) return SignedOut(address);
+  if (topLevel && std::exchange(sitesNavigation_, false) && armed() && !IsChapterPage(address)) {
+    // Not the student's leaving: the run goes back to its study page, with the usual waits.
+    study_journal::SitesOwnPage(address);
+    failedSinceTopStart_ = true;
+    failureJournaled_ = true;
+    return WaitAndLoadAgain();
+  }
   if (topLevel && toCourseList_ && armed() && !failedSinceTopStart_) {
     // Read once the page has settled, outside the engine's event.
     clock_.Cancel(readCall_);
@@ -296,11 +339,31 @@ void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
   }
 }
 
-void StudyRun::LoadFailed(const std::string& address, bool topLevel, const std::string& why) {
+void StudyRun::LoadFailed(const LoadFailure& failure) {
   const StatusUpdate update(*this);
-  ForgetLoad(topLevel ? kTopLevelKey : FrameKey(address));
+  const std::string& address = failure.address;
+  ForgetLoad(failure.topLevel ? kTopLevelKey : FrameKey(address));
+  if (!OwnFrame(address, failure.topLevel)) {
+    // A player, an advert, another site's frame: the study page is whole without it.
+    if (armed() && !std::exchange(otherFrameFailureJournaled_, true))
+      study_journal::OtherFrameFailed(address, failure.httpStatus);
+    return;
+  }
+  // An answer of the study platform's that asks for credentials says what the login form would:
+  // the session is gone, and loading the page again cannot bring it back.
+  if (failure.httpStatus == 401 && site_pages::IsStudyPlatform(address)) {
+    if (armed()) SignedOut(address);
+    return;
+  }
   failedSinceTopStart_ = true;
-  Failed(address, why);
+  Failed(address, failure.httpStatus ? Failure{Why::kHttpStatus, failure.httpStatus, {}}
+                                     : Failure{Why::kNetworkError, 0, failure.networkError});
+}
+
+bool StudyRun::OwnFrame(const std::string& address, bool topLevel) const {
+  // Off the chapter pages (the course list, a page of the site's) every frame is the page's own.
+  return topLevel || !IsChapterPage(pageAddress_) ||
+         site_pages::FrameOf(address) != site_pages::ChapterFrame::kNone || IsLoginPage(address);
 }
 
 void StudyRun::LoadStopped(const std::string& address, bool topLevel) {
@@ -330,12 +393,12 @@ void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address
   loadWatches_.erase(key);
   // Outside a study run a slow page is the student's to wait for.
   if (!armed()) return;
-  const std::string why = "still loading after " + Seconds(timings_.neverEndingLoad) + " s";
-  Diagnose(why + ", stopped: " + address);
-  if (!browser_.StopLoading()) {
+  const Failure why{Why::kStillLoading, 0, Seconds(timings_.neverEndingLoad)};
+  Diagnose(InEnglish(why) + ", stopped: " + address);
+  if (!cycle_.StopLoading()) {
     // A script that spins while the page is parsed holds its process; only ending it stops that.
-    processEndReason_ = "it did not finish loading";
-    browser_.EndPageProcess();
+    processEndReason_ = Why::kNeverFinishedLoading;
+    cycle_.EndPageProcess();
   }
   failedSinceTopStart_ = true;
   Failed(address, why);
@@ -347,7 +410,7 @@ std::string StudyRun::StudyPage() const {
   if (toCourseList_) return std::string(site::CourseListUrl);
   if (!studyPage_.empty()) return studyPage_;
   if (!pageAddress_.empty()) return pageAddress_;
-  return GbkToUtf8(browser_.GetLocationURL());
+  return cycle_.PageAddress();
 }
 
 void StudyRun::BeginEpisode() {
@@ -364,29 +427,35 @@ void StudyRun::BeginEpisode() {
   unattended_.PageFailing(timings_.longFailure);
 }
 
-void StudyRun::Failed(const std::string& address, const std::string& why) {
+void StudyRun::Failed(const std::string& address, const Failure& why) {
   if (stopped_) return;
   if (!armed()) {
-    Diagnose("not studying, a failed load is left as it is: " + address + " (" + why + ")");
+    Diagnose("not studying, a failed load is left as it is: " + address + " (" + InEnglish(why) +
+             ")");
     return;
   }
   if (!failureJournaled_) {
     failureJournaled_ = true;
     study_journal::PageFailedToLoad(address, why);
   } else {
-    Diagnose("page failed to load again: " + address + " (" + why + ")");
+    Diagnose("page failed to load again: " + address + " (" + InEnglish(why) + ")");
   }
+  WaitAndLoadAgain();
+}
+
+void StudyRun::WaitAndLoadAgain() {
   BeginEpisode();
+  if (!courseFailingSince_) courseFailingSince_ = clock_.Now();
   ScheduleRetry();
 }
 
-void StudyRun::ReloadPaced(const std::string& why) {
+void StudyRun::ReloadPaced(const Failure& why) {
   const bool repeat =
       failing_ || (lastPacedReload_ && clock_.Now() - *lastPacedReload_ < timings_.reloadMemory);
   BeginEpisode();
   lastPacedReload_ = clock_.Now();
   if (!repeat) {
-    Diagnose("loading " + StudyPage() + " again at once (" + why + ")");
+    Diagnose("loading " + StudyPage() + " again at once (" + InEnglish(why) + ")");
     return LoadAgain(StudyPage());
   }
   ScheduleRetry();
@@ -404,6 +473,10 @@ void StudyRun::Retry() {
   const StatusUpdate update(*this);
   retryCall_ = 0;
   if (!armed()) return;
+  // A course of the walk whose chapter list has not been read for long is left for now.
+  if (course_ > 0 && !toCourseList_ && courseFailingSince_ &&
+      clock_.Now() - *courseFailingSince_ >= timings_.longFailure)
+    return PassOverCourse();
   Diagnose("loading again: " + StudyPage());
   LoadAgain(StudyPage());
 }
@@ -435,13 +508,12 @@ void StudyRun::MediaFailed(const MediaFailure& failure) {
     // (the line above said it; the episode's first line would only say it again).
     failedSinceTopStart_ = true;
     failureJournaled_ = true;
-    BeginEpisode();
-    return ScheduleRetry();
+    return WaitAndLoadAgain();
   }
   // No reload brings a decoder: one tells it was no passing fault, then the student decides.
   // Several videos of one page, or one the page tries again itself, are one failure.
   if (std::exchange(failures.lastPageLoad, pageLoads_) == pageLoads_) return;
-  if (++failures.cannotPlay < 2) return ReloadPaced("its video cannot play");
+  if (++failures.cannotPlay < 2) return ReloadPaced({Why::kVideoCannotPlay});
   Diagnose("the video cannot play after the page was loaded again: the run waits for the student");
   videoFault_ = failure.fault;
   cycle_.StopCycle();
@@ -449,36 +521,79 @@ void StudyRun::MediaFailed(const MediaFailure& failure) {
   unattended_.VideoCannotPlay();
 }
 
+void StudyRun::CertificateRejected(const std::string& address, const std::string& host,
+                                   unsigned problems) {
+  const StatusUpdate update(*this);
+  ForgetLoad(kTopLevelKey);
+  // The page before stays in view, and is no page of the load that was asked for.
+  failedSinceTopStart_ = true;
+  if (!armed()) return Diagnose("not studying, a refused certificate is the student's: " + address);
+  // Loading the page again would meet the same certificate: it is no outage to wait out.
+  WaitForStudent(Phase::kCertificateRejected);
+  study_journal::CertificateRejected(host, problems);
+  unattended_.CertificateRejected();
+}
+
 void StudyRun::LoadAgain(const std::string& address) {
-  browser_.LoadAgain(Utf8ToGbk(address));
-  // On the course list there is no cycle to start: its load is read when it ends.
-  if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+  sitesNavigation_ = false;
+  cycle_.LoadAgain(address);
+  // On the course list there is no cycle to start: its load is read when it ends. The cycle
+  // arms the run again, so it starts once the event that loads the page is over, never inside.
+  clock_.Cancel(restartCall_);
+  restartCall_ = clock_.After(std::chrono::milliseconds(0), [this] {
+    restartCall_ = 0;
+    if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+  });
 }
 
 // ---- every course -----------------------------------------------------------------------------
 
 void StudyRun::CourseDone() {
   study_journal::CourseFinished(studyPage_, completedInCourse_);
-  finishedCourses_.insert(studyPage_);
+  finishedCourses_.Add(studyPage_);
+  GoToCourseList();
+}
+
+void StudyRun::PassOverCourse() {
+  study_journal::CoursePassedOver(studyPage_);
+  passedOver_.Add(studyPage_);
+  courseFailingSince_.reset();
+  failing_ = failureJournaled_ = false;
+  GoToCourseList();
+}
+
+void StudyRun::GoToCourseList() {
   cycle_.StopCycle();
   toCourseList_ = true;
   chapterOpen_ = false;
-  WatchForLife();
   ownNavigation_ = std::string(site::CourseListUrl);
   cycle_.OpenPage(ownNavigation_);
 }
 
 void StudyRun::ReadCourseList() {
   if (!armed() || !toCourseList_ || failedSinceTopStart_) return;
-  const auto courses = course_list::ReadCourses(browser_);
-  if (!courses) {
-    // A page without a single link is no course list: a maintenance notice, an error page.
+  const auto courses = cycle_.ReadCourses();
+  if (!courses || courses->empty()) {
+    // A page without a single course link is no course list: a maintenance notice, an error
+    // page, a login form. It never ends the run.
     failedSinceTopStart_ = true;
-    return Failed(GbkToUtf8(browser_.GetLocationURL()), "no course list");
+    return Failed(cycle_.PageAddress(), {Why::kNoCourseList});
   }
-  for (std::size_t i = 0; i < courses->size(); ++i)
-    if (!finishedCourses_.contains((*courses)[i]))
-      return OpenCourse((*courses)[i], static_cast<int>(i) + 1, static_cast<int>(courses->size()));
+  for (const std::string& name : course_list::ChangingParameters(lastCourseList_, *courses))
+    changingParameters_.insert(name);
+  lastCourseList_ = *courses;
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < courses->size(); ++i) {
+      const std::string& course = (*courses)[i];
+      if (!finishedCourses_.Contains(course, *courses, changingParameters_) &&
+          !passedOver_.Contains(course, *courses, changingParameters_))
+        return OpenCourse(course, static_cast<int>(i) + 1, static_cast<int>(courses->size()));
+    }
+    // Only courses passed over are left: they are tried again before the run can end.
+    if (passedOver_.empty()) break;
+    Diagnose("only courses passed over are left: trying them again");
+    passedOver_.clear();
+  }
   Diagnose("every course on the course list is finished");
   toCourseList_ = false;
   End();
@@ -490,6 +605,7 @@ void StudyRun::OpenCourse(const std::string& address, int index, int count) {
   courses_ = count;
   completedInCourse_ = 0;
   unfinishedListed_ = 0;
+  courseFailingSince_.reset();
   study_journal::CourseOpened(address, index, count);
   studyPage_ = ownNavigation_ = address;
   cycle_.OpenPage(address);
@@ -548,33 +664,33 @@ void StudyRun::AnsweringChanged(bool answering) {
 void StudyRun::EndHungPage() {
   hungCall_ = 0;
   if (answering_ || stopped_) return;
-  processEndReason_ = "it stopped answering";
-  browser_.EndPageProcess();
+  processEndReason_ = Why::kStoppedAnswering;
+  cycle_.EndPageProcess();
 }
 
 void StudyRun::PageProcessEnded(PageProcessEnd why) {
   const StatusUpdate update(*this);
-  const char* reason = why == PageProcessEnd::kOutOfMemory ? "its web process ran out of memory"
+  const Failure reason{why == PageProcessEnd::kOutOfMemory ? Why::kOutOfMemory
                        : why == PageProcessEnd::kEndedByProgram && processEndReason_
-                           ? processEndReason_
-                           : "its web process ended";
-  processEndReason_ = nullptr;
+                           ? *processEndReason_
+                           : Why::kProcessEnded};
+  processEndReason_.reset();
   answering_ = true;
   clock_.Cancel(std::exchange(hungCall_, 0));
   ForgetAllLoads();
   if (stopped_) return;
   if (retryCall_) {
-    Diagnose(std::string("the page's process ended (") + reason +
+    Diagnose("the page's process ended (" + InEnglish(reason) +
              "); the waiting reload brings it back");
     return;
   }
-  const std::string address = GbkToUtf8(browser_.GetLocationURL());
+  const std::string address = cycle_.PageAddress();
   if (!armed()) {
     // Brought back once; a page that keeps losing its process is left to the student, with the
     // engine's own words for it.
     const auto now = clock_.Now();
     if (lastLostOutsideRun_ && now - *lastLostOutsideRun_ < timings_.lostPageMemory) {
-      Diagnose(std::string("the page's process ended again (") + reason + "): left as it is");
+      Diagnose("the page's process ended again (" + InEnglish(reason) + "): left as it is");
       return;
     }
     lastLostOutsideRun_ = now;

@@ -24,6 +24,8 @@
 //     cannot play (no decoder for its format, data it cannot decode) is loaded again once, and
 //     then left to the student, who is told why;
 //   - while armed, the pages never see the window lose the focus;
+//   - a page refused for its certificate is never loaded again by the run: the student decides
+//     whether to trust the certificate, and the page loaded again arms the run again;
 //   - the machine is kept awake only while the run studies or waits for the site;
 //   - when the student asked for every course, a course with nothing left is not the end: the
 //     run goes to the course list and opens the next course it has not finished, in list order,
@@ -37,10 +39,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "automation/course_list.h"
+#include "automation/run_failure.h"
 #include "automation/run_status.h"
 #include "automation/unattended_run.h"
-#include "browser/web_browser2.h"
 #include "platform/browser_control.h"
 #include "platform/clock.h"
 #include "platform/desktop_session.h"
@@ -63,21 +67,35 @@ struct StudyRunTimings {
   std::chrono::milliseconds lostPageMemory{std::chrono::minutes(1)};
 };
 
-// What a study run asks of the window whose timers run the study cycle.
+// The study run's one door to the window whose timers run the study cycle, and through it to the
+// page. Addresses are UTF-8.
 class StudyCycle {
  public:
   // Starts the cycle over from the chapter list, as on arriving at a chapter page.
   virtual void RestartFromChapterList() = 0;
-  // Stops the cycle's timers: the run moves on to another course.
+  // Stops the cycle's timers: the run moves on to another course, or waits for the student.
   virtual void StopCycle() = 0;
   // Says that no unfinished chapter is left, once, at the very end.
   virtual void AnnounceEnd() = 0;
   // Whether the student asked for every course of the course list, not only the one opened.
   virtual bool StudiesEveryCourse() = 0;
+  // One line for the student of what the run does now.
+  virtual void ShowStatus(const std::string& text) = 0;
+
+  // The page shown.
+  virtual std::string PageAddress() = 0;
   // Opens `address` as the student's own navigation would (the chapter page arms the cycle).
   virtual void OpenPage(const std::string& address) = 0;
-  // One line for the student of what the run does now (UTF-8).
-  virtual void ShowStatus(const std::string& text) = 0;
+  // Loads `address` again, as the browser brings a page back (not announced as a navigation).
+  virtual void LoadAgain(const std::string& address) = 0;
+  // Stops the page's loads; false when the page did not answer afterwards.
+  virtual bool StopLoading() = 0;
+  // Ends the page's process; its end is reported as for any lost process.
+  virtual void EndPageProcess() = 0;
+  // While the run is armed, failed loads are its own to show, and the pages keep the focus.
+  virtual void PagesForARun(bool armed) = 0;
+  // The courses the page shown links to, in order (course_list.h); null when it cannot be read.
+  virtual std::optional<std::vector<std::string>> ReadCourses() = 0;
 
  protected:
   ~StudyCycle() = default;
@@ -87,8 +105,7 @@ class StudyRun {
  public:
   using State = RunState;
 
-  StudyRun(Clock& clock, DesktopSession& session, CWebBrowser2& browser, StudyCycle& cycle,
-           StudyRunTimings timings = {});
+  StudyRun(Clock& clock, DesktopSession& session, StudyCycle& cycle, StudyRunTimings timings = {});
   ~StudyRun();
   StudyRun(const StudyRun&) = delete;
   StudyRun& operator=(const StudyRun&) = delete;
@@ -103,35 +120,42 @@ class StudyRun {
   // ---- what the window's cycle found ----
   // The cycle was armed on a chapter page (again).
   void Armed();
-  // A chapter list was read: `unfinished` entries are left (0: nothing left in this course).
-  void ChapterListRead(std::size_t unfinished);
+  // A chapter list was read: the addresses of its unfinished entries, in order (none: nothing
+  // left in this course). False when the cycle is not to go on to the first of them.
+  bool ChapterListRead(const std::vector<std::string>& unfinished);
   // The page at `address` is no chapter page or its list frame holds no chapter entry.
-  void NotAChapterPage(const std::string& address, const std::string& why);
+  void NotAChapterPage(const std::string& address, Why why);
   // A tick could not decide anything on the page (a call failed). The run's own clock may not
   // get to run while such ticks keep the window busy, so the liveness rule is also checked here.
   void NothingDecided();
   // A page of the run shows the portal's login form.
   void LoginFormShown(const std::string& address);
-  void ChapterOpened();
-  void ProgressRead();
-  void ChapterCompleted();
+  void ChapterOpened(const std::string& address);
+  // The chapter's progress as its page shows it.
+  void ProgressRead(const std::string& progress);
+  // The completion control of the chapter at `address` was pressed.
+  void ChapterCompleted(const std::string& address);
   // The program refreshed the page itself because the chapter stood still.
   void PageRefreshed();
   // The move to the next chapter found none left: the run ends, or goes on to the next course.
   void NoChapterLeft();
 
   // ---- what the browser reported ----
-  // A top-level navigation of the page's or the student's (never a load of the program's own).
-  void TopLevelNavigation(const std::string& address);
+  // A top-level navigation of the student's (`byStudent`) or of the page's own (never a load of
+  // the program's own).
+  void TopLevelNavigation(const std::string& address, bool byStudent);
   void LoadStarted(const std::string& address, bool topLevel);
   void LoadFinished(const std::string& address, bool topLevel);
-  void LoadFailed(const std::string& address, bool topLevel, const std::string& why);
+  void LoadFailed(const LoadFailure& failure);
   void LoadStopped(const std::string& address, bool topLevel);
   void AnsweringChanged(bool answering);
   void PageProcessEnded(PageProcessEnd why);
   // A video or audio of the page failed for good. One the site failed to deliver is retried as
   // a failed load; one this machine cannot play is loaded again once, then left to the student.
   void MediaFailed(const MediaFailure& failure);
+  // A top-level load was refused for the site's certificate (`problems`: CertificateProblem
+  // flags), and the student is asked about it.
+  void CertificateRejected(const std::string& address, const std::string& host, unsigned problems);
 
   // Says on the status line what the run does, if that changed (the window's template says
   // that nothing has started yet).
@@ -144,9 +168,11 @@ class StudyRun {
     kNotStarted,
     kArmed,
     kSignedOut,
+    kCertificateRejected,
     kLeftByStudent,
     kNothingLeft,
     kVideoCannotPlay,
+    kCompletionRefused,
     kEnded
   };
   bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
@@ -157,10 +183,15 @@ class StudyRun {
   void CourseDone();
   void ReadCourseList();
   void OpenCourse(const std::string& address, int index, int count);
+  void PassOverCourse();
+  void GoToCourseList();
+  // Whether the completion last pressed took, by the list read after it.
+  bool CompletionTook(const std::vector<std::string>& unfinished);
 
   class StatusUpdate;
 
-  void SignOfLife(bool provesThePage);
+  void SignOfLife();
+  void PageProven();
   void WatchForLife();
   void NoSignOfLife();
 
@@ -173,8 +204,10 @@ class StudyRun {
   std::string StudyPage() const;
   void BeginEpisode();
   void EndEpisode(bool studiesAgain);
-  void Failed(const std::string& address, const std::string& why);
-  void ReloadPaced(const std::string& why);
+  void Failed(const std::string& address, const Failure& why);
+  void WaitAndLoadAgain();
+  void ReloadPaced(const Failure& why);
+  bool OwnFrame(const std::string& address, bool topLevel) const;
   void ScheduleRetry();
   void Retry();
   void CancelRetry();
@@ -182,7 +215,6 @@ class StudyRun {
   void LoadAgain(const std::string& address);
 
   Clock& clock_;
-  CWebBrowser2& browser_;
   StudyCycle& cycle_;
   const StudyRunTimings timings_;
   UnattendedRun unattended_;
@@ -194,11 +226,12 @@ class StudyRun {
   bool failedSinceTopStart_ = false;
   std::map<std::string, Clock::CallId> loadWatches_;  // loads under way, by "top" or address
   Clock::CallId lifeCall_ = 0;
+  Clock::CallId restartCall_ = 0;  // the cycle's restart after a load of the run's own
   Clock::TimePoint lastLife_;
 
   bool answering_ = true;
   Clock::CallId hungCall_ = 0;
-  const char* processEndReason_ = nullptr;  // set when the program ends the process itself
+  std::optional<Why> processEndReason_;  // set when the program ends the process itself
   std::optional<Clock::TimePoint> lastPacedReload_;
   std::optional<Clock::TimePoint> lastLostOutsideRun_;
 
@@ -221,8 +254,22 @@ class StudyRun {
   std::map<std::string, VideoFailures> videoFailures_;
   MediaFault videoFault_ = MediaFault::kUnsupported;
 
-  // The course walk: the courses this run finished, and where it is on its way.
-  std::set<std::string> finishedCourses_;
+  // Progress as the site shows it: the last progress text, and the chapter whose completion was
+  // pressed until the list says whether it took, with how often it did not.
+  std::string progressShown_;
+  std::string pressedChapter_;
+  std::map<std::string, int> completionsNotTaken_;
+  // The top-level navigation under way is the site's own, not the student's.
+  bool sitesNavigation_ = false;
+  // A frame that is none of the study page's own failed: said once a page.
+  bool otherFrameFailureJournaled_ = false;
+
+  // The course walk: the courses this run finished or passed over, and where it is on its way.
+  course_list::Courses finishedCourses_;
+  course_list::Courses passedOver_;
+  std::vector<std::string> lastCourseList_;   // as last read, to learn what changes in it
+  std::set<std::string> changingParameters_;  // the list's links' tokens: no part of a course
+  std::optional<Clock::TimePoint> courseFailingSince_;
   std::string ownNavigation_;  // a page the run itself opens: no student leaving
   bool toCourseList_ = false;  // going to the course list, or reading it
   Clock::CallId readCall_ = 0;

@@ -17,6 +17,7 @@ UnattendedRun::~UnattendedRun() {
 }
 
 void UnattendedRun::KeepAwake() {
+  if (stopped_) return;
   // The run is armed again on every reload the program makes: one block covers them all.
   if (block_) return;
   Diagnose("study run going: asking the desktop not to suspend");
@@ -45,6 +46,16 @@ void UnattendedRun::VideoCannotPlay() {
   Tell("video-cannot-play", texts::kSignedOutTitle, texts::kVideoCannotPlayBody);
 }
 
+void UnattendedRun::CompletionRefused() {
+  LetSleep();
+  Tell("completion-refused", texts::kSignedOutTitle, texts::kCompletionRefusedBody);
+}
+
+void UnattendedRun::CertificateRejected() {
+  LetSleep();
+  Tell("certificate", texts::kCertificateRejectedTitle, texts::kCertificateRejectedBody);
+}
+
 void UnattendedRun::PageFailing(std::chrono::milliseconds tellAfter) {
   if (longFailureCall_ || failureTold_) return;
   longFailureCall_ = clock_.After(tellAfter, [this] {
@@ -65,9 +76,11 @@ void UnattendedRun::PageBack() {
 
 void UnattendedRun::Stop() {
   LetSleep();
+  stopped_ = true;
 }
 
 void UnattendedRun::Tell(std::string_view id, std::string_view title, std::string_view body) {
+  if (stopped_) return;
   Diagnose("telling the student: " + std::string(title));
   session_.Notify(std::string(id), std::string(title), std::string(body));
 }

@@ -4,8 +4,8 @@
 //     once however often the run is armed again, and given back as soon as the run cannot go on
 //     by itself (ended, signed out, left by the student, nothing left in its course);
 //   - the student is told by a desktop notification when the run ends, when the site signed them
-//     out, when a chapter's video cannot play, and when the study page has failed to load for long
-//     (once a failure).
+//     out, when a chapter's video cannot play, when the study platform's certificate waits for
+//     their word, and when the study page has failed to load for long (once a failure).
 // The texts are the program's own; none of them carries an address or anything typed in.
 #pragma once
 
@@ -34,6 +34,10 @@ class UnattendedRun {
   void SignedOut();
   // A chapter's video cannot play on this machine: the run waits for the student.
   void VideoCannotPlay();
+  // The site did not take a chapter's completion, however often it was pressed.
+  void CompletionRefused();
+  // The study platform's certificate waits for the student's word.
+  void CertificateRejected();
   // The study page stopped loading: the student is told after `tellAfter` unless it answers by
   // then, and only once until it is back.
   void PageFailing(std::chrono::milliseconds tellAfter);
@@ -51,6 +55,7 @@ class UnattendedRun {
   std::unique_ptr<DesktopSession::SuspendBlock> block_;
   Clock::CallId longFailureCall_ = 0;
   bool failureTold_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace larkwend

@@ -63,6 +63,10 @@ void CWebBrowser2::KeepPagesFocused(bool keep) {
   if (control_) control_->KeepPagesFocused(keep);
 }
 
+bool CWebBrowser2::TrustCertificate(const std::string& host, const std::string& fingerprint) {
+  return control_ && control_->TrustCertificate(host, fingerprint);
+}
+
 dom::Ref<dom::Dispatch> CWebBrowser2::GetControlUnknown() {
   return control_ ? control_->ControlIdentity() : nullptr;
 }

@@ -36,6 +36,8 @@ class CWebBrowser2 {
   void ShowErrorPages(bool show);
   void SetMuted(bool muted);
   void KeepPagesFocused(bool keep);
+  // The host and the fingerprint are ASCII, the same in either encoding.
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint);
   // The hosted control object, for comparing with the object an event carries.
   dom::Ref<dom::Dispatch> GetControlUnknown();
 

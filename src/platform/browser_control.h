@@ -6,6 +6,7 @@
 // still the current document, so its typed form values can still be read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/dom.h"
@@ -39,6 +40,28 @@ struct MediaFailure {
   int httpStatus = 0;  // with kNotFound: the server's answer
 };
 
+// What the engine found wrong with a site's certificate, as flags.
+enum CertificateProblem : unsigned {
+  kCertificateUnknownIssuer = 1u << 0,  // not issued by an authority the system trusts
+  kCertificateWrongName = 1u << 1,      // issued for another host
+  kCertificateNotYetValid = 1u << 2,
+  kCertificateExpired = 1u << 3,
+  kCertificateRevoked = 1u << 4,
+  kCertificateInsecure = 1u << 5,  // its algorithm or key is too weak to be relied on
+  kCertificateOtherProblem = 1u << 6,
+};
+
+// A top-level load refused because of the site's certificate. Nothing was shown of it: the page
+// before stays. Texts are UTF-8; times are seconds since the epoch, 0 when unknown.
+struct CertificateRejection {
+  std::string address;
+  std::string host;
+  unsigned problems = 0;  // CertificateProblem flags
+  std::string subject, issuer;
+  std::int64_t validFrom = 0, validUntil = 0;
+  std::string fingerprint;  // SHA-256 of the certificate, "AB:CD:..." in upper-case hex
+};
+
 // Why the page's process went away.
 enum class PageProcessEnd { kCrashed, kOutOfMemory, kEndedByProgram };
 
@@ -52,6 +75,11 @@ class BrowserEvents {
   virtual void NewWindow3(bool& cancel, unsigned flags, const dom::WideText& urlContext,
                           const dom::WideText& url) = 0;
 
+  // A top-level navigation is about to be decided (BeforeNavigate2 follows for it): whether the
+  // user asked for it (a click or key of theirs, a page the program was told to open) or the
+  // page went there by itself (a script, a window it opened, a click the program made).
+  virtual void TopLevelNavigationAsked(const std::string& /*address*/, bool /*byUser*/) {}
+
   // What the engine reports beyond those events: facts about loads and about the page's process.
   // The program decides what to make of them; a sink that does not care ignores them.
   //
@@ -61,6 +89,8 @@ class BrowserEvents {
   // after any redirect.
   virtual void LoadFinished(const std::string& /*address*/, bool /*topLevel*/) {}
   virtual void LoadFailed(const LoadFailure& /*failure*/) {}
+  // A top-level load failed on the site's certificate; no LoadFailed follows for it.
+  virtual void CertificateRejected(const CertificateRejection& /*rejection*/) {}
   // That load was given up before it ended: another load took its place, or it was stopped. A
   // frame's load redirected elsewhere is given up too, and its load of the new address started.
   virtual void LoadStopped(const std::string& /*address*/, bool /*topLevel*/) {}
@@ -104,6 +134,10 @@ class BrowserControl {
   // Whether a failed top-level load shows the engine's own error page (the default) or leaves
   // the view as the failure left it.
   virtual void ShowErrorPages(bool show) = 0;
+  // Trusts, for `host` only, the certificate the engine last rejected there with this
+  // fingerprint, for as long as the program runs; the engine checks every other one as before.
+  // False when no such certificate was rejected.
+  virtual bool TrustCertificate(const std::string& host, const std::string& fingerprint) = 0;
 
   // The whole view's sound, off or on. The pages' own media keep their volume and muted state:
   // a page that checks them sees what it set.

@@ -61,6 +61,7 @@ enum ControlStyle : unsigned {
   kLeftAligned = 1u << 13,
   kVisible = 1u << 14,
   kEndEllipsis = 1u << 15,  // a label's text that does not fit ends in "…" instead of being cut
+  kReadOnly = 1u << 16,     // an edit whose text can be selected and copied, never changed
 };
 
 struct DialogUnits {

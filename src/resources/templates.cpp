@@ -74,4 +74,38 @@ const DialogTemplate& UsageDialogTemplate() {
   return kUsage;
 }
 
+const DialogTemplate& CertificateDialogTemplate() {
+  // 继续 comes before 取消 in the tab order, as on the screen, and the focus starts on the text
+  // (the first tab stop), where Enter presses the default, 取消. The note under the text comes
+  // first in the template only so that no button is named after it.
+  static const DialogTemplate kCertificate{
+      IDD_CERTIFICATE,
+      320,
+      196,
+      "安全警报",
+      "MS Shell Dlg",
+      8,
+      /*resizable=*/false,
+      // One control a line, as a table.
+      // clang-format off
+      {
+          {-1, ControlKind::kLabel, "继续：信任此证书（只用于此网站），以后遇到它不再询问。",
+           {7, 156, 306, 9}, kVisible | kLeftAligned},
+          {-1, ControlKind::kLabel, "此网站的安全证书有问题，网页没有打开：", {7, 7, 306, 9},
+           kVisible | kLeftAligned},
+          {1001, ControlKind::kEdit, "", {7, 19, 306, 132},
+           kVisible | kMultiLine | kBorder | kTabStop | kAutoVScroll | kAutoHScroll |
+               kNoHideSelection | kReadOnly},
+          {IDOK, ControlKind::kPushButton, "继续", {205, 175, 50, 14}, kVisible | kTabStop},
+          {IDCANCEL, ControlKind::kPushButton, "取消", {263, 175, 50, 14},
+           kVisible | kTabStop | kDefaultButton},
+      },
+      // clang-format on
+      -1,
+      {},
+      PictureResource,
+  };
+  return kCertificate;
+}
+
 }  // namespace larkwend

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/browser_control.h"
 #include "platform/script_message_box.h"
 #include "platform/text.h"
 
@@ -39,9 +40,39 @@ inline constexpr std::string_view kSignedOutTitle = "自动学习已暂停";
 inline constexpr std::string_view kSignedOutBody = "网站已退出登录，请重新登录后再进入学习页面。";
 inline constexpr std::string_view kVideoCannotPlayBody =
     "本机无法播放课程视频，自动学习已暂停；请查看学习日志，解决后重新打开学习页面。";
+inline constexpr std::string_view kCompletionRefusedBody =
+    "网站多次没有接受章节的完成，自动学习已暂停；请查看学习日志，处理后重新打开学习页面。";
 inline constexpr std::string_view kPageFailingTitle = "学习页面无法打开";
 inline constexpr std::string_view kPageFailingBody =
     "学习页面已超过 10 分钟无法打开，程序仍在重试；请检查网络。";
+inline constexpr std::string_view kCertificateRejectedTitle = "学习网站的证书不受信任";
+inline constexpr std::string_view kCertificateRejectedBody =
+    "自动学习已暂停：请回到程序，在“安全警报”中决定是否继续。";
+
+// The certificate box (template 132): the lines of its text, and what can be wrong with a
+// certificate, one line per problem the browser reports (the journal says them too).
+inline constexpr std::string_view kCertificateSite = "网站：";
+inline constexpr std::string_view kCertificateProblemsHeading = "问题：";
+inline constexpr std::string_view kCertificateProblemBullet = "· ";
+inline constexpr std::string_view kCertificateSubject = "颁发给：";
+inline constexpr std::string_view kCertificateIssuer = "颁发者：";
+inline constexpr std::string_view kCertificateValidity = "有效期：";
+inline constexpr std::string_view kCertificateValidityTo = " 至 ";
+inline constexpr std::string_view kCertificateFingerprint = "SHA-256 指纹：";
+inline constexpr std::string_view kCertificateUnknownValue = "（未知）";
+struct CertificateProblemText {
+  CertificateProblem problem;
+  std::string_view text;
+};
+inline constexpr CertificateProblemText kCertificateProblems[] = {
+    {kCertificateUnknownIssuer, "证书不是由受信任的机构颁发的"},
+    {kCertificateWrongName, "证书是颁发给其他网站的"},
+    {kCertificateNotYetValid, "证书尚未生效"},
+    {kCertificateExpired, "证书已过期"},
+    {kCertificateRevoked, "证书已被吊销"},
+    {kCertificateInsecure, "证书不安全（算法或密钥太弱）"},
+    {kCertificateOtherProblem, "证书有其他错误"},
+};
 
 // The main window's own names and the journal button. The account edit is named for what the
 // login type selects; the banner for what it opens.

@@ -3,8 +3,9 @@
 # Installs the build into a fresh prefix, checks the desktop files with the desktop's own
 # validators, asks the launcher on PATH for --help and --version without a display, starts the
 # installed program from its menu entry as the desktop does, on the
-# installed practice site playing the student until its study run sets its window timers, and
-# ends it as logging out does (run under Xvfb).
+# installed practice site (which serves its courseware clips wherever it runs) playing the
+# student until its study run sets its window timers, and ends it as logging out does (run under
+# Xvfb).
 # Usage: installed_program_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
 build=$1 app_id=$2 version=$3
@@ -59,6 +60,21 @@ for _ in $(seq 150); do
   kill -0 "$practice_pid" 2>/dev/null || { cat "$work/practice.log" >&2; fail "no practice site"; }
   sleep 0.1
 done
+
+# The installed site serves the courseware clips built into it, from wherever it runs, in the
+# byte ranges a media player asks for: bytes 4 to 11 of the MP4 clip are its "ftyp" box's type
+# and brand.
+clip=$(cd "$(dirname "$0")/../.." && pwd)/practice/clips/courseware.mp4
+exec 3<>/dev/tcp/127.0.0.1/18080
+printf 'GET /clips/courseware.mp4 HTTP/1.1\r\nHost: %s\r\nRange: %s\r\nConnection: close\r\n\r\n' \
+  learn.qmstudy.localhost:18080 bytes=4-11 >&3
+clip_answer=$(timeout 10 cat <&3 | tr -d '\r')
+exec 3<&-
+grep -qx "HTTP/1.1 206 Partial Content" <<<"$clip_answer" || fail "clip: $clip_answer"
+grep -qx "Content-Range: bytes 4-11/$(stat -c %s "$clip")" <<<"$clip_answer" ||
+  fail "the installed site's clip is not the source's: $clip_answer"
+[ "${clip_answer: -8}" = "$(dd if="$clip" bs=1 skip=4 count=8 2>/dev/null)" ] ||
+  fail "clip bytes: $clip_answer"
 
 # The period of window timer 3000 (waiting for the chapter list) as the program's diagnostics in
 # LOG tell it, once the program PID has set it.

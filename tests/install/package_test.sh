@@ -3,9 +3,10 @@
 # Builds the Debian packages from the build, checks them with lintian (no error), installs them
 # into a scratch root and checks what lies where: the program's package holds the launcher as its
 # one command, the program outside PATH and no practice site; each has its manual page, copyright
-# file and changelog. The program's dependencies, read from the binaries, name the GTK and
-# WebKitGTK libraries, the practice site's jQuery; each symbols package holds the debugging
-# information of its package's binaries by build id.
+# file and changelog. The program's dependencies name the GTK and WebKitGTK libraries (read from
+# the binaries) and the GStreamer plug-ins that play courseware videos, the practice site's
+# jQuery; each symbols package holds the debugging information of its package's binaries by
+# build id.
 # Usage: package_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
 build=$1 app_id=$2 version=$3
@@ -61,6 +62,15 @@ echo "larkwend Depends: $(depends larkwend)"
 for library in 'libgtk-3-0(t64)?' 'libwebkit2gtk-4\.1-0'; do
   grep -qE "(^|, )$library( |,|$)" <<<"$(depends larkwend)" || fail "Depends does not name $library"
 done
+# Courseware videos: what decodes H.264 with AAC (-libav), VP8/VP9 and the demuxers (-good), Opus
+# and Vorbis (-base) is depended on, never only recommended; -bad is recommended.
+for plugins in gstreamer1.0-libav gstreamer1.0-plugins-good gstreamer1.0-plugins-base; do
+  grep -qE "(^|, )$plugins( |,|$)" <<<"$(depends larkwend)" || fail "Depends does not name $plugins"
+done
+recommends=$(dpkg-deb -f "$work/larkwend_${version}_$arch.deb" Recommends)
+grep -qE "(^|, )gstreamer1\.0-plugins-bad( |,|$)" <<<"$recommends" ||
+  fail "Recommends does not name gstreamer1.0-plugins-bad: $recommends"
+grep -qE "fonts-wqy-microhei" <<<"$recommends" || fail "Recommends lost the font: $recommends"
 ! grep -q jquery <<<"$(depends larkwend)" || fail "larkwend depends on jQuery"
 grep -qE "(^|, )libjs-jquery( |,|$)" <<<"$(depends larkwend-practice)" ||
   fail "larkwend-practice does not depend on libjs-jquery"

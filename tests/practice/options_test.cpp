@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The practice site's command line, and the program's own start-up and refusals.
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include <tuple>
 
 #include <cstdio>
 
@@ -55,6 +57,12 @@ TEST(OptionsTest, FaultsOfTheStudyPlatform) {
   EXPECT_EQ(parsed.options.neverLoadsChapter, 3);
   EXPECT_EQ(parsed.options.neverLoadsHow, NeverLoads::kSpin);
   EXPECT_TRUE(parsed.options.contentPlaceholder);
+  const PracticeOptions quirks = ParseOptions({"--refuse-completion-once", "1", "--foreign-frame",
+                                               "--evaluation-after=2", "--odd-course-links"})
+                                     .options;
+  EXPECT_EQ(std::tuple(quirks.refuseCompletionOnce, quirks.foreignFrame, quirks.evaluationChapter,
+                       quirks.oddCourseLinks),
+            std::tuple(1, true, 2, true));
   EXPECT_EQ(ParseOptions({"--outage=drop"}).options.outage, OutageKind::kDrop);
   EXPECT_EQ(ParseOptions({"--outage=maintenance"}).options.outage, OutageKind::kMaintenance);
 }
@@ -81,6 +89,34 @@ TEST(OptionsTest, SignOutAndFinishedCourses) {
   EXPECT_TRUE(ParseOptions({"--cookie-session"}).options.cookieSession);
 }
 
+TEST(OptionsTest, VideoChaptersAndWhenTheirPagesPause) {
+  ParseResult defaults = ParseOptions({});
+  EXPECT_TRUE(defaults.options.videoChapters.empty());
+  EXPECT_EQ(defaults.options.videoPauseWhen, PauseWhen::kNever);
+  using Kinds = std::vector<VideoKind>;
+  for (const auto& [list, kinds] : std::vector<std::pair<std::string, Kinds>>{
+           {"mp4", {VideoKind::kMp4}},
+           {"webm,mse", {VideoKind::kWebm, VideoKind::kMse}},
+           {"broken,mp4,mp4", {VideoKind::kBroken, VideoKind::kMp4, VideoKind::kMp4}}}) {
+    ParseResult parsed = ParseOptions({"--video-chapters", list});
+    ASSERT_EQ(parsed.error, "") << list;
+    EXPECT_EQ(parsed.options.videoChapters, kinds) << list;
+  }
+  for (const auto& [when, expected] :
+       std::vector<std::pair<std::string, PauseWhen>>{{"never", PauseWhen::kNever},
+                                                      {"hidden", PauseWhen::kHidden},
+                                                      {"blur", PauseWhen::kBlur},
+                                                      {"both", PauseWhen::kBoth}}) {
+    EXPECT_EQ(ParseOptions({"--video-pause-when=" + when}).options.videoPauseWhen, expected);
+  }
+  // Chapter 1 takes the first kind, and the list cycles.
+  const Kinds kinds{VideoKind::kMp4, VideoKind::kWebm};
+  EXPECT_EQ(VideoKindOf(kinds, 1), VideoKind::kMp4);
+  EXPECT_EQ(VideoKindOf(kinds, 2), VideoKind::kWebm);
+  EXPECT_EQ(VideoKindOf(kinds, 3), VideoKind::kMp4);
+  EXPECT_EQ(VideoKindOf({}, 1), std::nullopt);
+}
+
 TEST(OptionsTest, UnusableArgumentsAreErrors) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--chapters", "0"},
                                                {"--chapters", "12x"},
@@ -101,6 +137,11 @@ TEST(OptionsTest, UnusableArgumentsAreErrors) {
                                                {"--finished-courses", "1,"},
                                                {"--finished-courses", "3"},
                                                {"--content-placeholder=1"},
+                                               {"--video-chapters", ""},
+                                               {"--video-chapters", "mp3"},
+                                               {"--video-chapters", "mp4,"},
+                                               {"--video-chapters", "MP4"},
+                                               {"--video-pause-when", "sometimes"},
                                                {"--cookie-session=1"},
                                                {"--chapter-seconds", "360000"},
                                                {"--courses"},
@@ -117,12 +158,31 @@ TEST(OptionsTest, FinishedChaptersNeverExceedTheChapters) {
 TEST(OptionsTest, HelpListsEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}).help);
   std::string usage = UsageText();
-  for (const char* option :
-       {"--http-port", "--update-port", "--courses", "--chapters", "--chapter-seconds",
-        "--time-scale", "--stall-chapter", "--update-fault", "--outage",
-        "--outage-after-completions", "--outage-seconds", "--never-loads-chapter",
-        "--never-loads-how", "--content-placeholder", "--sign-out-after-completions",
-        "--sign-out-how", "--finished-courses", "--cookie-session", "--help"}) {
+  for (const char* option : {"--http-port",
+                             "--update-port",
+                             "--courses",
+                             "--chapters",
+                             "--chapter-seconds",
+                             "--time-scale",
+                             "--stall-chapter",
+                             "--update-fault",
+                             "--outage",
+                             "--outage-after-completions",
+                             "--outage-seconds",
+                             "--never-loads-chapter",
+                             "--never-loads-how",
+                             "--content-placeholder",
+                             "--sign-out-after-completions",
+                             "--sign-out-how",
+                             "--finished-courses",
+                             "--refuse-completion-once",
+                             "--foreign-frame",
+                             "--evaluation-after",
+                             "--odd-course-links",
+                             "--video-chapters",
+                             "--video-pause-when",
+                             "--cookie-session",
+                             "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

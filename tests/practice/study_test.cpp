@@ -256,6 +256,50 @@ TEST_F(StudyTest, CompletionIsRefusedBeforeTheLevelAndRecordedOnceAfterIt) {
             std::string::npos);
 }
 
+// A real platform's everyday quirks: chapter 2's first completion refused, an evaluation after
+// it, a player frame of another host, course links written four ways.
+TEST(StudyQuirksTest, ARefusalOnceAnEvaluationAPlayerFrameAndOddCourseLinks) {
+  PracticeOptions options = TestOptions();
+  options.courses = 5;
+  options.chapters = 2;
+  options.finishedChapters = 0;
+  options.chapterSeconds = 4;
+  options.refuseCompletionOnce = 2;
+  options.evaluationChapter = 2;
+  options.foreignFrame = true;
+  options.oddCourseLinks = true;
+  RunningSite site(options);
+  ASSERT_TRUE(site.Started()) << site.Error();
+  SiteClient study = EnterStudyPlatform(site);
+
+  auto page = study.Get("/stu/book_right.aspx?id=1-002");
+  EXPECT_NE(page->body.find("<iframe id=\"player\" width=\"320\" height=\"60\" "
+                            "src=\"http://player.qmvideo.localhost:"),
+            std::string::npos);
+  EXPECT_NE(page->body.find("if (r.evaluation) window.open(r.evaluation);"), std::string::npos);
+  OpenChapter chapter = Open(study, "/stu/book_right.aspx?id=1-002");
+  site.clock.Advance(seconds(5));
+  Beat(study, chapter);
+  auto refused = study.Post("/stu/finish.aspx", {{"id", "1-002"}});
+  EXPECT_EQ(refused->status, 500);
+  EXPECT_NE(refused->body.find("提交失败"), std::string::npos);
+  auto taken = study.Post("/stu/finish.aspx", {{"id", "1-002"}});
+  EXPECT_EQ(taken->status, 200);
+  EXPECT_EQ(e2e::JsonValue::Parse(taken->body)->operator[]("evaluation").String(),
+            "/stu/evaluate.aspx?courseId=1");
+  EXPECT_EQ(site.State()["completionsRefusedOnce"].Int(), 1);
+  EXPECT_EQ(study.Get("/stu/evaluate.aspx?courseId=1")->status, 200);
+
+  const std::string first = study.Get("/stu/clslist.aspx")->body;
+  const std::string second = study.Get("/stu/clslist.aspx")->body;
+  for (const char* link :
+       {"href=\"../stu/./Study_v2.aspx?courseId=1\"", "href=\"HTTP://LEARN.QMSTUDY.LOCALHOST:",
+        "href=\"/stu/Study_v2.aspx?courseId=3&amp;t=", "href=\"/stu/study_v2.aspx?courseId=%34\""})
+    EXPECT_NE(first.find(link), std::string::npos) << link;
+  EXPECT_NE(Match(first, "courseId=3&amp;t=([0-9]+)"), Match(second, "courseId=3&amp;t=([0-9]+)"))
+      << "the token is new at every load";
+}
+
 TEST_F(StudyTest, ContentFrameHasTheCompletionControlAndPopupScript) {
   auto page = study.Get("/stu/book_right.aspx?id=1-002");
   ASSERT_TRUE(page);

@@ -191,6 +191,28 @@ int PracticeSite::NeverLoaded() const {
   return static_cast<int>(StateValue()["neverLoaded"].Int());
 }
 
+PracticeMedia PracticeSite::Media(int course, int chapter) const {
+  const JsonValue state = StateValue();
+  const JsonValue& c = Chapter(state, course, chapter);
+  const JsonValue& m = c["media"];
+  return {!m.IsNull(),
+          c["video"].String(),
+          m["played"].Number(),
+          m["paused"].Bool(true),
+          m["muted"].Bool(),
+          m["volume"].Number(),
+          static_cast<int>(m["error"].Int()),
+          m["visibility"].String(),
+          m["hidden"].Bool(),
+          m["hasFocus"].Bool(),
+          static_cast<int>(m["hiddenEvents"].Int()),
+          static_cast<int>(m["blurEvents"].Int()),
+          m["playError"].String(),
+          m["currentTime"].Number(),
+          static_cast<int>(m["readyState"].Int()),
+          static_cast<int>(m["reports"].Int())};
+}
+
 PracticeOutage PracticeSite::Outage() const {
   const JsonValue state = StateValue();
   const JsonValue& o = state["outage"];

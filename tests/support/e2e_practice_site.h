@@ -44,6 +44,26 @@ struct PracticeOutage {
   std::vector<Refused> log;  // the others, in order
 };
 
+// A video chapter's media (--video-chapters), as its page last reported it in a heartbeat.
+struct PracticeMedia {
+  bool video = false;  // the chapter is a video chapter
+  std::string kind;    // "mp4", "webm", "mse" or "broken"; empty for a text chapter
+  double played = 0;   // video seconds credited from play, every opening of the chapter
+  bool paused = true;
+  bool muted = false;
+  double volume = 0;
+  int error = 0;           // the element's error.code, 0 for none (4: MEDIA_ERR_SRC_NOT_SUPPORTED)
+  std::string visibility;  // document.visibilityState
+  bool hidden = false;     // document.hidden
+  bool hasFocus = false;   // document.hasFocus()
+  int hiddenEvents = 0;    // visibilitychange events seen with the page hidden, every opening
+  int blurEvents = 0;      // the window's blur events, every opening
+  std::string playError;   // the name the page's play() was refused with ("NotAllowedError")
+  double currentTime = 0;
+  int readyState = 0;
+  int reports = 0;  // heartbeats that carried a report
+};
+
 class PracticeSite {
  public:
   // Starts the site with `options` (larkwend-practice --help lists them) and waits up to 15 s
@@ -88,6 +108,8 @@ class PracticeSite {
   std::vector<long long> OpenedAtMs(int course, int chapter) const;
   // First openings held unanswered or spinning (--never-loads-chapter).
   int NeverLoaded() const;
+  // The chapter's video; `video` false for a text chapter.
+  PracticeMedia Media(int course, int chapter) const;
 
   PracticeOutage Outage() const;
   int OutageRequests() const { return Outage().requests; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fake_browser.h"
 
+#include <algorithm>
+
 namespace larkwend::fake {
 namespace {
 
@@ -460,6 +462,7 @@ dom::Status Control::get_ReadyState(long& out) {
 
 void Control::Load(const PagePtr& page) {
   bool cancel = false;
+  if (sink_) sink_->TopLevelNavigationAsked(page->url, navigationsByUser_);
   if (sink_) sink_->BeforeNavigate2(identity_, page->url, cancel);
   if (cancel) return;
   page_ = page;
@@ -485,6 +488,18 @@ bool Control::RaiseFrameBeforeNavigate(const std::string& url) {
   if (sink_) sink_->BeforeNavigate2(frameIdentity, url, cancel);
   frameIdentity->Release();
   return !cancel;
+}
+
+void Control::Reject(const CertificateRejection& rejection) {
+  rejected_.push_back(rejection.host + " " + rejection.fingerprint);
+  if (sink_) sink_->CertificateRejected(rejection);
+}
+
+bool Control::TrustCertificate(const std::string& host, const std::string& fingerprint) {
+  const std::string pair = host + " " + fingerprint;
+  if (std::find(rejected_.begin(), rejected_.end(), pair) == rejected_.end()) return false;
+  trusted_.push_back(pair);
+  return true;
 }
 
 void Control::Pump() {

@@ -124,6 +124,8 @@ class Control : public BrowserControl {
   void ShowErrorPages(bool show) override { showErrorPages_ = show; }
   void SetMuted(bool muted) override { muted_ = muted; }
   void KeepPagesFocused(bool keep) override { keepsFocus_ = keep; }
+  // Trusts only what was rejected: a rejection raised through Reject().
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint) override;
 
   // Pages the control can load, by URL; an address with no page loads an empty one.
   void Serve(const PagePtr& page) { served_[page->url] = page; }
@@ -140,6 +142,10 @@ class Control : public BrowserControl {
 
   // Where the engine's facts (LoadFailed, PageProcessEnded...) go; a test raises them there.
   BrowserEvents* sink() const { return sink_; }
+  // Raises CertificateRejected as the engine does for a top-level load it refused.
+  void Reject(const CertificateRejection& rejection);
+  // "host fingerprint" for each certificate trusted, in order.
+  const std::vector<std::string>& trusted() const { return trusted_; }
   // What the program asked when a page went wrong.
   const std::vector<std::string>& loadsAgain() const { return loadsAgain_; }
   int stops() const { return stops_; }
@@ -148,6 +154,8 @@ class Control : public BrowserControl {
   bool muted() const { return muted_; }
   bool keepsPagesFocused() const { return keepsFocus_; }
   void SetAnswersAfterStop(bool answers) { answersAfterStop_ = answers; }
+  // Whether the top-level navigations from now on are the user's (true) or the page's own.
+  void SetNavigationsByUser(bool byUser) { navigationsByUser_ = byUser; }
 
   PagePtr page() const { return page_; }
   void SetReadyState(long state) { readyState_ = state; }
@@ -174,12 +182,14 @@ class Control : public BrowserControl {
   bool hasWindow_ = true;
   int refreshes_ = 0;
   std::vector<std::string> loadsAgain_;
+  std::vector<std::string> rejected_, trusted_;
   int stops_ = 0;
   int processEnds_ = 0;
   bool showErrorPages_ = true;
   bool muted_ = false;
   bool keepsFocus_ = false;
   bool answersAfterStop_ = true;
+  bool navigationsByUser_ = true;
   dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
 };
 

@@ -233,9 +233,15 @@ void DesktopWindows::RemoveWindow(WindowId id) {
 
 WindowId DesktopWindows::FindTopLevelWindow(const std::string& title) {
   std::lock_guard lock(mutex_);
+  ++searches_;
   for (const Window& w : windows_)
     if (w.title == title) return w.id;
   return 0;
+}
+
+int DesktopWindows::Searches() {
+  std::lock_guard lock(mutex_);
+  return searches_;
 }
 
 WindowId DesktopWindows::FindChildWindow(WindowId parent, const std::string& text) {

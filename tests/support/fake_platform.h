@@ -57,6 +57,9 @@ class JournalingBrowser : public BrowserControl {
   void ShowErrorPages(bool show) override { control_.ShowErrorPages(show); }
   void SetMuted(bool muted) override { control_.SetMuted(muted); }
   void KeepPagesFocused(bool keep) override { control_.KeepPagesFocused(keep); }
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint) override {
+    return control_.TrustCertificate(host, fingerprint);
+  }
 
  private:
   Control& control_;
@@ -214,6 +217,8 @@ class DesktopWindows : public larkwend::DesktopWindows {
   WindowId FindChildWindow(WindowId parent, const std::string& text) override;
   void PostClick(WindowId button) override;
   std::vector<WindowId> Clicks();
+  // How often a top-level window was looked for.
+  int Searches();
 
  private:
   struct Window {
@@ -224,6 +229,7 @@ class DesktopWindows : public larkwend::DesktopWindows {
   std::mutex mutex_;
   std::vector<Window> windows_;
   std::vector<WindowId> clicks_;
+  int searches_ = 0;
   WindowId next_ = 1;
 };
 

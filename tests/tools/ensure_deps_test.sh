@@ -36,6 +36,10 @@ asked_for() { grep -q "^install .* $1\( \|$\)" "$work/apt"; }
 run_on_bare_machine run
 asked_for libwebkit2gtk-4.1-dev || fail "run: no WebKit"
 asked_for libjs-jquery || fail "run: no jQuery for the practice site"
+# Courseware videos: H.264 + AAC, VP9, Opus, and their demuxers.
+for plugins in gstreamer1.0-libav gstreamer1.0-plugins-good gstreamer1.0-plugins-base; do
+  asked_for "$plugins" || fail "run: no $plugins for courseware videos"
+done
 for tool in libgtest-dev clang clang-format xvfb imagemagick lintian; do
   ! asked_for "$tool" || fail "run asks for $tool"
 done
@@ -46,7 +50,7 @@ asked_for xvfb && asked_for imagemagick || fail "headless: no Xvfb or ImageMagic
 ! asked_for clang || fail "headless asks for clang"
 
 run_on_bare_machine test 19
-for tool in libgtest-dev libbenchmark-dev clang clang-format lintian xvfb libcpp-httplib-dev; do
+for tool in libgtest-dev libbenchmark-dev clang clang-format lintian xvfb libcpp-httplib-dev libssl-dev; do
   asked_for "$tool" || fail "test does not ask for $tool"
 done
 asked_for libclang-rt-19-dev || fail "test: no runtime for clang 19: $(cat "$work/apt")"

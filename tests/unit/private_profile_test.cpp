@@ -14,8 +14,10 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "app/credential_file.h"
+#include "app/trusted_certificates.h"
 #include "platform/text.h"
 #include "record_capture.h"
 #include "scoped_working_dir.h"
@@ -289,6 +291,40 @@ TEST_F(PrivateProfile, CredentialFileLivesInTheWorkingDirectory) {
   WriteCredential(kPasswordKey, "");
   EXPECT_EQ(ReadCredential(kAccountKey), name);
   EXPECT_EQ(FileContent("record.ini"), "[set]\nacount=" + name + "\npassword=\n");
+}
+
+// The certificates the student trusted, in the program's own settings file beside its other
+// settings: each for exactly its host and fingerprint, the last few per host.
+TEST_F(PrivateProfile, TrustedCertificatesAreRememberedByExactHostAndFingerprint) {
+  fixtures::ScopedConfigHome config(dir.path() / "config");
+  const std::string host = "learn.qmstudy.localhost";
+  const std::string fp1(95, 'A'), fp2(95, 'B');
+  RememberTrustedCertificate(host, fp1);
+  RememberTrustedCertificate("other.localhost", fp2);
+  struct Case {
+    std::string host, fingerprint;
+    bool trusted;
+  };
+  for (const Case& c : std::vector<Case>{{host, fp1, true},
+                                         {host, fp2, false},
+                                         {host, fp1.substr(3), false},
+                                         {"qmstudy.localhost", fp1, false},
+                                         {"evil." + host, fp1, false},
+                                         {"other.localhost", fp2, true},
+                                         {"", fp1, false},
+                                         {host, "", false}}) {
+    SCOPED_TRACE(c.host + " " + c.fingerprint);
+    EXPECT_EQ(IsCertificateTrusted(c.host, c.fingerprint), c.trusted);
+  }
+  const std::string path = (dir.path() / "config/larkwend/settings.ini").string();
+  EXPECT_EQ(Permissions(path), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Permissions((dir.path() / "config/larkwend").string()), fs::perms::owner_all);
+
+  // A renewed certificate joins the older ones, up to four; the oldest goes first.
+  for (char c : std::string("BCDE")) RememberTrustedCertificate(host, std::string(95, c));
+  EXPECT_FALSE(IsCertificateTrusted(host, fp1));
+  for (char c : std::string("BCDE")) EXPECT_TRUE(IsCertificateTrusted(host, std::string(95, c)));
+  EXPECT_TRUE(IsCertificateTrusted("other.localhost", fp2));
 }
 
 }  // namespace

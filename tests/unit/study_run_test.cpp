@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/certificate_dlg.h"
 #include "auto_study_fixture.h"
+#include "resources/templates.h"
 
 namespace larkwend::scanner_test {
 namespace {
@@ -18,13 +20,40 @@ using namespace std::chrono_literals;
 using State = StudyRun::State;
 
 const std::string kLoginUrl = std::string(site::PortalLoginUrl) + "?ReturnUrl=%2Fstu%2F";
+const std::string kStudyHost = "learn.qmstudy.localhost";
+
+// "CC:CC:...": a SHA-256 fingerprint as the browser gives it, 32 bytes of `c`.
+std::string Fingerprint(char c) {
+  std::string text(2, c);
+  for (int byte = 1; byte < 32; ++byte) text += ":" + std::string(2, c);
+  return text;
+}
+
+// The chapter page's load, refused for a self-signed certificate that has also expired.
+CertificateRejection Refused(char fingerprint = 'A') {
+  CertificateRejection refused;
+  refused.address = kChapterPageUrl;
+  refused.host = kStudyHost;
+  refused.problems = kCertificateUnknownIssuer | kCertificateExpired;
+  refused.subject = refused.issuer = "CN=" + kStudyHost;
+  refused.fingerprint = Fingerprint(fingerprint);
+  return refused;
+}
 
 class StudyRunTest : public AutoStudy {
  public:
   BrowserEvents& engine() { return *window.browser().sink(); }
   const StudyRun& run() const { return dlg.studyRun(); }
   void FailFrame(int status) { engine().LoadFailed({kListUrl, false, status, {}}); }
+  void Refuse(char fingerprint = 'A') {
+    engine().LoadStarted(kChapterPageUrl, true);
+    window.browser().Reject(Refused(fingerprint));
+  }
+  long CertificateBoxes() const {
+    return std::count(dialogs.templatesRun.begin(), dialogs.templatesRun.end(), IDD_CERTIFICATE);
+  }
   void LoadsAgain() {
+    clock.Advance(0ms);  // the event that asked for the load is over: the cycle starts over
     engine().LoadStarted(kChapterPageUrl, true);
     engine().LoadFinished(kChapterPageUrl, true);
   }
@@ -68,7 +97,7 @@ class StudyRunTest : public AutoStudy {
   }
 };
 
-// One case of a table, on a window of its own.
+// One case of a table, on a window of its own: the tables are plain tests, each case a fixture.
 class Scenario final : public StudyRunTest {
   void TestBody() override {}
 };
@@ -126,7 +155,7 @@ TEST_F(StudyRunTest, AFailedLoadIsNeverReadAndIsLoadedAgainWithAGrowingWait) {
 }
 
 // Pages a site shows where its chapter list belongs. None of them ends the run.
-TEST_F(StudyRunTest, OnlyAChapterListEndsTheRun) {
+TEST(StudyRunCases, OnlyAChapterListEndsTheRun) {
   struct Case {
     const char* name;
     std::function<fake::PagePtr()> page;
@@ -184,12 +213,12 @@ TEST_F(StudyRunTest, OnlyAChapterListEndsTheRun) {
     } else {
       EXPECT_EQ(t.Events("page failed to load: ").size(), 1u);
       EXPECT_GE(t.window.browser().loadsAgain().size(), 10u) << "not loaded again with its waits";
-      EXPECT_EQ(t.Told("page-failing"), 1);
+      EXPECT_EQ(t.Told("page-failing"), 1) << ::testing::PrintToString(t.records.diagnostics());
     }
   }
 }
 
-TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
+TEST(StudyRunCases, SignedOutByEveryRoadWaitsForTheStudent) {
   struct Road {
     const char* name;
     std::function<void(StudyRunTest&)> signOut;
@@ -242,6 +271,110 @@ TEST_F(StudyRunTest, SignedOutByEveryRoadWaitsForTheStudent) {
   }
 }
 
+// A certificate the system does not trust is no outage: the run never loads the page again by
+// itself, says why once, and goes on by the arming rule once the student trusts it.
+TEST_F(StudyRunTest, ARefusedCertificateWaitsForTheStudentsWordNeverForTheSite) {
+  struct Road {
+    const char* name;
+    std::function<void(StudyRunTest&)> refuse;
+  };
+  const std::vector<Road> roads = {
+      {"the chapter page's own load", [](StudyRunTest& t) { t.Refuse(); }},
+      {"the study page loaded again after a gateway's error page",
+       [](StudyRunTest& t) {
+         t.FailFrame(502);
+         t.clock.Advance(5s);
+         ASSERT_EQ(t.window.browser().loadsAgain().size(), 1u);
+         t.Refuse();
+       }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Scenario t;
+    Course course(2);
+    t.window.browser().Serve(course.page().top);
+    t.StartStudying(course);
+    State whileAsked = State::kStudying;
+    int blocksWhileAsked = -1;
+    std::string statusWhileAsked;
+    t.dialogs.onModal = [&](fake::DialogWindow& box) {
+      t.clock.Advance(30min);  // the student takes their time
+      whileAsked = t.run().state();
+      blocksWhileAsked = t.session.blocksHeld;
+      statusWhileAsked = GbkToUtf8(t.window.GetItemText(IDC_RUN_STATUS));
+      box.Click(IDOK);
+    };
+    road.refuse(t);
+    const std::size_t reloads = t.window.browser().loadsAgain().size();
+    t.clock.Advance(0ms);
+
+    EXPECT_EQ(whileAsked, State::kCertificateRejected);
+    EXPECT_EQ(blocksWhileAsked, 0) << "the machine kept awake for a run that cannot go on";
+    EXPECT_TRUE(statusWhileAsked.starts_with("学习网站的安全证书不受信任")) << statusWhileAsked;
+    EXPECT_EQ(t.window.browser().loadsAgain().size(), reloads) << "the certificate was retried";
+    EXPECT_EQ(t.Events("certificate not trusted: "),
+              std::vector<std::string>{"certificate not trusted: " + kStudyHost +
+                                       " (not issued by a trusted authority, expired)"});
+    EXPECT_EQ(t.Told("certificate"), 1);
+    EXPECT_EQ(t.Told("page-failing"), 0);
+
+    // 继续 trusts the certificate and loads the page as the student would: the run is armed.
+    EXPECT_EQ(t.window.browser().trusted(),
+              std::vector<std::string>{kStudyHost + " " + Fingerprint('A')});
+    t.window.browser().Pump();
+    EXPECT_EQ(t.run().state(), State::kStudying);
+    EXPECT_EQ(t.session.blocksHeld, 1);
+  }
+}
+
+// The window's side: one box per host at a time; 继续 trusts exactly what was refused and loads
+// the page again; a certificate trusted before is trusted again without a box, though not one
+// the browser refuses again at once, which would load the page for ever.
+TEST_F(StudyRunTest, ARefusedCertificateIsAskedAboutOncePerHostAndTrustedByItsFingerprint) {
+  std::vector<std::string> texts;
+  bool trust = false;
+  dialogs.onModal = [&](fake::DialogWindow& box) {
+    texts.push_back(GbkToUtf8(box.GetItemText(IDC_CERTIFICATE_TEXT)));
+    Refuse();  // refused again while the student is asked
+    clock.Advance(0ms);
+    if (trust) box.Click(IDOK);
+  };
+  const std::size_t navigations = window.browser().navigations().size();
+  Refuse();
+  Refuse();
+  clock.Advance(0ms);
+  ASSERT_EQ(CertificateBoxes(), 1);
+  EXPECT_TRUE(window.browser().trusted().empty());
+  EXPECT_EQ(window.browser().navigations().size(), navigations) << "取消 loaded the page";
+  for (const char* line :
+       {"\r\n· 证书不是由受信任的机构颁发的\r\n· 证书已过期\r\n", "有效期：（未知） 至 （未知）"})
+    EXPECT_NE(texts.at(0).find(line), std::string::npos) << line << " in\n" << texts.at(0);
+
+  trust = true;
+  Refuse();
+  clock.Advance(0ms);
+  EXPECT_EQ(CertificateBoxes(), 2);
+  EXPECT_EQ(window.browser().trusted(),
+            std::vector<std::string>{kStudyHost + " " + Fingerprint('A')});
+  EXPECT_EQ(window.browser().navigations().back(), kChapterPageUrl);
+
+  // As at the next start: trusted again and loaded again, without a box.
+  clock.Advance(2min);
+  Refuse();
+  clock.Advance(0ms);
+  EXPECT_EQ(CertificateBoxes(), 2);
+  EXPECT_EQ(window.browser().trusted().size(), 2u);
+  EXPECT_EQ(window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+  // Refused all the same, at once: the student decides. Another certificate is asked about too.
+  trust = false;
+  for (char fingerprint : {'A', 'B'}) {
+    Refuse(fingerprint);
+    clock.Advance(0ms);
+  }
+  EXPECT_EQ(CertificateBoxes(), 4);
+  EXPECT_EQ(window.browser().loadsAgain().size(), 1u);
+}
+
 TEST_F(StudyRunTest, WithNoSignOfStudyingForFiveMinutesTheStudyPageIsLoadedAgain) {
   Course course(2);
   StartStudying(course);
@@ -274,7 +407,7 @@ TEST_F(StudyRunTest, WithNoSignOfStudyingForFiveMinutesTheStudyPageIsLoadedAgain
   EXPECT_EQ(window.browser().loadsAgain().size(), 2u);
 }
 
-TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
+TEST(StudyRunCases, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
   struct Wait {
     const char* name;
     std::function<void(StudyRunTest&, Course&)> enter;
@@ -297,6 +430,8 @@ TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
          t.Fire(TIMER_WAIT_FOR_LIST);
        },
        State::kNothingLeft},
+      {"the study platform's certificate refused, and the student said 取消",
+       [](StudyRunTest& t, Course&) { t.Refuse(); }, State::kCertificateRejected},
   };
   for (const Wait& wait : waits) {
     SCOPED_TRACE(wait.name);
@@ -314,7 +449,7 @@ TEST_F(StudyRunTest, AWaitForTheStudentLoadsNothingAndLetsTheMachineSleep) {
   }
 }
 
-TEST_F(StudyRunTest, CrashAndHangLoopsArePacedAndTold) {
+TEST(StudyRunCases, CrashAndHangLoopsArePacedAndTold) {
   struct Loop {
     const char* name;
     std::function<void(StudyRunTest&)> fault;
@@ -352,6 +487,7 @@ TEST_F(StudyRunTest, CrashAndHangLoopsArePacedAndTold) {
     EXPECT_EQ(std::vector<std::chrono::milliseconds>(waits.begin(), waits.begin() + 6),
               (std::vector<std::chrono::milliseconds>{0s, 5s, 10s, 20s, 40s, 60s}));
     EXPECT_LE(seen, 15u) << "reloads in ten minutes";
+    t.clock.Advance(1min);  // ten minutes from the first fault
     EXPECT_EQ(t.Told("page-failing"), 1);
     EXPECT_EQ(t.session.blocksHeld, 1);
   }
@@ -379,7 +515,7 @@ TEST_F(StudyRunTest, OutsideARunALostPageIsLoadedAgainOnceAMinute) {
   EXPECT_EQ(session.blocksTaken, 0);
 }
 
-TEST_F(StudyRunTest, AChapterWhoseClickWasNotMadeIsOpenedAtTheNextTick) {
+TEST(StudyRunCases, AChapterWhoseClickWasNotMadeIsOpenedAtTheNextTick) {
   for (const dom::Status failure : {dom::kFailed, dom::kUnanswered}) {
     SCOPED_TRACE(failure);
     Scenario t;
@@ -518,6 +654,149 @@ TEST_F(StudyRunTest, ACompletionClickAnsweredLateCountsAsPressed) {
   EXPECT_FALSE(Running(TIMER_NEXT_CHAPTER));
 }
 
+// ---- what the site shows, and what is the site's own -----------------------------------------
+
+// Five minutes of the program's own doings, with the site showing nothing new, load the study
+// page again; a progress text that moves, or a chapter the list shows finished, is studying.
+TEST(StudyRunCases, OnlyWhatTheSiteShowsIsProgress) {
+  struct Case {
+    const char* name;
+    std::function<void(StudyRunTest&, Course&)> every45s;
+    bool studying;
+  };
+  const std::vector<Case> cases = {
+      {"armed again", [](StudyRunTest& t, Course&) { t.dlg.ArmAutoStudy(); }, false},
+      {"refreshed for standing still",
+       [](StudyRunTest& t, Course&) {
+         if (t.Running(TIMER_CHECK_PROGRESS)) t.Fire(TIMER_CHECK_PROGRESS);
+         if (t.Running(TIMER_WAIT_FOR_LIST)) t.Fire(TIMER_WAIT_FOR_LIST);
+       },
+       false},
+      {"a chapter opened again",
+       [](StudyRunTest& t, Course&) {
+         t.dlg.ArmAutoStudy();
+         t.Fire(TIMER_WAIT_FOR_LIST);
+       },
+       false},
+      {"the progress moves",
+       [](StudyRunTest& t, Course& c) {
+         c.Progress(false);
+         t.Fire(TIMER_CHECK_PROGRESS);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    for (int tick = 0; tick < 7; ++tick) {
+      t.clock.Advance(45s);
+      c.every45s(t, course);
+    }
+    t.clock.Advance(30s);
+    EXPECT_EQ(t.Events("no progress for ").size(), c.studying ? 0u : 1u);
+  }
+}
+
+// The site refuses a completion: the chapter, at its level, is pressed again as often as the
+// list still shows it unfinished, three times more at most; then the student is told.
+TEST(StudyRunCases, ACompletionThatDidNotTakeIsPressedAgainThenToldToTheStudent) {
+  for (const int refusals : {1, 4}) {
+    SCOPED_TRACE(refusals);
+    Scenario t;
+    Course course(2);
+    int refused = 0;
+    course.page().finish->onClick = [&] {
+      if (++refused > refusals) course.page().list->elements[0]->className = "done";
+    };
+    t.StartStudying(course);
+    course.Progress(true);
+    for (int press = 0; press < 5 && t.Running(TIMER_CHECK_PROGRESS) && course.opened.back() == 1;
+         ++press) {
+      t.Fire(TIMER_CHECK_PROGRESS);
+      if (t.Running(TIMER_NEXT_CHAPTER)) t.Fire(TIMER_NEXT_CHAPTER);
+    }
+    const auto notTaken = t.Events("completion did not take: ");
+    if (refusals == 1) {
+      EXPECT_EQ(course.finishClicks(), 2);
+      EXPECT_EQ(notTaken, std::vector<std::string>{"completion did not take: right.aspx?c=7&ch=1 "
+                                                   "(1 of 3), pressing again"});
+      EXPECT_EQ(course.opened, (std::vector<int>{1, 1, 2}));
+      EXPECT_EQ(t.run().state(), State::kStudying);
+      continue;
+    }
+    EXPECT_EQ(course.finishClicks(), 4);
+    EXPECT_EQ(notTaken.size(), 3u);
+    EXPECT_EQ(t.Events("completion never took: ").size(), 1u);
+    EXPECT_EQ(t.run().state(), State::kCompletionRefused);
+    EXPECT_EQ(t.Told("completion-refused"), 1);
+    EXPECT_EQ(t.session.blocksHeld, 0);
+    EXPECT_EQ(t.RunningTimers(), std::vector<unsigned>{});
+  }
+}
+
+// Only the student's own navigations away end the run's waits; a page the site goes to by
+// itself is waited out and the study page loaded again.
+TEST(StudyRunCases, TheSitesOwnNavigationsAreNotTheStudentLeaving) {
+  struct Case {
+    std::string to;
+    bool byStudent;
+    State state;
+  };
+  const std::string evaluation = "http://learn.qmstudy.localhost:18080/stu/evaluate.aspx?c=7";
+  for (const Case& c :
+       {Case{evaluation, false, State::kWaitingForSite},
+        Case{evaluation, true, State::kLeftByStudent}, Case{kLoginUrl, false, State::kSignedOut},
+        Case{kChapterPageUrl + "?courseId=8", false, State::kStudying}}) {
+    SCOPED_TRACE(c.to + (c.byStudent ? " by the student" : " by the site"));
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    t.window.browser().SetNavigationsByUser(c.byStudent);
+    t.window.browser().LoadUrl(c.to);
+    EXPECT_EQ(t.run().state(), c.state);
+    if (c.state != State::kWaitingForSite) continue;
+    EXPECT_EQ(t.Events("the site went to another page: "),
+              std::vector<std::string>{"the site went to another page: " + c.to +
+                                       ", back to the study page"});
+    t.clock.Advance(t.NextAttemptIn());
+    EXPECT_EQ(t.window.browser().loadsAgain(), std::vector<std::string>{kChapterPageUrl});
+  }
+}
+
+// A player, an advert or another site's frame that fails changes nothing, and is said once a
+// page; only the study platform's own answer of 401 is a sign-out.
+TEST(StudyRunCases, OnlyTheStudyPagesOwnFramesDecide) {
+  struct Case {
+    std::string frame;
+    int status;
+    State state;
+  };
+  const std::string player = "http://player.localhost/embed.html";
+  const std::string analytics = "http://learn.qmstudy.localhost:18080/stu/stats.aspx";
+  for (const Case& c :
+       {Case{player, 404, State::kStudying}, Case{player, 0, State::kStudying},
+        Case{player, 401, State::kStudying}, Case{analytics, 500, State::kStudying},
+        Case{kListUrl, 502, State::kWaitingForSite}, Case{kListUrl, 401, State::kSignedOut}}) {
+    SCOPED_TRACE(c.frame + " " + std::to_string(c.status));
+    Scenario t;
+    Course course(2);
+    t.StartStudying(course);
+    t.engine().LoadStarted(c.frame, false);
+    t.clock.Advance(61s);  // one of another's that never ends holds nothing either
+    for (int twice = 0; twice < 2; ++twice)
+      t.engine().LoadFailed({c.frame, false, c.status, c.status ? "" : "Connection refused"});
+    EXPECT_EQ(t.run().state(), c.state);
+    if (c.state == State::kStudying) {
+      EXPECT_EQ(t.Events("a frame that is not the study page's failed to load: ").size(), 1u);
+      EXPECT_TRUE(t.Events("still loading after").empty());
+      t.Fire(TIMER_CHECK_PROGRESS);
+      EXPECT_TRUE(t.records.Diagnosed("tick 45000: below the required level"));
+    }
+  }
+}
+
 // ---- every course, and the status line ------------------------------------------------------
 
 // A course's chapter page at its own address, with `unfinished` chapters to study and one
@@ -617,14 +896,19 @@ TEST_F(EveryCourse, EveryUnfinishedCourseIsStudiedInListOrderAndTheEndIsSaidOnce
   EXPECT_TRUE(Status().starts_with("全部学完")) << Status();
 }
 
-TEST_F(EveryCourse, ACourseListWithoutACourseEndsTheRunAsBefore) {
+// A page at the course list's address with links but none to a course (a maintenance notice
+// with a link home, a login form) is no course list: never the end.
+TEST_F(EveryCourse, ACourseListWithoutACourseIsLoadedAgainNeverTheEnd) {
   CoursePage only(Course(1), 1);
   ServeCourseList({});
   window.browser().Load(only.page);
   StudyTheCourse(only);
   FollowTheRun();
-  EXPECT_EQ(MessagesShown(), std::vector<std::string>{Gbk(texts::kNoUnfinishedChapter)});
-  EXPECT_EQ(run().state(), State::kEnded);
+  EXPECT_EQ(MessagesShown(), std::vector<std::string>{});
+  EXPECT_EQ(run().state(), State::kWaitingForSite);
+  EXPECT_EQ(Events("page failed to load: "),
+            std::vector<std::string>{"page failed to load: " + std::string(site::CourseListUrl) +
+                                     " (no course list)"});
 }
 
 TEST_F(EveryCourse, ACourseListThatFailsToLoadIsLoadedAgainWithTheUsualWaits) {
@@ -650,7 +934,7 @@ TEST_F(EveryCourse, ACourseListThatFailsToLoadIsLoadedAgainWithTheUsualWaits) {
 
 // A chapter's video that fails: the site's faults are failed loads, this machine's are given one
 // reload and then told to the student. Each chapter's failure is journalled once.
-TEST_F(StudyRunTest, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
+TEST(StudyRunCases, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
   struct Case {
     MediaFault fault;
     int httpStatus;
@@ -701,6 +985,100 @@ TEST_F(StudyRunTest, AVideoThatCannotPlayIsToldNeverRetriedAllNight) {
   }
 }
 
+class CourseScenario final : public EveryCourse {
+  void TestBody() override {}
+};
+
+// However the course list writes a course's link, a course finished in this run is not opened
+// again: the next one is, once.
+TEST_F(EveryCourse, AFinishedCourseIsKnownHoweverTheListWritesIt) {
+  const std::string stu = "http://learn.qmstudy.localhost:18080/stu/";
+  struct Case {
+    const char* name;
+    std::function<std::string(int course, int read)> link;
+  };
+  const std::vector<Case> cases = {
+      {"through ..",
+       [](int n, int) { return "../stu/./Study_v2.aspx?courseId=" + std::to_string(n); }},
+      {"the host in capitals",
+       [](int n, int) {
+         return "HTTP://LEARN.QMSTUDY.LOCALHOST:18080/stu/Study_v2.aspx?courseId=" +
+                std::to_string(n);
+       }},
+      {"an explicit default port and escapes",
+       [](int n, int) { return "/stu/%53tudy_v2.aspx?courseId=%3" + std::to_string(n); }},
+      {"the path in lower case",
+       [](int n, int) { return "/stu/study_v2.aspx?courseId=" + std::to_string(n); }},
+      {"a token new at every load",
+       [](int n, int read) {
+         return "/stu/Study_v2.aspx?courseId=" + std::to_string(n) +
+                "&t=" + std::to_string(n * 100 + read);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CourseScenario t;
+    int reads = 0;
+    t.window.browser().Pump();
+    auto serveList = [&] {
+      auto list = fake::MakePage(std::string(site::CourseListUrl));
+      ++reads;
+      for (int n : {1, 2, 3}) list->Anchor(c.link(n, reads), "_blank");
+      t.window.browser().Serve(list);
+    };
+    CoursePage first(Course(1), 1);
+    serveList();
+    t.window.browser().Load(first.page);
+    t.StudyTheCourse(first);
+    t.window.browser().Pump();  // the course list, read once it has settled
+    t.clock.Advance(500ms);
+    ASSERT_FALSE(t.window.browser().navigations().empty());
+    const std::string opened = t.window.browser().navigations().back();
+    EXPECT_NE(opened.find("courseId=2"), std::string::npos) << opened;
+    EXPECT_EQ(t.Events("course opened: ").size(), 1u);
+  }
+}
+
+// The walk's pending move ends with a sign-out: the next chapter page is read as one.
+TEST_F(EveryCourse, ASignOutEndsTheMoveToTheCourseList) {
+  CoursePage first(Course(1), 1), second(Course(2), 1);
+  window.browser().Serve(second.page);
+  ServeCourseList({1, 2});
+  window.browser().Load(first.page);
+  StudyTheCourse(first);
+  const std::string list(site::CourseListUrl);
+  engine().LoadStarted(list, true);
+  engine().LoadFinished(kLoginUrl, true);  // the list answered with the login page
+  EXPECT_EQ(run().state(), State::kSignedOut);
+  window.browser().Load(second.page);  // the student logs in again and opens course 2
+  clock.Advance(500ms);
+  EXPECT_EQ(run().state(), State::kStudying);
+  Fire(TIMER_WAIT_FOR_LIST);
+  EXPECT_EQ(second.opened.size(), 1u) << "read as a chapter page";
+}
+
+// A course whose chapter list is not read for ten minutes is left for this round; the walk goes on.
+TEST_F(EveryCourse, ACourseThatNeverLoadsIsPassedOverAndTheWalkGoesOn) {
+  CoursePage first(Course(1), 1), third(Course(3), 1);
+  window.browser().Serve(third.page);
+  ServeCourseList({1, 2, 3});
+  window.browser().Load(first.page);
+  StudyTheCourse(first);
+  FollowTheRun();  // the list, then course 2, which fails from now on
+  ASSERT_EQ(window.browser().page()->url, Course(2));
+  for (int attempt = 0; attempt < 20 && window.browser().page()->url == Course(2); ++attempt) {
+    engine().LoadFailed({Course(2), true, 500, {}});
+    if (NextAttemptIn() < 0ms) break;
+    clock.Advance(NextAttemptIn());
+    window.browser().Pump();
+    FollowTheRun();
+  }
+  EXPECT_EQ(Events("course passed over"),
+            std::vector<std::string>{"course passed over, its chapter list unread for long: " +
+                                     Course(2)});
+  EXPECT_EQ(window.browser().page()->url, Course(3));
+}
+
 TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
   struct Case {
     RunStatus status;
@@ -720,8 +1098,15 @@ TEST(RunStatus, SaysWhatTheRunDoesInOneLine) {
        "等待学习网站恢复，40 秒后重试（自 12:05 起）"},
       {{RunState::kSignedOut, 0, 0, 0, 0, 0, noon},
        "网站已退出登录：请重新登录后打开课程的学习页面（自 12:05 起）"},
+      {{RunState::kLeftByStudent, 0, 0, 0, 0, 0, noon},
+       "已离开学习页面：打开课程的学习页面即可继续（自 12:05 起）"},
+      {{RunState::kNothingLeft, 0, 0, 0, 0, 0, noon}, "本课程没有未完成章节（自 12:05 起）"},
       {{RunState::kVideoCannotPlay, 0, 0, 0, 0, 0, noon, MediaFault::kUnsupported},
        "课程视频无法播放（视频格式不受支持）：已暂停，解决后重新打开学习页面（自 12:05 起）"},
+      {{RunState::kCompletionRefused, 0, 0, 0, 0, 0, noon},
+       "网站没有接受章节完成：已暂停，请查看学习日志（自 12:05 起）"},
+      {{RunState::kCertificateRejected},
+       "学习网站的安全证书不受信任：请在“安全警报”中决定是否继续"},
       {{RunState::kEnded}, "全部学完：没有找到未完成章节"},
   };
   for (const Case& c : cases) EXPECT_EQ(DescribeRun(c.status), c.text);

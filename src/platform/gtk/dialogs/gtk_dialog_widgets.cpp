@@ -75,6 +75,7 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
         control.widget = gtk_text_view_new();
         gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(control.widget), GTK_WRAP_NONE);
         gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(control.widget), FALSE);
+        if (c.styles & kReadOnly) gtk_text_view_set_editable(GTK_TEXT_VIEW(control.widget), FALSE);
         GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
         gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_EXTERNAL,
                                        GTK_POLICY_EXTERNAL);
@@ -87,6 +88,7 @@ GtkWidget* GtkDialogWindow::MakeWidget(const ControlTemplate& c, Control& contro
       gtk_entry_set_has_frame(GTK_ENTRY(control.widget), (c.styles & kBorder) != 0);
       gtk_entry_set_width_chars(GTK_ENTRY(control.widget), 1);
       if (c.styles & kPassword) gtk_entry_set_visibility(GTK_ENTRY(control.widget), FALSE);
+      if (c.styles & kReadOnly) gtk_editable_set_editable(GTK_EDITABLE(control.widget), FALSE);
       gtk_entry_set_text(GTK_ENTRY(control.widget), text.c_str());
       return control.widget;
     }

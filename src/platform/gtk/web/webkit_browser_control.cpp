@@ -4,16 +4,19 @@
 #include <webkit2/webkit2.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/diagnostics.h"
 #include "platform/gtk/common/gobject_ptr.h"
 #include "platform/gtk/common/handler_gate.h"
 #include "platform/gtk/web/bridge.h"
 #include "platform/gtk/web/bridge_dom.h"
 #include "platform/gtk/web/bridge_protocol.h"
 #include "platform/gtk/web/bridge_script.h"
+#include "platform/gtk/web/certificate_facts.h"
 #include "platform/gtk/web/frame_loads.h"
 #include "platform/gtk/web/frame_navigations.h"
 #include "platform/gtk/web/load_status.h"
@@ -31,6 +34,9 @@ constexpr long kReadyInteractive = 3;
 
 // NewWindow3's flag for a window the user asked for.
 constexpr unsigned kNewWindowUserInitiated = 0x2;
+
+// How often a TLS load that failed as merely cancelled is asked for again (AskAgainForRefusal).
+constexpr int kAskAgainAtMost = 3;
 
 // Every view shares one session kept in memory only: cookies last as long as the program, and
 // nothing is written where another instance could be using it.
@@ -68,6 +74,7 @@ class Control final : public WebKitBrowserControl {
   void ShowErrorPages(bool show) override { showErrorPages_ = show; }
   void SetMuted(bool muted) override;
   void KeepPagesFocused(bool keep) override;
+  bool TrustCertificate(const std::string& host, const std::string& fingerprint) override;
 
  private:
   void AddUserScripts();
@@ -78,15 +85,18 @@ class Control final : public WebKitBrowserControl {
   const char* CurrentUri() const { return webkit_web_view_get_uri(view()); }
 
   gboolean DecideNavigation(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
+  bool ByUser(const std::string& uri, WebKitNavigationAction* action);
+  unsigned NewWindowFlags(WebKitNavigationAction* action) const;
   gboolean DecideWithSession(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   void RaiseBeforeNavigate(WebKitPolicyDecision* decision, WebKitNavigationAction* action,
-                           const std::string& uri);
+                           const std::string& uri, bool byUser);
   void TopLoadFinished();
   gboolean DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigationAction* action);
   bool IsFrameNavigation(WebKitNavigationAction* action, const std::string& uri);
   bool IsSameDocument(const std::string& uri) const;
   void RaiseNewWindow(const std::string& uri, unsigned flags);
   void FlushWindowRequests();
+  bool AskAgainForRefusal(const std::string& address, const GError* error);
 
   static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
@@ -94,6 +104,8 @@ class Control final : public WebKitBrowserControl {
   static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                gpointer self);
+  static gboolean OnCertificateRejected(WebKitWebView*, gchar* uri, GTlsCertificate* certificate,
+                                        GTlsCertificateFlags errors, gpointer self);
   static void OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                     gpointer self);
   static void OnAnswerArrived(WebKitWebResource*, gpointer);
@@ -124,8 +136,16 @@ class Control final : public WebKitBrowserControl {
   std::vector<std::pair<std::string, unsigned>> windowRequests_;
   guint windowRequestSource_ = 0;
 
-  std::string committedUri_;  // the page shown, as its address was when it was committed
-  std::string recoveryUri_;   // a load the program asked for with LoadAgain, not yet decided
+  std::string committedUri_;      // the page shown, as its address was when it was committed
+  std::string recoveryUri_;       // a load the program asked for with LoadAgain, not yet decided
+  std::uint64_t loadsAsked_ = 0;  // by Navigate and LoadAgain, to tell the latest
+  // The last address Navigate asked for, and whether the user asked, until its decision comes.
+  struct AskedLoad {
+    std::string uri;
+    bool byUser = true;
+  };
+  AskedLoad askedLoad_;
+  std::optional<bool> newWindowByUser_;  // while a NewWindow3 event is raised
   guint processEndedSource_ = 0;
   PageProcessEnd processEnd_ = PageProcessEnd::kCrashed;
 
@@ -136,6 +156,17 @@ class Control final : public WebKitBrowserControl {
   bool errorPageLoading_ = false;  // ... and is loading: it is no load of the page asked for
   FrameLoads frameLoads_{[this] { return destroyed_ ? nullptr : sink_; }};
   FrameNavigations frameNavigations_;
+  // Certificates refused lately, which the program may still decide to trust. The engine
+  // accepts only the very certificate it refused, so that is what is kept, not its fingerprint.
+  struct Rejected {
+    std::string host, fingerprint;
+    GObjectPtr<GTlsCertificate> certificate;
+  };
+  std::vector<Rejected> rejected_;
+  int askedAgain_ = 0;  // times in a row a TLS load was asked for again
+  guint askAgainSource_ = 0;
+  std::string askAgainUri_;
+  std::uint64_t askAgainLoads_ = 0;  // loadsAsked_ when it was
   // Held navigation decisions look through this to see whether the control still exists.
   std::shared_ptr<Control*> self_ = std::make_shared<Control*>(this);
 };
@@ -171,6 +202,7 @@ Control::Control() {
   g_signal_connect(view(), "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(view(), "load-changed", G_CALLBACK(OnLoadChanged), this);
   g_signal_connect(view(), "load-failed", G_CALLBACK(OnLoadFailed), this);
+  g_signal_connect(view(), "load-failed-with-tls-errors", G_CALLBACK(OnCertificateRejected), this);
   g_signal_connect(view(), "resource-load-started", G_CALLBACK(OnResourceLoadStarted), this);
   g_signal_connect(view(), "script-dialog", G_CALLBACK(OnScriptDialog), this);
   g_signal_connect(view(), "authenticate", G_CALLBACK(OnAuthenticate), this);
@@ -182,6 +214,7 @@ Control::Control() {
 Control::~Control() {
   if (windowRequestSource_) g_source_remove(windowRequestSource_);
   if (processEndedSource_) g_source_remove(processEndedSource_);
+  if (askAgainSource_) g_source_remove(askAgainSource_);
   bridge_->SetAnsweringObserver(nullptr);
   bridge_->Detach();
   g_signal_handlers_disconnect_by_data(view(), this);
@@ -222,6 +255,9 @@ void Control::KeepPagesFocused(bool keep) {
 void Control::Load(const dom::WideText& url) {
   if (!url || destroyed_) return;
   recoveryUri_.clear();  // an address asked for now is announced, whatever was loaded before
+  ++loadsAsked_;
+  // The program opens what the user asked for, unless it opens a window the page asked for.
+  askedLoad_ = {*url, newWindowByUser_.value_or(true)};
   webkit_web_view_load_uri(view(), url->c_str());
 }
 
@@ -363,32 +399,41 @@ gboolean Control::DecideWithSession(WebKitPolicyDecision* decision,
     return FALSE;
   }
   if (!sink_) return FALSE;
+  const bool byUser = ByUser(uri, action);
 
   if (HandlerGate::Busy() && !bridge_->ActingCallInProgress()) {
     // Neither the program nor anything it did asked for this navigation, and a document-model
     // call is waiting: the program sees calls as instant, so the event comes once the outermost
     // handler has returned. WebKit waits for the decision; the page being left stays current.
     HandlerGate::RunOrDefer([weak = std::weak_ptr<Control*>(self_),
-                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), action,
-                             uri] {
+                             held = GObjectPtr<WebKitPolicyDecision>::Retain(decision), action, uri,
+                             byUser] {
       if (auto self = weak.lock())
-        (*self)->RaiseBeforeNavigate(held.get(), action, uri);
+        (*self)->RaiseBeforeNavigate(held.get(), action, uri, byUser);
       else
         webkit_policy_decision_ignore(held.get());
     });
     return TRUE;
   }
-  RaiseBeforeNavigate(decision, action, uri);
+  RaiseBeforeNavigate(decision, action, uri, byUser);
   return TRUE;
 }
 
+bool Control::ByUser(const std::string& uri, WebKitNavigationAction* action) {
+  if (const auto asked = std::exchange(askedLoad_, {}); !asked.uri.empty() && asked.uri == uri)
+    return asked.byUser;
+  // A click the program makes in the page runs as a gesture of the user's: the program's own.
+  return webkit_navigation_action_is_user_gesture(action) && !bridge_->ActingCallInProgress();
+}
+
 void Control::RaiseBeforeNavigate(WebKitPolicyDecision* decision, WebKitNavigationAction* action,
-                                  const std::string& uri) {
+                                  const std::string& uri, bool byUser) {
   bool cancel = false;
   if (sink_ && !destroyed_) {
-    dom::Ref<dom::Dispatch> browserObject =
-        IsFrameNavigation(action, uri) ? NewBrowserIdentity() : identity_;
-    sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
+    const bool frame = IsFrameNavigation(action, uri);
+    if (!frame) sink_->TopLevelNavigationAsked(uri, byUser);
+    dom::Ref<dom::Dispatch> browserObject = frame ? NewBrowserIdentity() : identity_;
+    if (sink_ && !destroyed_) sink_->BeforeNavigate2(browserObject.get(), uri, cancel);
   }
   if (cancel)
     webkit_policy_decision_ignore(decision);
@@ -420,16 +465,26 @@ gboolean Control::DecideNewWindow(WebKitPolicyDecision* decision, WebKitNavigati
   // not cancel it gets the page in this view, the closest this control has to a new window.
   webkit_policy_decision_ignore(decision);
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  RaiseNewWindow(uri ? uri : "",
-                 webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  RaiseNewWindow(uri ? uri : "", NewWindowFlags(action));
   return TRUE;
+}
+
+unsigned Control::NewWindowFlags(WebKitNavigationAction* action) const {
+  // As for a navigation: a window opened by a click of the program's is not the user's.
+  return webkit_navigation_action_is_user_gesture(action) && !bridge_->ActingCallInProgress()
+             ? kNewWindowUserInitiated
+             : 0;
 }
 
 void Control::RaiseNewWindow(const std::string& uri, unsigned flags) {
   bool cancel = false;
   const char* current = CurrentUri();
+  // The handler may open the page in this view: that load is the page's, or the user's, as the
+  // window was.
+  newWindowByUser_ = (flags & kNewWindowUserInitiated) != 0;
   if (sink_) sink_->NewWindow3(cancel, flags, std::string(current ? current : ""), uri);
   if (!cancel) Load(uri);
+  newWindowByUser_.reset();
 }
 
 GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
@@ -437,9 +492,7 @@ GtkWidget* Control::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpo
   // once the page has its (empty) answer: its handlers may then use the document model.
   auto* control = static_cast<Control*>(self);
   const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-  control->windowRequests_.emplace_back(
-      uri ? uri : "",
-      webkit_navigation_action_is_user_gesture(action) ? kNewWindowUserInitiated : 0);
+  control->windowRequests_.emplace_back(uri ? uri : "", control->NewWindowFlags(action));
   if (!control->windowRequestSource_) {
     control->windowRequestSource_ = g_idle_add(
         [](gpointer c) -> gboolean {
@@ -479,6 +532,7 @@ void Control::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self
       control->frameLoads_.PageCommitted();
       const char* uri = control->CurrentUri();
       control->committedUri_ = uri ? uri : "";
+      control->askedAgain_ = 0;
       // A new page: whatever the one before left unanswered is forgotten.
       control->bridge_->Reset();
       break;
@@ -516,6 +570,8 @@ gboolean Control::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
   control->recoveryUri_.clear();
   if (control->errorPageLoading_) return TRUE;  // the error page's own failure: nothing to show
   control->topLoadFailed_ = true;
+  if (control->AskAgainForRefusal(address, error)) return TRUE;
+  control->askedAgain_ = 0;
   if (control->sink_ && !control->destroyed_) {
     if (IsCancellation(error))
       control->sink_->LoadStopped(address, true);
@@ -526,6 +582,70 @@ gboolean Control::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
   if (IsCancellation(error) || !control->showErrorPages_) return TRUE;
   control->errorPagePending_ = true;
   return FALSE;
+}
+
+gboolean Control::OnCertificateRejected(WebKitWebView*, gchar* uri, GTlsCertificate* certificate,
+                                        GTlsCertificateFlags errors, gpointer self) {
+  auto* control = static_cast<Control*>(self);
+  // Without a program to decide, the engine's own failure and error page stand.
+  if (!control->sink_ || control->destroyed_) return FALSE;
+  control->recoveryUri_.clear();
+  control->topLoadFailed_ = true;
+  control->askedAgain_ = 0;
+  CertificateRejection rejection = DescribeRejection(uri, certificate, errors);
+  auto& kept = control->rejected_;
+  std::erase_if(kept, [&](const Rejected& r) {
+    return r.host == rejection.host && r.fingerprint == rejection.fingerprint;
+  });
+  if (kept.size() >= 8) kept.erase(kept.begin());
+  kept.push_back(
+      {rejection.host, rejection.fingerprint, GObjectPtr<GTlsCertificate>::Retain(certificate)});
+  control->sink_->CertificateRejected(rejection);
+  // Handled: no load-failed follows, and the view keeps the page it showed; the program says why.
+  return TRUE;
+}
+
+// WebKit opens a load's connection ahead of it; when the site's certificate is refused there, the
+// load that was to use it may fail as merely cancelled, without a word of the certificate
+// (measured with WebKitGTK 2.50: up to one refused https load in eight). Asked for again, it is
+// refused with its certificate. A few times at most, so that a load the engine really cancels
+// is reported in the end; plain HTTP never meets this.
+bool Control::AskAgainForRefusal(const std::string& address, const GError* error) {
+  if (!error || !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) ||
+      !address.starts_with("https:") || askedAgain_ >= kAskAgainAtMost || askAgainSource_ ||
+      destroyed_ || !sink_)
+    return false;
+  ++askedAgain_;
+  Diagnose("a TLS load failed as merely cancelled, asked for again: " + address);
+  askAgainUri_ = address;
+  askAgainLoads_ = loadsAsked_;
+  // Not from inside the failure: the engine is still ending that load.
+  askAgainSource_ = g_idle_add(
+      [](gpointer c) -> gboolean {
+        auto* control = static_cast<Control*>(c);
+        control->askAgainSource_ = 0;
+        // A load asked for meanwhile goes instead.
+        if (control->loadsAsked_ != control->askAgainLoads_ ||
+            webkit_web_view_is_loading(control->view()))
+          return G_SOURCE_REMOVE;
+        // Announced already, when it was asked for the first time.
+        control->recoveryUri_ = control->askAgainUri_;
+        webkit_web_view_load_uri(control->view(), control->askAgainUri_.c_str());
+        return G_SOURCE_REMOVE;
+      },
+      this);
+  return true;
+}
+
+bool Control::TrustCertificate(const std::string& host, const std::string& fingerprint) {
+  for (const Rejected& r : rejected_) {
+    if (r.host != host || r.fingerprint != fingerprint || !r.certificate) continue;
+    // For this host alone, and for this certificate alone: every other one is checked as before.
+    webkit_web_context_allow_tls_certificate_for_host(SharedContext(), r.certificate.get(),
+                                                      host.c_str());
+    return true;
+  }
+  return false;
 }
 
 void Control::OnResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
