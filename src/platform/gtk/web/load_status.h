@@ -23,10 +23,9 @@ inline int ResponseStatus(WebKitWebResource* resource) {
 // A load given up, by the page, the program or a load that took its place: no failure. A frame
 // still loading when the top page moves on ends "interrupted" rather than cancelled.
 inline bool IsCancellation(const GError* error) {
-  return error &&
-         (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-          g_error_matches(error, WEBKIT_POLICY_ERROR,
-                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE));
+  return error && (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+                   g_error_matches(error, WEBKIT_POLICY_ERROR,
+                                   WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE));
 }
 
 }  // namespace larkwend::gtk
