@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Why a page of a study run is not what it should be, or was lost. A value, put into words twice:
-// in English for the diagnostics (InEnglish), in the student's language for the journal
-// (study_journal.cpp), never matched as text.
+// Why a page of a study run is not what it should be, or was lost. A value, put into words twice
+// from one table: in English for the diagnostics (InEnglish), in the student's language for the
+// journal (InJournal), never matched as text.
 #pragma once
 
 #include <string>
@@ -34,5 +34,6 @@ struct Failure {
 };
 
 std::string InEnglish(const Failure& failure);
+std::string InJournal(const Failure& failure);
 
 }  // namespace larkwend

@@ -86,39 +86,6 @@ void Record(const Wording& wording, std::initializer_list<std::string_view> valu
   Diagnose(Fill(wording.diagnostics, values));
 }
 
-// Why a page failed or was lost, in the journal's words.
-std::string InJournal(const Failure& f) {
-  switch (f.why) {
-    case Why::kHttpStatus:
-      return "HTTP " + std::to_string(f.number);
-    case Why::kNetworkError:
-      return "网络错误：" + f.detail;
-    case Why::kStillLoading:
-      return "仍未加载完成，已等待 " + f.detail + " 秒";
-    case Why::kNoChapterEntry:
-      return "章节列表中没有任何章节";
-    case Why::kNoChapterFrames:
-      return "页面上没有章节框架";
-    case Why::kNoCourseList:
-      return "页面上没有课程列表";
-    case Why::kProcessEnded:
-      return "网页进程已结束";
-    case Why::kOutOfMemory:
-      return "网页进程内存不足";
-    case Why::kStoppedAnswering:
-      return "页面停止响应";
-    case Why::kNeverFinishedLoading:
-      return "页面一直未加载完成";
-    case Why::kNoProgress:
-      return f.detail + " 秒没有学习进展";
-    case Why::kVideoCannotPlay:
-      return "课程视频无法播放";
-    case Why::kSitesOwnPage:
-      return "网站转到了非学习页面";
-  }
-  return {};
-}
-
 // Records `wording` whose {2} is why: each record gets it in its own words.
 void RecordWithReason(const Wording& wording, std::string_view value, const Failure& why) {
   RecordInJournal(Fill(wording.journal, {value, InJournal(why)}));
