@@ -61,9 +61,8 @@ StudyRun::~StudyRun() {
 }
 
 void StudyRun::Stop() {
-  stopped_ = true;
+  Become(Closed{});
   unattended_.Stop();
-  CancelRetry();
   clock_.Cancel(std::exchange(lifeCall_, 0));
   clock_.Cancel(std::exchange(hungCall_, 0));
   clock_.Cancel(std::exchange(readCall_, 0));
@@ -73,41 +72,56 @@ void StudyRun::Stop() {
 }
 
 StudyRun::State StudyRun::state() const {
-  switch (phase_) {
-    case Phase::kNotStarted:
-      return State::kNotStarted;
-    case Phase::kArmed:
-      return retryCall_ ? State::kWaitingForSite : State::kStudying;
-    case Phase::kSignedOut:
+  using Reason = WaitingForStudent::Reason;
+  if (std::holds_alternative<Studying>(phase_)) return State::kStudying;
+  if (waitingForSite()) return State::kWaitingForSite;
+  if (std::holds_alternative<Ended>(phase_) || closed()) return State::kEnded;
+  const auto* waiting = std::get_if<WaitingForStudent>(&phase_);
+  if (!waiting) return State::kNotStarted;
+  switch (waiting->why) {
+    case Reason::kSignedOut:
       return State::kSignedOut;
-    case Phase::kCertificateRejected:
+    case Reason::kCertificateRejected:
       return State::kCertificateRejected;
-    case Phase::kLeftByStudent:
+    case Reason::kLeftByStudent:
       return State::kLeftByStudent;
-    case Phase::kNothingLeft:
+    case Reason::kNothingLeft:
       return State::kNothingLeft;
-    case Phase::kVideoCannotPlay:
+    case Reason::kVideoCannotPlay:
       return State::kVideoCannotPlay;
-    case Phase::kCompletionRefused:
+    case Reason::kCompletionRefused:
       return State::kCompletionRefused;
-    case Phase::kEnded:
-      return State::kEnded;
   }
   return State::kNotStarted;
 }
 
 std::optional<Clock::TimePoint> StudyRun::nextAttempt() const {
-  if (!retryCall_) return std::nullopt;
-  return retryDue_;
+  if (const auto* waiting = std::get_if<WaitingForSite>(&phase_)) return waiting->until;
+  return std::nullopt;
+}
+
+void StudyRun::Become(Phase next) {
+  if (auto* waiting = std::get_if<WaitingForSite>(&phase_)) clock_.Cancel(waiting->attempt);
+  phase_ = std::move(next);
+}
+
+StudyRun::ArmedState* StudyRun::ArmedPhase() {
+  if (auto* studying = std::get_if<Studying>(&phase_)) return studying;
+  return std::get_if<WaitingForSite>(&phase_);
+}
+
+const StudyRun::ArmedState* StudyRun::ArmedPhase() const {
+  if (const auto* studying = std::get_if<Studying>(&phase_)) return studying;
+  return std::get_if<WaitingForSite>(&phase_);
 }
 
 // ---- the run's life ---------------------------------------------------------------------------
 
 void StudyRun::Armed() {
   const StatusUpdate update(*this);
-  if (stopped_) return;
-  if (phase_ != Phase::kArmed) {
-    phase_ = Phase::kArmed;
+  if (closed()) return;
+  if (!armed()) {
+    Become(Studying{});
     // A failed load is the run's to handle now; the engine's error page would only be read.
     // Pages that pause their video when the window loses the focus study on behind others.
     cycle_.PagesForARun(true);
@@ -123,14 +137,17 @@ void StudyRun::Armed() {
   unattended_.KeepAwake();
 }
 
-void StudyRun::WaitForStudent(Phase phase) {
-  if (phase_ == phase) return;
-  phase_ = phase;
-  CancelRetry();
+void StudyRun::WaitForStudent(WaitingForStudent wait) {
+  const auto* waiting = std::get_if<WaitingForStudent>(&phase_);
+  if (waiting && waiting->why == wait.why) return;
+  StopStudying(wait);
+}
+
+// Whatever the run was doing, the failures it was waiting out, and the walk's move to the course
+// list or to a course, are over with it.
+void StudyRun::StopStudying(Phase next) {
+  Become(std::move(next));
   clock_.Cancel(std::exchange(lifeCall_, 0));
-  failing_ = failureJournaled_ = false;
-  // The walk's move to the course list, or to a course, is over with the run's waits.
-  toCourseList_ = false;
   ownNavigation_.clear();
   sitesNavigation_ = false;
   clock_.Cancel(std::exchange(readCall_, 0));
@@ -140,14 +157,17 @@ void StudyRun::WaitForStudent(Phase phase) {
 
 bool StudyRun::ChapterListRead(const std::vector<std::string>& unfinished) {
   const StatusUpdate update(*this);
-  if (!armed() && !(phase_ == Phase::kNothingLeft && !unfinished.empty())) return false;
-  if (failing_) {
+  const auto* waiting = std::get_if<WaitingForStudent>(&phase_);
+  const bool nothingLeft = waiting && waiting->why == WaitingForStudent::Reason::kNothingLeft;
+  if (!armed() && !(nothingLeft && !unfinished.empty())) return false;
+  if (failing()) {
     // The site answers with its list again: the student need not hear of the failure, though
     // the episode lasts until a chapter is seen studying, so a page lost again keeps its pace.
     unattended_.PageAnswers();
-    if (std::exchange(failureJournaled_, false)) {
+    FailureEpisode& episode = *ArmedPhase()->episode;
+    if (std::exchange(episode.journaled, false)) {
       const auto down =
-          std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Now() - failingSince_);
+          std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Now() - episode.since);
       study_journal::PageLoadedAgain(Seconds(down), pageAddress_);
     }
   }
@@ -156,7 +176,7 @@ bool StudyRun::ChapterListRead(const std::vector<std::string>& unfinished) {
   if (!pressedChapter_.empty() && !CompletionTook(unfinished)) return false;
   if (!unfinished.empty()) {
     unfinishedListed_ = unfinished.size();
-    if (phase_ == Phase::kNothingLeft) Armed();  // the list has work again
+    if (nothingLeft) Armed();  // the list has work again
     return true;
   }
   if (cycle_.StudiesEveryCourse()) {
@@ -164,7 +184,7 @@ bool StudyRun::ChapterListRead(const std::vector<std::string>& unfinished) {
     return false;
   }
   Diagnose("the chapter list holds no unfinished chapter: waiting for the student");
-  WaitForStudent(Phase::kNothingLeft);
+  WaitForStudent({WaitingForStudent::Reason::kNothingLeft});
   return false;
 }
 
@@ -181,7 +201,7 @@ bool StudyRun::CompletionTook(const std::vector<std::string>& unfinished) {
   study_journal::CompletionNotTaken(chapter, notTaken, kCompletionRetries);
   if (notTaken <= kCompletionRetries) return true;
   cycle_.StopCycle();
-  WaitForStudent(Phase::kCompletionRefused);
+  WaitForStudent({WaitingForStudent::Reason::kCompletionRefused});
   unattended_.CompletionRefused();
   return false;
 }
@@ -226,13 +246,13 @@ void StudyRun::PageRefreshed() {
 
 void StudyRun::NoChapterLeft() {
   const StatusUpdate update(*this);
-  if (stopped_) return;
+  if (closed()) return;
   if (armed() && cycle_.StudiesEveryCourse()) return CourseDone();
   End();
 }
 
 void StudyRun::End() {
-  WaitForStudent(Phase::kEnded);
+  if (!std::holds_alternative<Ended>(phase_)) StopStudying(Ended{});
   unattended_.Ended();
   cycle_.AnnounceEnd();
 }
@@ -242,13 +262,13 @@ void StudyRun::SignOfLife() {
 }
 
 void StudyRun::PageProven() {
-  if (!armed() || !failing_) return;
-  failing_ = false;
+  if (!failing()) return;
+  ArmedPhase()->episode.reset();
   unattended_.PageBack();
 }
 
 void StudyRun::NothingDecided() {
-  if (!armed() || retryCall_ || clock_.Now() - lastLife_ < timings_.noProgress) return;
+  if (!armed() || waitingForSite() || clock_.Now() - lastLife_ < timings_.noProgress) return;
   const StatusUpdate update(*this);
   clock_.Cancel(std::exchange(lifeCall_, 0));
   NoSignOfLife();
@@ -267,7 +287,7 @@ void StudyRun::NoSignOfLife() {
   // The watch goes on from here: what the run does now is no sign of studying either.
   WatchForLife();
   // Waiting for the site is a wait with a known end.
-  if (retryCall_) return;
+  if (waitingForSite()) return;
   const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(timings_.noProgress);
   study_journal::NoProgress(static_cast<int>(minutes.count()));
   ReloadPaced({Why::kNoProgress, 0, Seconds(timings_.noProgress)});
@@ -277,9 +297,9 @@ void StudyRun::NoSignOfLife() {
 
 void StudyRun::TopLevelNavigation(const std::string& address, bool byStudent) {
   const StatusUpdate update(*this);
-  if (retryCall_) {
+  if (auto* waiting = std::get_if<WaitingForSite>(&phase_)) {
     Diagnose("a navigation of the page's or the student's takes the place of the waiting reload");
-    CancelRetry();
+    Become(Studying{*waiting});
   }
   sitesNavigation_ = false;
   if (IsChapterPage(address)) studyPage_ = address;
@@ -295,7 +315,7 @@ void StudyRun::TopLevelNavigation(const std::string& address, bool byStudent) {
   }
   Diagnose("the student left the study pages for " + address + ": the run waits for them");
   study_journal::RunLeftByStudent(address);
-  WaitForStudent(Phase::kLeftByStudent);
+  WaitForStudent({WaitingForStudent::Reason::kLeftByStudent});
 }
 
 void StudyRun::LoadStarted(const std::string& address, bool topLevel) {
@@ -325,10 +345,9 @@ void StudyRun::LoadFinished(const std::string& address, bool topLevel) {
     // Not the student's leaving: the run goes back to its study page, with the usual waits.
     study_journal::SitesOwnPage(address);
     failedSinceTopStart_ = true;
-    failureJournaled_ = true;
-    return WaitAndLoadAgain();
+    return WaitAndLoadAgain(/*told=*/true);
   }
-  if (topLevel && toCourseList_ && armed() && !failedSinceTopStart_) {
+  if (topLevel && toCourseList() && !failedSinceTopStart_) {
     // Read once the page has settled, outside the engine's event.
     clock_.Cancel(readCall_);
     readCall_ = clock_.After(std::chrono::milliseconds(500), [this] {
@@ -407,51 +426,50 @@ void StudyRun::LoadNeverEnded(const std::string& key, const std::string& address
 // ---- failures and reloads ---------------------------------------------------------------------
 
 std::string StudyRun::StudyPage() const {
-  if (toCourseList_) return std::string(site::CourseListUrl);
+  if (toCourseList()) return std::string(site::CourseListUrl);
   if (!studyPage_.empty()) return studyPage_;
   if (!pageAddress_.empty()) return pageAddress_;
   return cycle_.PageAddress();
 }
 
-void StudyRun::BeginEpisode() {
-  if (failing_) {
+StudyRun::FailureEpisode& StudyRun::BeginEpisode() {
+  std::optional<FailureEpisode>& episode = ArmedPhase()->episode;
+  if (episode) {
     // A page lost again before it was seen studying: the student is told in time all the same.
-    const auto told = failingSince_ + timings_.longFailure - clock_.Now();
+    const auto told = episode->since + timings_.longFailure - clock_.Now();
     unattended_.PageFailing(std::max(std::chrono::milliseconds(0),
                                      std::chrono::duration_cast<std::chrono::milliseconds>(told)));
-    return;
+    return *episode;
   }
-  failing_ = true;
-  failingSince_ = clock_.Now();
-  nextWait_ = timings_.firstRetry;
+  episode = FailureEpisode{clock_.Now(), timings_.firstRetry};
   unattended_.PageFailing(timings_.longFailure);
+  return *episode;
 }
 
 void StudyRun::Failed(const std::string& address, const Failure& why) {
-  if (stopped_) return;
+  if (closed()) return;
   if (!armed()) {
     Diagnose("not studying, a failed load is left as it is: " + address + " (" + InEnglish(why) +
              ")");
     return;
   }
-  if (!failureJournaled_) {
-    failureJournaled_ = true;
+  const bool told = failing() && ArmedPhase()->episode->journaled;
+  if (!told)
     study_journal::PageFailedToLoad(address, why);
-  } else {
+  else
     Diagnose("page failed to load again: " + address + " (" + InEnglish(why) + ")");
-  }
-  WaitAndLoadAgain();
+  WaitAndLoadAgain(/*told=*/true);
 }
 
-void StudyRun::WaitAndLoadAgain() {
-  BeginEpisode();
+void StudyRun::WaitAndLoadAgain(bool told) {
+  BeginEpisode().journaled |= told;
   if (!courseFailingSince_) courseFailingSince_ = clock_.Now();
   ScheduleRetry();
 }
 
 void StudyRun::ReloadPaced(const Failure& why) {
   const bool repeat =
-      failing_ || (lastPacedReload_ && clock_.Now() - *lastPacedReload_ < timings_.reloadMemory);
+      failing() || (lastPacedReload_ && clock_.Now() - *lastPacedReload_ < timings_.reloadMemory);
   BeginEpisode();
   lastPacedReload_ = clock_.Now();
   if (!repeat) {
@@ -462,32 +480,32 @@ void StudyRun::ReloadPaced(const Failure& why) {
 }
 
 void StudyRun::ScheduleRetry() {
-  if (retryCall_) return;
-  Diagnose("loading " + StudyPage() + " again in " + Seconds(nextWait_) + " s");
-  retryDue_ = clock_.Now() + nextWait_;
-  retryCall_ = clock_.After(nextWait_, [this] { Retry(); });
-  nextWait_ = std::min(nextWait_ * 2, timings_.longestRetry);
+  auto* studying = std::get_if<Studying>(&phase_);
+  if (!studying) return;
+  const auto wait = studying->episode->nextWait;
+  Diagnose("loading " + StudyPage() + " again in " + Seconds(wait) + " s");
+  WaitingForSite waiting{*studying, clock_.Now() + wait, clock_.After(wait, [this] { Retry(); })};
+  waiting.episode->nextWait = std::min(wait * 2, timings_.longestRetry);
+  Become(std::move(waiting));
 }
 
 void StudyRun::Retry() {
   const StatusUpdate update(*this);
-  retryCall_ = 0;
-  if (!armed()) return;
+  auto* waiting = std::get_if<WaitingForSite>(&phase_);
+  if (!waiting) return;
+  waiting->attempt = 0;
+  Become(Studying{*waiting});
   // A course of the walk whose chapter list has not been read for long is left for now.
-  if (course_ > 0 && !toCourseList_ && courseFailingSince_ &&
+  if (course_ > 0 && !toCourseList() && courseFailingSince_ &&
       clock_.Now() - *courseFailingSince_ >= timings_.longFailure)
     return PassOverCourse();
   Diagnose("loading again: " + StudyPage());
   LoadAgain(StudyPage());
 }
 
-void StudyRun::CancelRetry() {
-  clock_.Cancel(std::exchange(retryCall_, 0));
-}
-
 void StudyRun::SignedOut(const std::string& address) {
   // Loading the study page again would only land here again: the student has to log in.
-  WaitForStudent(Phase::kSignedOut);
+  WaitForStudent({WaitingForStudent::Reason::kSignedOut});
   study_journal::SignedOutBySite(address);
   unattended_.SignedOut();
 }
@@ -507,17 +525,15 @@ void StudyRun::MediaFailed(const MediaFailure& failure) {
     // The site's fault: it may mend, so the page is loaded again with the failed loads' waits
     // (the line above said it; the episode's first line would only say it again).
     failedSinceTopStart_ = true;
-    failureJournaled_ = true;
-    return WaitAndLoadAgain();
+    return WaitAndLoadAgain(/*told=*/true);
   }
   // No reload brings a decoder: one tells it was no passing fault, then the student decides.
   // Several videos of one page, or one the page tries again itself, are one failure.
   if (std::exchange(failures.lastPageLoad, pageLoads_) == pageLoads_) return;
   if (++failures.cannotPlay < 2) return ReloadPaced({Why::kVideoCannotPlay});
   Diagnose("the video cannot play after the page was loaded again: the run waits for the student");
-  videoFault_ = failure.fault;
   cycle_.StopCycle();
-  WaitForStudent(Phase::kVideoCannotPlay);
+  WaitForStudent({WaitingForStudent::Reason::kVideoCannotPlay, failure.fault});
   unattended_.VideoCannotPlay();
 }
 
@@ -529,7 +545,7 @@ void StudyRun::CertificateRejected(const std::string& address, const std::string
   failedSinceTopStart_ = true;
   if (!armed()) return Diagnose("not studying, a refused certificate is the student's: " + address);
   // Loading the page again would meet the same certificate: it is no outage to wait out.
-  WaitForStudent(Phase::kCertificateRejected);
+  WaitForStudent({WaitingForStudent::Reason::kCertificateRejected});
   study_journal::CertificateRejected(host, problems);
   unattended_.CertificateRejected();
 }
@@ -542,7 +558,7 @@ void StudyRun::LoadAgain(const std::string& address) {
   clock_.Cancel(restartCall_);
   restartCall_ = clock_.After(std::chrono::milliseconds(0), [this] {
     restartCall_ = 0;
-    if (armed() && !toCourseList_) cycle_.RestartFromChapterList();
+    if (armed() && !toCourseList()) cycle_.RestartFromChapterList();
   });
 }
 
@@ -558,20 +574,20 @@ void StudyRun::PassOverCourse() {
   study_journal::CoursePassedOver(studyPage_);
   passedOver_.Add(studyPage_);
   courseFailingSince_.reset();
-  failing_ = failureJournaled_ = false;
+  if (armed()) ArmedPhase()->episode.reset();
   GoToCourseList();
 }
 
 void StudyRun::GoToCourseList() {
   cycle_.StopCycle();
-  toCourseList_ = true;
+  if (armed()) ArmedPhase()->toCourseList = true;
   chapterOpen_ = false;
   ownNavigation_ = std::string(site::CourseListUrl);
   cycle_.OpenPage(ownNavigation_);
 }
 
 void StudyRun::ReadCourseList() {
-  if (!armed() || !toCourseList_ || failedSinceTopStart_) return;
+  if (!toCourseList() || failedSinceTopStart_) return;
   const auto courses = cycle_.ReadCourses();
   if (!courses || courses->empty()) {
     // A page without a single course link is no course list: a maintenance notice, an error
@@ -595,12 +611,11 @@ void StudyRun::ReadCourseList() {
     passedOver_.clear();
   }
   Diagnose("every course on the course list is finished");
-  toCourseList_ = false;
   End();
 }
 
 void StudyRun::OpenCourse(const std::string& address, int index, int count) {
-  toCourseList_ = false;
+  ArmedPhase()->toCourseList = false;
   course_ = index;
   courses_ = count;
   completedInCourse_ = 0;
@@ -614,7 +629,7 @@ void StudyRun::OpenCourse(const std::string& address, int index, int count) {
 // ---- the status line --------------------------------------------------------------------------
 
 void StudyRun::PublishStatus() {
-  if (stopped_) return;
+  if (closed()) return;
   const State now = state();
   if (now != shownState_ || shownSince_ == 0) {
     shownState_ = now;
@@ -623,7 +638,7 @@ void StudyRun::PublishStatus() {
   RunStatus status;
   status.state = now;
   status.since = shownSince_;
-  if (chapterOpen_ && !toCourseList_) {
+  if (chapterOpen_ && !toCourseList()) {
     status.chapter = completedInCourse_ + 1;
     status.chapters =
         completedInCourse_ + static_cast<int>(std::max<std::size_t>(unfinishedListed_, 1));
@@ -632,9 +647,10 @@ void StudyRun::PublishStatus() {
     status.course = course_;
     status.courses = courses_;
   }
-  status.videoFault = videoFault_;
-  if (now == State::kWaitingForSite) {
-    const auto left = std::chrono::ceil<std::chrono::seconds>(retryDue_ - clock_.Now());
+  if (const auto* waiting = std::get_if<WaitingForStudent>(&phase_))
+    status.videoFault = waiting->videoFault;
+  if (const auto* waiting = std::get_if<WaitingForSite>(&phase_)) {
+    const auto left = std::chrono::ceil<std::chrono::seconds>(waiting->until - clock_.Now());
     status.secondsToNextAttempt = static_cast<int>(std::max<long long>(left.count(), 0));
     // The count goes down by the second; nothing of the page is read for it.
     if (!statusTick_)
@@ -657,13 +673,13 @@ void StudyRun::AnsweringChanged(bool answering) {
     clock_.Cancel(std::exchange(hungCall_, 0));
     return;
   }
-  if (hungCall_ || stopped_) return;
+  if (hungCall_ || closed()) return;
   hungCall_ = clock_.After(timings_.hungPage, [this] { EndHungPage(); });
 }
 
 void StudyRun::EndHungPage() {
   hungCall_ = 0;
-  if (answering_ || stopped_) return;
+  if (answering_ || closed()) return;
   processEndReason_ = Why::kStoppedAnswering;
   cycle_.EndPageProcess();
 }
@@ -678,8 +694,8 @@ void StudyRun::PageProcessEnded(PageProcessEnd why) {
   answering_ = true;
   clock_.Cancel(std::exchange(hungCall_, 0));
   ForgetAllLoads();
-  if (stopped_) return;
-  if (retryCall_) {
+  if (closed()) return;
+  if (waitingForSite()) {
     Diagnose("the page's process ended (" + InEnglish(reason) +
              "); the waiting reload brings it back");
     return;

@@ -39,6 +39,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "automation/course_list.h"
@@ -164,19 +165,53 @@ class StudyRun {
   void Stop();
 
  private:
-  enum class Phase {
-    kNotStarted,
-    kArmed,
-    kSignedOut,
-    kCertificateRejected,
-    kLeftByStudent,
-    kNothingLeft,
-    kVideoCannotPlay,
-    kCompletionRefused,
-    kEnded
+  // A failure episode: from the first failure to the run seen studying again.
+  struct FailureEpisode {
+    Clock::TimePoint since;
+    std::chrono::milliseconds nextWait;  // before the attempt after the next one is due
+    bool journaled = false;              // the failure was told: the list read again tells its end
   };
-  bool armed() const { return phase_ == Phase::kArmed && !stopped_; }
-  void WaitForStudent(Phase phase);
+  // What the run is doing: one of these at a time, each with what it needs.
+  struct NotStarted {};
+  // Armed on a chapter page, the run studies or waits for the site: both go on with the course
+  // walk and with the failures still being waited out.
+  struct ArmedState {
+    bool toCourseList = false;  // going to the course list, or reading it, for the next course
+    std::optional<FailureEpisode> episode;
+  };
+  struct Studying : ArmedState {};
+  struct WaitingForSite : ArmedState {
+    Clock::TimePoint until;  // the next attempt to load the study page
+    Clock::CallId attempt = 0;
+  };
+  struct WaitingForStudent {
+    enum class Reason {
+      kSignedOut,            // to log in
+      kCertificateRejected,  // to trust the site's certificate, or not
+      kLeftByStudent,        // to come back to a chapter page
+      kNothingLeft,          // for the list to show an unfinished chapter
+      kVideoCannotPlay,      // to mend what keeps the video from playing
+      kCompletionRefused,    // to see why the site takes no completion
+    } why;
+    MediaFault videoFault = MediaFault::kUnsupported;
+  };
+  struct Ended {};
+  struct Closed {};  // the window is going: nothing more is asked of the browser or told
+  using Phase =
+      std::variant<NotStarted, Studying, WaitingForSite, WaitingForStudent, Ended, Closed>;
+
+  // Every change of what the run does goes through here: a wait for the site that is left takes
+  // its attempt with it.
+  void Become(Phase next);
+  ArmedState* ArmedPhase();
+  const ArmedState* ArmedPhase() const;
+  bool armed() const { return ArmedPhase() != nullptr; }
+  bool waitingForSite() const { return std::holds_alternative<WaitingForSite>(phase_); }
+  bool closed() const { return std::holds_alternative<Closed>(phase_); }
+  bool toCourseList() const { return armed() && ArmedPhase()->toCourseList; }
+  bool failing() const { return armed() && ArmedPhase()->episode.has_value(); }
+  void WaitForStudent(WaitingForStudent wait);
+  void StopStudying(Phase next);
   void End();
 
   // Every course: from a course with nothing left to the next one on the course list.
@@ -202,15 +237,15 @@ class StudyRun {
   void EndHungPage();
 
   std::string StudyPage() const;
-  void BeginEpisode();
+  FailureEpisode& BeginEpisode();
   void EndEpisode(bool studiesAgain);
   void Failed(const std::string& address, const Failure& why);
-  void WaitAndLoadAgain();
+  // `told`: the failure was journalled already.
+  void WaitAndLoadAgain(bool told = false);
   void ReloadPaced(const Failure& why);
   bool OwnFrame(const std::string& address, bool topLevel) const;
   void ScheduleRetry();
   void Retry();
-  void CancelRetry();
   void SignedOut(const std::string& address);
   void LoadAgain(const std::string& address);
 
@@ -218,9 +253,7 @@ class StudyRun {
   StudyCycle& cycle_;
   const StudyRunTimings timings_;
   UnattendedRun unattended_;
-  bool stopped_ = false;
-
-  Phase phase_ = Phase::kNotStarted;
+  Phase phase_ = NotStarted{};
   std::string studyPage_;    // the chapter page the run was armed on
   std::string pageAddress_;  // the top-level page being loaded or shown
   bool failedSinceTopStart_ = false;
@@ -235,14 +268,6 @@ class StudyRun {
   std::optional<Clock::TimePoint> lastPacedReload_;
   std::optional<Clock::TimePoint> lastLostOutsideRun_;
 
-  // A failure episode: from the first failure to the run studying again.
-  bool failing_ = false;
-  bool failureJournaled_ = false;
-  Clock::TimePoint failingSince_;
-  std::chrono::milliseconds nextWait_{0};
-  Clock::CallId retryCall_ = 0;
-  Clock::TimePoint retryDue_;
-
   // Videos that failed, by the document that holds them (the chapter): journalled once each; one
   // that cannot play is loaded again once before the student is told.
   struct VideoFailures {
@@ -252,7 +277,6 @@ class StudyRun {
   };
   int pageLoads_ = 0;  // top-level loads started
   std::map<std::string, VideoFailures> videoFailures_;
-  MediaFault videoFault_ = MediaFault::kUnsupported;
 
   // Progress as the site shows it: the last progress text, and the chapter whose completion was
   // pressed until the list says whether it took, with how often it did not.
@@ -271,7 +295,6 @@ class StudyRun {
   std::set<std::string> changingParameters_;  // the list's links' tokens: no part of a course
   std::optional<Clock::TimePoint> courseFailingSince_;
   std::string ownNavigation_;  // a page the run itself opens: no student leaving
-  bool toCourseList_ = false;  // going to the course list, or reading it
   Clock::CallId readCall_ = 0;
   int course_ = 0, courses_ = 0;
 
