@@ -27,10 +27,11 @@ run_packages=(libjs-jquery fonts-wqy-microhei
 headless_packages=(xvfb xauth x11-apps imagemagick)
 # dbus-daemon brings the private session bus (dbus-run-session) some end-to-end tests run on;
 # desktop-file-utils, AppStream, dpkg-dev, file, gio (libglib2.0-bin), xprop (x11-utils) and
-# lintian check the installed program and its Debian package.
+# lintian check the installed program and its Debian package. iproute2 brings up the loopback
+# of the network namespace each end-to-end test runs in, where it may (tests/tools/own-loopback).
 test_packages=(
   clang-format libgtest-dev libgmock-dev libbenchmark-dev
-  x11-utils dbus-daemon libglib2.0-bin
+  x11-utils dbus-daemon libglib2.0-bin iproute2
   desktop-file-utils appstream dpkg-dev file lintian
   clang  # the sanitizer build and the fuzzing harnesses; its runtime follows below
 )

@@ -50,7 +50,8 @@ asked_for xvfb && asked_for imagemagick || fail "headless: no Xvfb or ImageMagic
 ! asked_for clang || fail "headless asks for clang"
 
 run_on_bare_machine test 19
-for tool in libgtest-dev libbenchmark-dev clang clang-format lintian xvfb libcpp-httplib-dev libssl-dev; do
+for tool in libgtest-dev libbenchmark-dev clang clang-format lintian xvfb iproute2 libcpp-httplib-dev \
+  libssl-dev; do
   asked_for "$tool" || fail "test does not ask for $tool"
 done
 asked_for libclang-rt-19-dev || fail "test: no runtime for clang 19: $(cat "$work/apt")"
