@@ -620,6 +620,10 @@ void StudyRun::OpenCourse(const std::string& address, int index, int count) {
   courses_ = count;
   completedInCourse_ = 0;
   unfinishedListed_ = 0;
+  // Courses write their chapters' links alike: a completion pressed in the last course, which
+  // its list never read again, says nothing of this one's chapters.
+  pressedChapter_.clear();
+  completionsNotTaken_.clear();
   courseFailingSince_.reset();
   study_journal::CourseOpened(address, index, count);
   studyPage_ = ownNavigation_ = address;

@@ -759,6 +759,24 @@ TEST(EveryCourseAtTheDoor, AFinishedCourseIsKnownHoweverTheListWritesIt) {
   }
 }
 
+// Courses write their chapters' links alike: what was pressed in one course says nothing of the
+// next, whose chapter 1 is as unfinished as it looks.
+TEST(EveryCourseAtTheDoor, ACoursesLastCompletionIsNotCarriedIntoTheNext) {
+  EveryCourseDoor t({CourseAt(1), CourseAt(2)});
+  t.FinishTheCourse({kChapter1, kChapter2});
+  t.FollowTheRun();
+  t.FollowTheRun();
+  EXPECT_TRUE(t.run.ChapterListRead({kChapter1, kChapter2}));
+  t.FinishTheCourse({kChapter1, kChapter2});
+  t.FollowTheRun();
+  EXPECT_TRUE(t.Events("completion did not take").empty());
+  EXPECT_EQ(
+      t.Events("course finished: "),
+      (std::vector<std::string>{"course finished: " + CourseAt(1) + " (2 chapters completed)",
+                                "course finished: " + CourseAt(2) + " (2 chapters completed)"}));
+  EXPECT_EQ(t.cycle.ends, 1);
+}
+
 // ---- through the window: what only the window shows ---------------------------------------------
 
 // "CC:CC:...": a SHA-256 fingerprint as the browser gives it, 32 bytes of `c`.
