@@ -419,10 +419,6 @@ Control::~Control() {
   identity_->Release();
 }
 
-dom::Dispatch* Control::identity() const {
-  return identity_;
-}
-
 dom::Ref<dom::Dispatch> Control::ControlIdentity() {
   return dom::Ref<dom::Dispatch>(identity_);
 }
@@ -462,7 +458,7 @@ dom::Status Control::get_ReadyState(long& out) {
 
 void Control::Load(const PagePtr& page) {
   bool cancel = false;
-  if (sink_) sink_->TopLevelNavigationAsked(page->url, navigationsByUser_);
+  if (sink_) sink_->TopLevelNavigationAsked(page->url, true);
   if (sink_) sink_->BeforeNavigate2(identity_, page->url, cancel);
   if (cancel) return;
   page_ = page;
@@ -478,8 +474,7 @@ void Control::Load(const PagePtr& page) {
 }
 
 void Control::LoadUrl(const std::string& url) {
-  auto it = served_.find(url);
-  Load(it != served_.end() ? it->second : MakePage(url));
+  Load(MakePage(url));
 }
 
 bool Control::RaiseFrameBeforeNavigate(const std::string& url) {

@@ -110,31 +110,26 @@ class Control : public BrowserControl {
   dom::Status get_Document(dom::Ref<dom::Document>& out) override;
   dom::Status get_LocationURL(dom::WideText& out) override;
   dom::Status get_ReadyState(long& out) override;
-  void put_Silent(bool silent) override { silent_ = silent; }
+  void put_Silent(bool) override {}
   void Refresh() override { ++refreshes_; }
   dom::Ref<dom::Dispatch> ControlIdentity() override;
   bool HasWindow() const override { return hasWindow_; }
   void SetEventSink(BrowserEvents* sink) override { sink_ = sink; }
   void LoadAgain(const dom::WideText& url) override { loadsAgain_.push_back(url.value_or("")); }
-  bool StopLoading() override {
-    ++stops_;
-    return answersAfterStop_;
-  }
-  void EndPageProcess() override { ++processEnds_; }
+  bool StopLoading() override { return true; }
+  void EndPageProcess() override {}
   void ShowErrorPages(bool show) override { showErrorPages_ = show; }
   void SetMuted(bool muted) override { muted_ = muted; }
-  void KeepPagesFocused(bool keep) override { keepsFocus_ = keep; }
+  void KeepPagesFocused(bool) override {}
   // Trusts only what was rejected: a rejection raised through Reject().
   bool TrustCertificate(const std::string& host, const std::string& fingerprint) override;
 
-  // Pages the control can load, by URL; an address with no page loads an empty one.
-  void Serve(const PagePtr& page) { served_[page->url] = page; }
   // A navigation as the real control does it: BeforeNavigate2 while the current page is still
   // the document (unless cancelled), then LoadStarted, the new page and DocumentComplete for each
   // frame and for the top level, and LoadFinished. Frame completions carry the frame's own
   // identity.
   void Load(const PagePtr& page);
-  void LoadUrl(const std::string& url);
+  void LoadUrl(const std::string& url);  // an empty page at `url`
   // Raises only BeforeNavigate2 for a frame navigation (the frame's identity).
   bool RaiseFrameBeforeNavigate(const std::string& url);
   // Carries out the navigations asked for with Navigate/Navigate2, in order.
@@ -148,48 +143,30 @@ class Control : public BrowserControl {
   const std::vector<std::string>& trusted() const { return trusted_; }
   // What the program asked when a page went wrong.
   const std::vector<std::string>& loadsAgain() const { return loadsAgain_; }
-  int stops() const { return stops_; }
-  int processEnds() const { return processEnds_; }
   bool showsErrorPages() const { return showErrorPages_; }
   bool muted() const { return muted_; }
-  bool keepsPagesFocused() const { return keepsFocus_; }
-  void SetAnswersAfterStop(bool answers) { answersAfterStop_ = answers; }
-  // Whether the top-level navigations from now on are the user's (true) or the page's own.
-  void SetNavigationsByUser(bool byUser) { navigationsByUser_ = byUser; }
-
-  PagePtr page() const { return page_; }
   void SetReadyState(long state) { readyState_ = state; }
   void SetHasWindow(bool has) { hasWindow_ = has; }
-  bool silent() const { return silent_; }
   int refreshes() const { return refreshes_; }
   // Every URL given to Navigate or Navigate2, in order.
   const std::vector<std::string>& navigations() const { return navigations_; }
   // Whether the last navigation came through Navigate (true) or Navigate2.
   const std::vector<bool>& navigateKinds() const { return kinds_; }
-  dom::Dispatch* identity() const;
-  Host& host() const { return host_; }
 
  private:
   Host& host_;
   PagePtr page_;
-  std::map<std::string, PagePtr> served_;
   std::vector<std::string> pending_;
   std::vector<std::string> navigations_;
   std::vector<bool> kinds_;
   BrowserEvents* sink_ = nullptr;
   long readyState_ = READYSTATE_COMPLETE;
-  bool silent_ = false;
   bool hasWindow_ = true;
   int refreshes_ = 0;
   std::vector<std::string> loadsAgain_;
   std::vector<std::string> rejected_, trusted_;
-  int stops_ = 0;
-  int processEnds_ = 0;
   bool showErrorPages_ = true;
   bool muted_ = false;
-  bool keepsFocus_ = false;
-  bool answersAfterStop_ = true;
-  bool navigationsByUser_ = true;
   dom::Dispatch* identity_;  // owned: one counted reference, not counted as live
 };
 

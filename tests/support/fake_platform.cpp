@@ -42,7 +42,6 @@ void DialogWindow::SetTitle(const std::string& text) {
 
 void DialogWindow::SetIcon(int iconResource) {
   journal_.push_back("SetIcon " + std::to_string(iconResource));
-  icon_ = iconResource;
 }
 
 std::string DialogWindow::GetItemText(int id) {
@@ -282,14 +281,6 @@ void Clock::Advance(std::chrono::milliseconds by) {
     call();
   }
   now_ = end;
-}
-
-std::vector<std::chrono::milliseconds> Clock::Waiting() const {
-  std::vector<std::chrono::milliseconds> delays;
-  for (const auto& [id, call] : calls_)
-    delays.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(call.due - now_));
-  std::sort(delays.begin(), delays.end());
-  return delays;
 }
 
 std::unique_ptr<DesktopSession::SuspendBlock> DesktopSession::BlockSuspend(

@@ -98,8 +98,6 @@ class DialogWindow : public larkwend::DialogWindow {
 
   // Test side.
   const std::string& title() const { return title_; }
-  int icon() const { return icon_; }
-  const std::vector<std::string>& comboItems(int id) { return items_[id].comboItems; }
   // Running timers by id, with their periods.
   const std::map<unsigned, unsigned>& timers() const { return timers_; }
   bool TimerRunning(unsigned id) const { return timers_.count(id) != 0; }
@@ -134,7 +132,6 @@ class DialogWindow : public larkwend::DialogWindow {
   std::unique_ptr<Control> browser_;
   std::unique_ptr<JournalingBrowser> journalingBrowser_;
   std::string title_;
-  int icon_ = 0;
   int clientWidth_, clientHeight_;
   std::optional<int> result_;
 };
@@ -145,7 +142,7 @@ class DialogSystem : public larkwend::DialogSystem {
 
   // Runs the template: builds its window, attaches the handler, initialises it, then hands the
   // window to the test's `onModal` (if any) and returns the result it ended with (IDCANCEL if
-  // it never ended). Windows stay inspectable afterwards through `windows()`.
+  // it never ended). A window lives as long as the system, so one handed out stays valid.
   int RunModal(const DialogTemplate& tmpl, DialogHandler& handler) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void Beep(unsigned type) override { beeps.push_back(type); }
@@ -159,7 +156,6 @@ class DialogSystem : public larkwend::DialogSystem {
   std::vector<ShownMessage> messages;
   std::vector<unsigned> beeps;
   std::vector<int> templatesRun;  // ids of the dialogs run or opened, in order
-  const std::vector<std::unique_ptr<DialogWindow>>& windows() const { return windows_; }
 
   int NextAnswer(unsigned type);
   Host& host() const { return host_; }
@@ -242,8 +238,6 @@ class Clock final : public larkwend::Clock {
 
   // Moves time on by `by`, running each call as its time comes, in time order.
   void Advance(std::chrono::milliseconds by);
-  // How long until each waiting call, soonest first.
-  std::vector<std::chrono::milliseconds> Waiting() const;
 
  private:
   struct Call {

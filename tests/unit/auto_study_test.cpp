@@ -96,14 +96,7 @@ TEST_F(AutoStudy, AWholeCourseIsStudiedToTheEnd) {
   EXPECT_EQ(dialogs.messages[0].caption, Gbk(site::MessageCaption));
   EXPECT_EQ(dialogs.messages[0].type, MB_OK);  // no icon
   EXPECT_TRUE(dialogs.messages[0].owned);
-  // The desktop kept the machine awake for the whole run, once, and lets it sleep now; the
-  // student is told once, and the window asks to be looked at before its box shows.
-  EXPECT_EQ(session.blocksTaken, 1);
-  EXPECT_EQ(session.blocksHeld, 0);
-  EXPECT_EQ(session.lastReason, texts::kKeepAwakeReason);
-  ASSERT_EQ(session.notices.size(), 1u);
-  EXPECT_EQ(session.notices[0].id, "run-ended");
-  EXPECT_EQ(session.notices[0].body, texts::kNoUnfinishedChapter);
+  // The window asks to be looked at before its box shows (what the desktop is told is the run's).
   EXPECT_EQ(std::count(window.journal().begin(), window.journal().end(), "RequestAttention"), 1);
 
   // A completion is journalled with what the page showed; a check below the level says so.
@@ -224,13 +217,10 @@ TEST_F(AutoStudy, PopupScriptFailsCleanlyWithoutThePageScript) {
 TEST_F(AutoStudy, TheButtonOnlySaysWhetherTheCycleCanRunHere) {
   window.browser().Load(fake::MakePage("http://learn.qmstudy.localhost:18080/stu/Study_v2.aspx"));
   dlg.OnAutoStudyButton();
-  window.browser().Load(fake::MakePage("http://learn.qmstudy.localhost:18080/stu/study_v2.aspx"));
-  dlg.OnAutoStudyButton();
   window.browser().Load(fake::MakePage("http://learn.qmstudy.localhost:18080/stu/clslist.aspx"));
   dlg.OnAutoStudyButton();
-  EXPECT_EQ(MessagesShown(),
-            (std::vector<std::string>{Gbk(texts::kAutoStudyStarted), Gbk(texts::kAutoStudyStarted),
-                                      Gbk(texts::kOpenBookStudyFirst)}));
+  EXPECT_EQ(MessagesShown(), (std::vector<std::string>{Gbk(texts::kAutoStudyStarted),
+                                                       Gbk(texts::kOpenBookStudyFirst)}));
   for (const fake::ShownMessage& m : dialogs.messages) {
     EXPECT_EQ(m.type, MB_ICONINFORMATION);
     EXPECT_EQ(m.caption, Gbk(site::MessageCaption));
@@ -285,8 +275,6 @@ TEST(AlertDismisser, StopsWhenItsFlagIsCleared) {
   auto clicks = desktop.Clicks();
   EXPECT_EQ(clicks.size() % 2, 0u);  // always two at a time
   for (WindowId id : clicks) EXPECT_EQ(id, ok);
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(desktop.Clicks().size(), clicks.size());
   std::atomic<bool> stopped{false};
   AlertDismisserThread(desktop, stopped, 1ms);  // a cleared flag: not a single pass
   EXPECT_EQ(desktop.Clicks().size(), clicks.size());

@@ -172,10 +172,7 @@ struct CompletionCase {
 TEST(CheckChapterCompletion, ComparesTheTextsAsTextNotAsNumbers) {
   const CompletionCase cases[] = {
       {"10", "9", 0},           // "1" sorts before "9"
-      {"12:30", "12:30", 1},    // equal is not below
       {"DONE-a", "done-a", 1},  // letter case does not count
-      {"abc", "abcd", 0},       // a proper prefix is below
-      {"\xD6\xD0", "z", 1},     // a double-byte character sorts above single bytes
   };
   for (const CompletionCase& c : cases) {
     SCOPED_TRACE(std::string(c.progress) + " against " + c.required);

@@ -20,16 +20,13 @@ namespace {
 class EventLog : public BrowserEvents {
  public:
   explicit EventLog(CWebBrowser2& browser) : browser_(browser) {}
-  void BeforeNavigate2(dom::Dispatch*, const dom::WideText& url, bool&) override {
-    before.push_back(url.value_or(""));
-  }
+  void BeforeNavigate2(dom::Dispatch*, const dom::WideText&, bool&) override {}
   void DocumentComplete(dom::Dispatch* object, const dom::WideText&) override {
     OnDocumentComplete(browser_, object);
   }
   void NewWindow3(bool& cancel, unsigned, const dom::WideText&, const dom::WideText& url) override {
     OnNewWindow3(browser_, cancel, url);
   }
-  std::vector<std::string> before;
 
  private:
   CWebBrowser2& browser_;
@@ -224,30 +221,6 @@ TEST_F(PageOperations, NewWindowIsCancelledAndLoadedInTheSameControl) {
   EXPECT_TRUE(control.navigateKinds()[0]);  // Navigate, not Navigate2
   control.Pump();
   EXPECT_EQ(browser.GetLocationURL(), "http://study/x");
-}
-
-TEST_F(PageOperations, NavigationAnnouncesItselfWhileTheOldPageIsCurrent) {
-  auto login = fake::MakePage("http://portal/login/");
-  login->Input("txtUserName", "", "typed");
-  control.Load(login);
-  std::string seen;
-  struct Reader : BrowserEvents {
-    CWebBrowser2* browser;
-    CDifferWeb* web;
-    std::string* seen;
-    void BeforeNavigate2(dom::Dispatch*, const dom::WideText&, bool&) override {
-      web->GetInputValue(browser->GetDocument().get(), "txtUserName", *seen);
-    }
-    void DocumentComplete(dom::Dispatch*, const dom::WideText&) override {}
-    void NewWindow3(bool&, unsigned, const dom::WideText&, const dom::WideText&) override {}
-  } reader;
-  reader.browser = &browser;
-  reader.web = &web;
-  reader.seen = &seen;
-  control.SetEventSink(&reader);
-  control.LoadUrl("http://portal/kvt/user/");
-  EXPECT_EQ(seen, "typed");
-  EXPECT_EQ(browser.GetLocationURL(), "http://portal/kvt/user/");
 }
 
 TEST_F(PageOperations, WrapperWithoutControlIsHarmless) {

@@ -12,6 +12,7 @@
 #include "automation/unattended_run.h"
 #include "fake_platform.h"
 #include "record_capture.h"
+#include "resources/texts.h"
 
 namespace larkwend {
 namespace {
@@ -63,6 +64,7 @@ TEST(UnattendedRun, OneBlockAndEachNoticeOnce) {
   run.KeepAwake();
   run.KeepAwake();
   EXPECT_EQ(std::pair(session.blocksHeld, session.blocksTaken), std::pair(1, 1));
+  EXPECT_EQ(session.lastReason, texts::kKeepAwakeReason);  // what the desktop's list shows
 
   run.PageFailing(10min);
   clock.Advance(9min);
