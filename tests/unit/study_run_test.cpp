@@ -81,8 +81,10 @@ struct RunDoor {
     ASSERT_TRUE(run.ChapterListRead({kChapter1, kChapter2}));
     run.ChapterOpened(kChapter1);
   }
+  // At its level the chapter is pressed. Sites show every chapter's level alike, and a refused
+  // press leaves it as it was: the same text, read again, says nothing new.
   void Complete(const std::string& chapter) {
-    run.ProgressRead(UniqueProgress(true));
+    run.ProgressRead("00:02:00");
     run.ChapterCompleted(chapter);
   }
   // The load the run asked for is made, once the event that asked for it is over.
